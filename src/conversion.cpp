@@ -1,0 +1,35 @@
+#include "conversion.h"
+
+#include "transliteration.h"
+
+LatinForms latin_forms(QString rusArtist, QString rusName, QString rusLetters)
+{
+    if (rusName.isEmpty() || rusArtist.isEmpty())
+        return {QStringLiteral("-"), QStringLiteral("-")};
+    QString engName = change_letters_test(rusName, rusLetters);
+    engName.replace(QLatin1Char(';'), QLatin1String(", "));
+    return {change_letters_test(rusArtist, rusLetters), engName};
+}
+
+QString rewrite_encoding(QString stringFromFile, QString inXmlEnc, QString outXmlEnc)
+{
+    if (inXmlEnc == outXmlEnc)
+        return stringFromFile;
+    const QString key = QStringLiteral("encoding=");
+    const int begEnc = stringFromFile.indexOf(key, 0, Qt::CaseSensitive);
+    if (begEnc < 0)
+        return stringFromFile;
+    const int quotePos = begEnc + key.size();
+    if (quotePos >= stringFromFile.size())
+        return stringFromFile;
+    const QChar quote = stringFromFile.at(quotePos);
+    if (quote != QLatin1Char('"') && quote != QLatin1Char('\''))
+        return stringFromFile;
+    // The declared name is replaced whole, whatever its spelling: a name
+    // that differs from the INXMLENC setting ("cp1251" for "windows-1251")
+    // must neither leave a tail nor swallow the closing quote.
+    const int closePos = stringFromFile.indexOf(quote, quotePos + 1);
+    if (closePos < 0)
+        return stringFromFile;
+    return stringFromFile.replace(quotePos + 1, closePos - quotePos - 1, outXmlEnc);
+}

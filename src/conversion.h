@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Artist and title as they go to the RDS file.
+struct LatinForms {
+    QString engArtist;
+    QString engName;
+};
+
+// Both become "-" when either the title or the artist is empty; otherwise
+// both are transliterated and every ";" in the title becomes ", ".
+LatinForms latin_forms(QString rusArtist, QString rusName, QString rusLetters);
+
+// The document text with the encoding name of its first `encoding="..."`
+// (or '...') replaced by `outXmlEnc`, when the input and output names
+// differ. Without such a quoted value the text is returned unchanged.
+QString rewrite_encoding(QString stringFromFile, QString inXmlEnc, QString outXmlEnc);

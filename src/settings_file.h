@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Everything "settings.txt" configures. An absent tag is an empty value:
+// there are no built-in defaults.
+struct RunSettings {
+    QString prSettings; // the whole file, kept for the per-weekday hours
+    QString xmlName;
+    QString rdsName;
+    QString newXmlName;
+    QString metaName;
+    QString rdsSplitter;
+    QString metaSplitter;
+    QString metaEnc;
+    QString inXmlEnc;
+    QString outXmlEnc;
+};
+
+RunSettings settings_from_text(QString prSettings);
+
+// Nothing when the file cannot be opened or read.
+std::optional<RunSettings> load_settings(const QString &path);
+
+// Whether `hour` (0-23) is listed in the bad hours of weekday `day`
+// (1 Monday .. 7 Sunday): the comma-separated value of the tag TIME<day>.
+// Items are compared as written, so "01" or " 2" never match.
+bool in_bad_hours(const RunSettings &settings, int day, int hour);
