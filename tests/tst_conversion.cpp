@@ -1,0 +1,99 @@
+// Latin forms with placeholders, the declaration's encoding-name rewrite, and
+// output writing with its two kinds of failure.
+#include "conversion.h"
+#include "text_file.h"
+
+#include <QtTest>
+
+class Conversion : public QObject {
+    Q_OBJECT
+private slots:
+    void latin_forms_data()
+    {
+        QTest::addColumn<QString>("artist");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("engArtist");
+        QTest::addColumn<QString>("engName");
+        QTest::newRow("both") << "Кино" << "Кукушка" << "Kino" << "Kukushka";
+        QTest::newRow("no artist") << "" << "Кукушка" << "-" << "-";
+        QTest::newRow("no title") << "Кино" << "" << "-" << "-";
+        QTest::newRow("neither") << "" << "" << "-" << "-";
+        QTest::newRow("blanks count as present") << " " << "\n" << " " << "\n";
+        QTest::newRow("semicolon in title only") << "А;Б" << "В;Г" << "A;B" << "V, G";
+    }
+    void latin_forms()
+    {
+        QFETCH(QString, artist);
+        QFETCH(QString, name);
+        const LatinForms eng = ::latin_forms(artist, name,
+            QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюяАБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"));
+        QTEST(eng.engArtist, "engArtist");
+        QTEST(eng.engName, "engName");
+    }
+
+    void rewrite_encoding_data()
+    {
+        QTest::addColumn<QString>("doc");
+        QTest::addColumn<QString>("inXmlEnc");
+        QTest::addColumn<QString>("copy");
+        const QString decl = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>";
+        QTest::newRow("same names") << decl << "UTF-8" << decl;
+        QTest::newRow("double quotes") << decl << "windows-1251"
+                                       << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>";
+        QTest::newRow("single quotes") << "<?xml encoding='windows-1251'?>" << "x" << "<?xml encoding='UTF-8'?>";
+        QTest::newRow("shorter declared name") << "encoding=\"cp1251\"?>" << "windows-1251"
+                                               << "encoding=\"UTF-8\"?>";
+        QTest::newRow("longer declared name") << "encoding=\"windows-1251x\"" << "cp1251"
+                                              << "encoding=\"UTF-8\"";
+        QTest::newRow("first occurrence only") << "encoding=\"a\" encoding=\"b\"" << "x"
+                                               << "encoding=\"UTF-8\" encoding=\"b\"";
+        QTest::newRow("no declaration") << "<a>encoding</a>" << "x" << "<a>encoding</a>";
+        QTest::newRow("no quote") << "encoding=cp1251 " << "x" << "encoding=cp1251 ";
+        QTest::newRow("unclosed quote") << "encoding=\"cp1251" << "x" << "encoding=\"cp1251";
+        QTest::newRow("key at the end") << "encoding=" << "x" << "encoding=";
+        QTest::newRow("case-sensitive key") << "Encoding=\"a\"" << "x" << "Encoding=\"a\"";
+    }
+    void rewrite_encoding()
+    {
+        QFETCH(QString, doc);
+        QFETCH(QString, inXmlEnc);
+        QTEST(::rewrite_encoding(doc, inXmlEnc, "UTF-8"), "copy");
+    }
+
+    void write_text_file_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("codec");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("bytes");
+        const int ok = int(WriteResult::Written);
+        QTest::newRow("windows-1251") << "out.txt" << "windows-1251" << ok << QByteArray("\xca\xe8\xed\xee\n");
+        QTest::newRow("UTF-16 without mark") << "out.txt" << "UTF-16LE" << ok
+                                             << QByteArray("\x1a\x04\x38\x04\x3d\x04\x3e\x04\n\0", 10);
+        QTest::newRow("empty path") << "" << "UTF-8" << int(WriteResult::NotCreated) << QByteArray();
+        QTest::newRow("missing folder") << "none/out.txt" << "UTF-8" << int(WriteResult::NotCreated)
+                                        << QByteArray();
+        QTest::newRow("folder") << "." << "UTF-8" << int(WriteResult::NotCreated) << QByteArray();
+        QTest::newRow("full disk") << "/dev/full" << "UTF-8" << int(WriteResult::NotWritten)
+                                   << QByteArray();
+    }
+    void write_text_file()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, codec);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString target = path.isEmpty() || path.startsWith('/') ? path : dir.filePath(path);
+        const WriteResult result = ::write_text_file(
+            target, QStringLiteral("Кино\n"), QTextCodec::codecForName(codec.toLatin1()));
+        QTEST(int(result), "result");
+        if (result == WriteResult::Written) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), bytes);
+        }
+    }
+};
+
+QTEST_APPLESS_MAIN(Conversion)
+#include "tst_conversion.moc"

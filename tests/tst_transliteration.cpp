@@ -1,0 +1,62 @@
+// Cyrillic-to-Latin transliteration: the whole table and the letters-file quirks.
+#include "transliteration.h"
+
+#include <QtTest>
+
+namespace {
+const QString lower = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя");
+const QString upper = QStringLiteral("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
+const QString letters = lower + upper;
+} // namespace
+
+class Transliteration : public QObject {
+    Q_OBJECT
+private slots:
+    void table_data()
+    {
+        QTest::addColumn<QString>("letter");
+        QTest::addColumn<QString>("latin");
+        const QStringList latin = QStringLiteral(
+            "a b v g d e zh z i y k l m n o p r s t u f h ts ch sh sh _ i ' e yu ya").split(' ');
+        for (int k = 0; k < 32; ++k) {
+            const QString out = latin[k] == QLatin1String("_") ? QString() : latin[k];
+            QTest::addRow("%d", k) << QString(lower[k]) << out;
+            QTest::addRow("%d", k + 32) << QString(upper[k]) << out.toUpper();
+        }
+    }
+    void table()
+    {
+        QFETCH(QString, letter);
+        QFETCH(QString, latin);
+        QCOMPARE(change_letters_test(letter, letters), latin);
+    }
+
+    void text_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("rusLetters");
+        QTest::addColumn<QString>("latin");
+        QTest::newRow("empty") << "" << letters << "";
+        QTest::newRow("mixed") << "DDT - Осень 1991!" << letters << "DDT - Osen' 1991!";
+        QTest::newRow("capital two-letter") << "Жуки" << letters << "ZHuki";
+        QTest::newRow("hard sign vanishes, yo stays") << "Подъём" << letters << "Podёm";
+        QTest::newRow("line break between rows shifts capitals")
+            << "Аня\nЯ" << lower + "\n" + upper << "BnyaAЯ";
+        QTest::newRow("trailing line break") << "Яма" << letters + "\n" << "YAma";
+        QTest::newRow("short letters file") << "абв\x01" << QStringLiteral("аб") << "abв\x01";
+        QTest::newRow("NUL never matches a missing letter")
+            << QString(QChar(0)) << QStringLiteral("а") << QString(QChar(0));
+        QTest::newRow("duplicate letter gives both")
+            << "аб" << QStringLiteral("аа") + letters.mid(2) << "ab" + QStringLiteral("б");
+    }
+    void text()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, rusLetters);
+        QFETCH(QString, latin);
+        QCOMPARE(change_letters_test(text, rusLetters), latin);
+    }
+};
+
+QTEST_APPLESS_MAIN(Transliteration)
+#include "tst_transliteration.moc"
