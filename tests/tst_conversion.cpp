@@ -1,7 +1,5 @@
-// Latin forms with placeholders, the declaration's encoding-name rewrite, and
-// output writing with its two kinds of failure.
+// Latin forms with placeholders, and the declaration's encoding-name rewrite.
 #include "conversion.h"
-#include "text_file.h"
 
 #include <QtTest>
 
@@ -58,40 +56,6 @@ private slots:
         QFETCH(QString, doc);
         QFETCH(QString, inXmlEnc);
         QTEST(::rewrite_encoding(doc, inXmlEnc, "UTF-8"), "copy");
-    }
-
-    void write_text_file_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("codec");
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QByteArray>("bytes");
-        const int ok = int(WriteResult::Written);
-        QTest::newRow("windows-1251") << "out.txt" << "windows-1251" << ok << QByteArray("\xca\xe8\xed\xee\n");
-        QTest::newRow("UTF-16 without mark") << "out.txt" << "UTF-16LE" << ok
-                                             << QByteArray("\x1a\x04\x38\x04\x3d\x04\x3e\x04\n\0", 10);
-        QTest::newRow("empty path") << "" << "UTF-8" << int(WriteResult::NotCreated) << QByteArray();
-        QTest::newRow("missing folder") << "none/out.txt" << "UTF-8" << int(WriteResult::NotCreated)
-                                        << QByteArray();
-        QTest::newRow("folder") << "." << "UTF-8" << int(WriteResult::NotCreated) << QByteArray();
-        QTest::newRow("full disk") << "/dev/full" << "UTF-8" << int(WriteResult::NotWritten)
-                                   << QByteArray();
-    }
-    void write_text_file()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, codec);
-        QFETCH(QByteArray, bytes);
-        QTemporaryDir dir;
-        const QString target = path.isEmpty() || path.startsWith('/') ? path : dir.filePath(path);
-        const WriteResult result = ::write_text_file(
-            target, QStringLiteral("Кино\n"), QTextCodec::codecForName(codec.toLatin1()));
-        QTEST(int(result), "result");
-        if (result == WriteResult::Written) {
-            QFile file(target);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), bytes);
-        }
     }
 };
 

@@ -35,7 +35,8 @@ const char *const docText = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r
                             "<np><ARTIST>Кино</ARTIST>\r\n<NAME>Звезда; по имени Солнце</NAME></np>\r\n";
 const QByteArray copyUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                             "<np><ARTIST>Кино</ARTIST>\n<NAME>Звезда; по имени Солнце</NAME></np>\n";
-const QByteArray meta = cp1251("Кино - Звезда; по имени Солнце");
+const char *const docMeta = "Кино - Звезда; по имени Солнце";
+const QByteArray meta = cp1251(docMeta);
 const QByteArray rds = "Kino / Zvezda,  po imeni Solntse";
 
 void put(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
@@ -102,6 +103,14 @@ private slots:
             << settings() << letters << doc << QByteArray() << copyUtf8 << meta << rds;
         QTest::newRow("UTF-16 settings with mark and CR LF")
             << utf16_crlf(settings()) << letters << doc << QByteArray() << copyUtf8 << meta << rds;
+        QTest::newRow("UTF-8 settings with mark, Cyrillic splitters")
+            << "\xEF\xBB\xBF" + settings("<METASPLITTER> — </METASPLITTER><RDSSPLITTER> — </RDSSPLITTER>")
+            << letters << doc << QByteArray() << copyUtf8 << cp1251("Кино — Звезда; по имени Солнце")
+            << QByteArray("Kino — Zvezda,  po imeni Solntse");
+        const QString metaText = QString::fromUtf8(docMeta);
+        QTest::newRow("UTF-16 META without mark")
+            << settings("<METAENC>UTF-16LE</METAENC>") << letters << doc << QByteArray() << copyUtf8
+            << QByteArray(reinterpret_cast<const char *>(metaText.utf16()), metaText.size() * 2) << rds;
         QTest::newRow("settings at the size bound")
             << settings() + big.left(big.size() - settings().size()) << letters << doc
             << QByteArray() << copyUtf8 << meta << rds;
@@ -129,6 +138,9 @@ private slots:
             << settings() << letters << absent << QByteArray("cant open XML\n") << absent << absent << absent;
         QTest::newRow("empty document path")
             << settings("<XML></XML>") << letters << doc << QByteArray("cant open XML\n")
+            << absent << absent << absent;
+        QTest::newRow("document is a folder")
+            << settings("<XML>.</XML>") << letters << doc << QByteArray("cant open XML\n")
             << absent << absent << absent;
         QTest::newRow("endless document")
             << settings("<XML>/dev/zero</XML>") << letters << doc << QByteArray("cant open XML\n")
