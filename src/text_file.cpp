@@ -9,22 +9,24 @@ namespace {
 
 // Reads at most `limit` + 1 bytes, so that "more than the limit" can be told
 // from "exactly the limit" without trusting the reported size: device files
-// report 0.
+// report 0. The reported size only sizes the first read.
 std::optional<QByteArray> read_bounded(QFile &file, qint64 limit)
 {
     QByteArray bytes;
+    qint64 chunk = file.isSequential() ? 64 * 1024 : file.size() + 1;
     for (;;) {
-        const qint64 wanted = qMin<qint64>(limit + 1 - bytes.size(), 1 << 20);
-        if (wanted <= 0)
+        const qint64 room = qMin(chunk, limit + 1 - bytes.size());
+        if (room <= 0)
             return std::nullopt;
         const int before = bytes.size();
-        bytes.resize(before + int(wanted));
-        const qint64 got = file.read(bytes.data() + before, wanted);
+        bytes.resize(before + int(room));
+        const qint64 got = file.read(bytes.data() + before, room);
         if (got < 0)
             return std::nullopt;
         bytes.resize(before + int(got));
         if (got == 0)
             return bytes;
+        chunk = 64 * 1024;
     }
 }
 
