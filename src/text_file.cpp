@@ -30,12 +30,18 @@ std::optional<QByteArray> read_bounded(QFile &file, qint64 limit)
     }
 }
 
+// QFile warns on stderr about an empty name, and the system cuts a name at
+// its first NUL, which would open some other file than the one configured.
+bool usable_path(const QString &path)
+{
+    return !path.isEmpty() && !path.contains(QChar(0));
+}
+
 } // namespace
 
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
 {
-    // QFile warns on stderr about an empty name; the caller reports it instead.
-    if (path.isEmpty())
+    if (!usable_path(path))
         return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -55,7 +61,7 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
 
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec)
 {
-    if (path.isEmpty())
+    if (!usable_path(path))
         return WriteResult::NotCreated;
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -4,7 +4,9 @@
 
 namespace {
 
+// Markers in the input columns: no such file, or a 3 GiB file of holes.
 const QByteArray absent = "\x01(absent)";
+const QByteArray sparse = "\x01(3 GiB sparse)";
 
 QByteArray cp1251(const char *utf8)
 {
@@ -45,7 +47,10 @@ void put(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
         return;
     QFile file(dir.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    if (bytes == sparse)
+        QVERIFY(file.resize(qint64(3) << 30));
+    else
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
 }
 
 QByteArray contents(const QTemporaryDir &dir, const QString &name)
@@ -84,6 +89,41 @@ Result run_in(const QTemporaryDir &dir, const QStringList &prefix = {})
     return r;
 }
 
+void add_input_columns()
+{
+    QTest::addColumn<QByteArray>("settingsFile");
+    QTest::addColumn<QByteArray>("lettersFile");
+    QTest::addColumn<QByteArray>("doc");
+    QTest::addColumn<QByteArray>("message");
+}
+
+// Runs the current row's pass and checks what holds for every pass: its
+// message, exit status 0, nothing on standard output, the inputs unchanged
+// and no file created beyond the three outputs.
+void run_row(const QTemporaryDir &dir)
+{
+    QFETCH(QByteArray, settingsFile);
+    QFETCH(QByteArray, lettersFile);
+    QFETCH(QByteArray, doc);
+    const QMap<QString, QByteArray> inputs{
+        {"settings.txt", settingsFile}, {"rusletters.txt", lettersFile}, {"doc.xml", doc}};
+    for (auto it = inputs.begin(); it != inputs.end(); ++it)
+        put(dir, it.key(), it.value());
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+
+    const Result r = run_in(dir);
+    QTEST(r.err, "message");
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(r.status, 0);
+    for (auto it = inputs.begin(); it != inputs.end(); ++it)
+        if (it.value() != sparse)
+            QCOMPARE(contents(dir, it.key()), it.value());
+    QStringList created = QDir(dir.path()).entryList(QDir::Files);
+    for (const QString &name : before + QStringList{"out.xml", "meta.txt", "rds.txt"})
+        created.removeAll(name);
+    QCOMPARE(created, QStringList());
+}
+
 } // namespace
 
 class EndToEnd : public QObject {
@@ -91,10 +131,7 @@ class EndToEnd : public QObject {
 private slots:
     void pass_data()
     {
-        QTest::addColumn<QByteArray>("settingsFile");
-        QTest::addColumn<QByteArray>("lettersFile");
-        QTest::addColumn<QByteArray>("doc");
-        QTest::addColumn<QByteArray>("message");
+        add_input_columns();
         QTest::addColumn<QByteArray>("copy");
         QTest::addColumn<QByteArray>("metaFile");
         QTest::addColumn<QByteArray>("rdsFile");
@@ -168,41 +205,62 @@ private slots:
     }
     void pass()
     {
-        QFETCH(QByteArray, settingsFile);
-        QFETCH(QByteArray, lettersFile);
-        QFETCH(QByteArray, doc);
         QTemporaryDir dir;
-        put(dir, "settings.txt", settingsFile);
-        put(dir, "rusletters.txt", lettersFile);
-        put(dir, "doc.xml", doc);
-        const QStringList before = QDir(dir.path()).entryList(QDir::Files);
-
-        const Result r = run_in(dir);
-        QTEST(r.err, "message");
-        QCOMPARE(r.out, QByteArray());
-        QCOMPARE(r.status, 0);
+        run_row(dir);
         QTEST(contents(dir, "out.xml"), "copy");
         QTEST(contents(dir, "meta.txt"), "metaFile");
         QTEST(contents(dir, "rds.txt"), "rdsFile");
-        QCOMPARE(contents(dir, "doc.xml"), doc);
-        QStringList created = QDir(dir.path()).entryList(QDir::Files);
-        for (const QString &name : before + QStringList{"out.xml", "meta.txt", "rds.txt"})
-            created.removeAll(name);
-        QCOMPARE(created, QStringList());
     }
 
-    void huge_sparse_document()
+    // Bad input of every kind ends with the documented message, or with a
+    // normal pass, and never touches another file.
+    void bad_input_data()
+    {
+        add_input_columns();
+        const QByteArray doc = cp1251(docText);
+        const QByteArray none, openXml = "cant open XML\n";
+        const auto row = [&](const char *name, const QByteArray &s, const QByteArray &l,
+                             const QByteArray &d, const QByteArray &message) {
+            QTest::newRow(name) << s << l << d << message;
+        };
+        row("document path is a folder", settings("<XML>.</XML>"), letters, doc, openXml);
+        row("copy path is a folder", settings("<NEWXML>.</NEWXML>"), letters, doc, "cant create XML\n");
+        row("META path is a folder", settings("<META>.</META>"), letters, doc, "cant create META file\n");
+        row("RDS path is a folder", settings("<RDS>.</RDS>"), letters, doc, "cant create RDS\n");
+        row("document in a missing folder", settings("<XML>none/doc.xml</XML>"), letters, doc, openXml);
+        row("META in a missing folder", settings("<META>none/m</META>"), letters, doc, "cant create META file\n");
+        row("copy to /dev/zero", settings("<NEWXML>/dev/zero</NEWXML>"), letters, doc, none);
+        row("huge settings", sparse, letters, doc, "cant read settings\n");
+        row("huge letters", settings(), sparse, doc, "cant read russian letters\n");
+        row("huge document", settings(), letters, sparse, openXml);
+        row("empty settings", "", letters, doc, openXml);
+        row("empty letters", settings(), "", doc, none);
+        row("empty document", settings(), letters, "", none);
+        row("settings with only a mark", "\xEF\xBB\xBF", letters, doc, openXml);
+        row("settings with only a UTF-16 mark", "\xFF\xFE", letters, doc, openXml);
+        row("letters with only a mark", settings(), "\xEF\xBB\xBF", doc, none);
+        row("document with only a mark", settings(), letters, "\xFF\xFE", none);
+        row("invalid UTF-8 settings", "\xC3\x28\xFF" + settings() + "\xE2\x82", letters, doc, none);
+        row("invalid UTF-8 letters", settings(), "\xFF\xC0\x80" + letters, doc, none);
+        row("invalid UTF-8 document", settings("<INXMLENC>UTF-8</INXMLENC>"), letters,
+            "<NAME>\xC3\x28</NAME><ARTIST>\xED\xA0\x80\xFF</ARTIST>", none);
+        row("unmapped windows-1251 byte", settings("<OUTXMLENC>windows-1251</OUTXMLENC>"), letters,
+            "<NAME>\x98</NAME><ARTIST>\x98</ARTIST>", none);
+        row("lone surrogates in UTF-16", settings("<OUTXMLENC>KOI8-R</OUTXMLENC>"), letters,
+            QByteArray("\xFF\xFE<\0N\0A\0M\0E\0>\0\x00\xD8<\0/\0N\0A\0M\0E\0>\0"
+                       "<\0A\0R\0T\0I\0S\0T\0>\0\x00\xDC<\0/\0A\0R\0T\0I\0S\0T\0>\0", 56),
+            none);
+        row("NUL in the values", settings(QByteArray("<RDSSPLITTER>\0</RDSSPLITTER>", 28)), letters,
+            QByteArray("<NAME>\0</NAME><ARTIST>a\0b</ARTIST>", 36), none);
+        row("NUL in a path", settings(QByteArray("<NEWXML>out.xml\0x</NEWXML>", 26)), letters, doc,
+            "cant create XML\n");
+        row("every tag twice", settings() + settings("<XML>x</XML>"), letters, doc, none);
+        row("every tag unclosed", settings().replace("</", "<"), letters, doc, openXml);
+    }
+    void bad_input()
     {
         QTemporaryDir dir;
-        put(dir, "settings.txt", settings());
-        put(dir, "rusletters.txt", letters);
-        QFile huge(dir.filePath("doc.xml"));
-        QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(qint64(3) << 30));
-        huge.close();
-        const Result r = run_in(dir);
-        QCOMPARE(r.err, QByteArray("cant open XML\n"));
-        QCOMPARE(r.status, 0);
+        run_row(dir);
     }
 
     // The clock is faked; a pass that is not blocked stops at the missing
