@@ -13,6 +13,13 @@ QByteArray cp1251(const char *utf8)
     return QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(utf8));
 }
 
+// A literal with its NUL bytes.
+template <int N>
+QByteArray raw(const char (&literal)[N])
+{
+    return QByteArray(literal, N - 1);
+}
+
 // A tag written before the base settings overrides it: the first one wins.
 QByteArray settings(const QByteArray &overrides = {})
 {
@@ -247,12 +254,12 @@ private slots:
         row("unmapped windows-1251 byte", settings("<OUTXMLENC>windows-1251</OUTXMLENC>"), letters,
             "<NAME>\x98</NAME><ARTIST>\x98</ARTIST>", none);
         row("lone surrogates in UTF-16", settings("<OUTXMLENC>KOI8-R</OUTXMLENC>"), letters,
-            QByteArray("\xFF\xFE<\0N\0A\0M\0E\0>\0\x00\xD8<\0/\0N\0A\0M\0E\0>\0"
-                       "<\0A\0R\0T\0I\0S\0T\0>\0\x00\xDC<\0/\0A\0R\0T\0I\0S\0T\0>\0", 56),
+            raw("\xFF\xFE<\0N\0A\0M\0E\0>\0\x00\xD8<\0/\0N\0A\0M\0E\0>\0"
+                       "<\0A\0R\0T\0I\0S\0T\0>\0\x00\xDC<\0/\0A\0R\0T\0I\0S\0T\0>\0"),
             none);
-        row("NUL in the values", settings(QByteArray("<RDSSPLITTER>\0</RDSSPLITTER>", 28)), letters,
-            QByteArray("<NAME>\0</NAME><ARTIST>a\0b</ARTIST>", 36), none);
-        row("NUL in a path", settings(QByteArray("<NEWXML>out.xml\0x</NEWXML>", 26)), letters, doc,
+        row("NUL in the values", settings(raw("<RDSSPLITTER>\0</RDSSPLITTER>")), letters,
+            raw("<NAME>\0</NAME><ARTIST>a\0b</ARTIST>"), none);
+        row("NUL in a path", settings(raw("<NEWXML>out.xml\0x</NEWXML>")), letters, doc,
             "cant create XML\n");
         row("every tag twice", settings() + settings("<XML>x</XML>"), letters, doc, none);
         row("every tag unclosed", settings().replace("</", "<"), letters, doc, openXml);
