@@ -8,10 +8,10 @@
 #include "tag_extract.h"
 #include "text_file.h"
 
-#include <QCoreApplication>
 #include <QDate>
 #include <QTime>
 
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -44,11 +44,13 @@ const char *write_failure(WriteResult result, const char *cantCreate, const char
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main()
 {
     qInstallMessageHandler(drop_qt_message);
-    // Sets the process locale, which decides the encoding of the RDS file.
-    QCoreApplication app(argc, argv);
+    // The process locale decides the encoding of the RDS file. (An
+    // application object would set it too, at the cost of an event loop we
+    // never run.)
+    std::setlocale(LC_CTYPE, "");
 
     const std::optional<RunSettings> settings = load_settings(QStringLiteral("settings.txt"));
     if (!settings)
@@ -66,15 +68,17 @@ int main(int argc, char *argv[])
     QTextCodec *const inXmlCod = codec_for_name(settings->inXmlEnc);
     QTextCodec *const outXmlCod = codec_for_name(settings->outXmlEnc);
 
-    const std::optional<QString> stringFromFile = read_text_file(settings->xmlName, inXmlCod);
+    std::optional<QString> stringFromFile = read_text_file(settings->xmlName, inXmlCod);
     if (!stringFromFile)
         return end_pass("cant open XML");
     const QString rusName = extract(*stringFromFile, QStringLiteral("NAME"));
     const QString rusArtist = extract(*stringFromFile, QStringLiteral("ARTIST"));
 
     const LatinForms eng = latin_forms(rusArtist, rusName, *rusLetters);
+    // The document is not needed past this point: moving it lets the rewrite
+    // work in place instead of on a copy.
     const QString encoded =
-        rewrite_encoding(*stringFromFile, settings->inXmlEnc, settings->outXmlEnc);
+        rewrite_encoding(std::move(*stringFromFile), settings->inXmlEnc, settings->outXmlEnc);
 
     if (const char *failure = write_failure(
             write_text_file(settings->newXmlName, encoded, outXmlCod),

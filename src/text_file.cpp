@@ -51,12 +51,15 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     if (!bytes)
         return std::nullopt;
 
-    QTextStream stream(*bytes, QIODevice::ReadOnly);
-    stream.setAutoDetectUnicode(true);
-    if (codec)
-        stream.setCodec(codec);
+    // Decoded in one go, as a text stream with Unicode detection would: a
+    // byte-order mark picks the codec and is dropped with the converter's
+    // header handling.
+    QTextCodec *const chosen =
+        QTextCodec::codecForUtfText(*bytes, codec ? codec : QTextCodec::codecForLocale());
+    QTextCodec::ConverterState state;
+    QString text = chosen->toUnicode(bytes->constData(), bytes->size(), &state);
     // Dropping CR after decoding, not before, keeps UTF-16 text intact.
-    return stream.readAll().remove(QLatin1Char('\r'));
+    return text.remove(QLatin1Char('\r'));
 }
 
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec)
@@ -69,7 +72,16 @@ WriteResult write_text_file(const QString &path, const QString &text, QTextCodec
     QTextStream out(&file);
     if (codec)
         out.setCodec(codec);
-    out << text;
+    // Handing the text over in slices keeps the encoded copy small; a slice
+    // never ends between the two halves of a surrogate pair.
+    constexpr int slice = 64 * 1024;
+    for (int at = 0; at < text.size();) {
+        int n = qMin(slice, text.size() - at);
+        if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
+            --n;
+        out << QStringRef(&text, at, n);
+        at += n;
+    }
     out.flush();
     const bool streamOk = out.status() == QTextStream::Ok;
     file.close();
