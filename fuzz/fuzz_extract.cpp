@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     // A non-empty value means both tags were found, in this order, with the
     // value between them and no closing tag inside it.
-    if (begName < 0 || text.mid(begName + openTag.size(), value.size()) != value
-        || text.mid(begName + openTag.size() + value.size(), closeTag.size()) != closeTag
-        || value.contains(closeTag))
+    if (begName < 0 || text.mid(begName + openTag.size(), value.size()) != value ||
+        text.mid(begName + openTag.size() + value.size(), closeTag.size()) != closeTag ||
+        value.contains(closeTag))
         std::abort();
     return 0;
 }

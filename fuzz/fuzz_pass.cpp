@@ -19,10 +19,16 @@ int nowplaying_main(int argc, char *argv[]);
 
 namespace {
 
-const QStringList messages = {
-    "", "cant read settings\n", "cant read russian letters\n", "cant open XML\n",
-    "cant create XML\n", "cant write XML\n", "cant create META file\n",
-    "cant write META file\n", "cant create RDS\n", "cant write RDS\n"};
+const QStringList messages = {"",
+                              "cant read settings\n",
+                              "cant read russian letters\n",
+                              "cant open XML\n",
+                              "cant create XML\n",
+                              "cant write XML\n",
+                              "cant create META file\n",
+                              "cant write META file\n",
+                              "cant create RDS\n",
+                              "cant write RDS\n"};
 const QStringList devices = {"/dev/full", "/dev/zero", "/dev/null"};
 
 void check(bool property)
@@ -36,9 +42,8 @@ void check(bool property)
 bool confined(QString path)
 {
     path.truncate(path.indexOf(QChar(0)) < 0 ? path.size() : path.indexOf(QChar(0)));
-    return devices.contains(path)
-        || (QDir::isRelativePath(path) && !path.startsWith(':')
-            && !path.split('/').contains(".."));
+    return devices.contains(path) ||
+           (QDir::isRelativePath(path) && !path.startsWith(':') && !path.split('/').contains(".."));
 }
 
 void put(const QString &path, const QByteArray &bytes)
@@ -91,9 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         put(dir.filePath(inputs[i]), parts[i]);
 
     const std::optional<RunSettings> settings = load_settings(dir.filePath("settings.txt"));
-    const QStringList outputs = settings ? QStringList{settings->newXmlName, settings->metaName,
-                                                       settings->rdsName}
-                                         : QStringList();
+    const QStringList outputs =
+        settings ? QStringList{settings->newXmlName, settings->metaName, settings->rdsName}
+                 : QStringList();
     for (const QString &path : outputs + QStringList{settings ? settings->xmlName : QString()})
         if (!confined(path))
             return -1;
@@ -111,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(allowed.contains(path) || contents(path) == parts[i]);
         allowed << path;
     }
-    QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+    QDirIterator it(dir.path(),
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
         check(allowed.contains(QDir::cleanPath(it.next())));

@@ -18,7 +18,9 @@ namespace {
 
 // Standard error carries only our own messages; Qt's diagnostics would be
 // taken for them by whoever watches the log.
-void drop_qt_message(QtMsgType, const QMessageLogContext &, const QString &) {}
+void drop_qt_message(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
 
 int end_pass(const char *message)
 {
@@ -80,18 +82,18 @@ int main()
     const QString encoded =
         rewrite_encoding(std::move(*stringFromFile), settings->inXmlEnc, settings->outXmlEnc);
 
-    if (const char *failure = write_failure(
-            write_text_file(settings->newXmlName, encoded, outXmlCod),
-            "cant create XML", "cant write XML"))
+    if (const char *failure =
+            write_failure(write_text_file(settings->newXmlName, encoded, outXmlCod),
+                          "cant create XML", "cant write XML"))
+        return end_pass(failure);
+    if (const char *failure =
+            write_failure(write_text_file(settings->metaName,
+                                          rusArtist + settings->metaSplitter + rusName, metaCod),
+                          "cant create META file", "cant write META file"))
         return end_pass(failure);
     if (const char *failure = write_failure(
-            write_text_file(settings->metaName, rusArtist + settings->metaSplitter + rusName,
-                            metaCod),
-            "cant create META file", "cant write META file"))
-        return end_pass(failure);
-    if (const char *failure = write_failure(
-            write_text_file(settings->rdsName,
-                            eng.engArtist + settings->rdsSplitter + eng.engName, nullptr),
+            write_text_file(settings->rdsName, eng.engArtist + settings->rdsSplitter + eng.engName,
+                            nullptr),
             "cant create RDS", "cant write RDS"))
         return end_pass(failure);
     return 0;

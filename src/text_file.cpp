@@ -86,7 +86,7 @@ WriteResult write_text_file(const QString &path, const QString &text, QTextCodec
     const bool streamOk = out.status() == QTextStream::Ok;
     file.close();
     return streamOk && file.error() == QFileDevice::NoError ? WriteResult::Written
-                                                           : WriteResult::NotWritten;
+                                                            : WriteResult::NotWritten;
 }
 
 QTextCodec *codec_for_name(const QString &name)

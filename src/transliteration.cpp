@@ -3,10 +3,10 @@
 namespace {
 
 const char *const engLetters[letterCount] = {
-    "a", "b", "v", "g", "d", "e", "zh", "z", "i", "y", "k", "l", "m", "n", "o", "p",
-    "r", "s", "t", "u", "f", "h", "ts", "ch", "sh", "sh", "", "i", "'", "e", "yu", "ya",
-    "A", "B", "V", "G", "D", "E", "ZH", "Z", "I", "Y", "K", "L", "M", "N", "O", "P",
-    "R", "S", "T", "U", "F", "H", "TS", "CH", "SH", "SH", "", "I", "'", "E", "YU", "YA",
+    "a", "b", "v", "g", "d", "e", "zh", "z",  "i",  "y",  "k", "l", "m", "n", "o",  "p",
+    "r", "s", "t", "u", "f", "h", "ts", "ch", "sh", "sh", "",  "i", "'", "e", "yu", "ya",
+    "A", "B", "V", "G", "D", "E", "ZH", "Z",  "I",  "Y",  "K", "L", "M", "N", "O",  "P",
+    "R", "S", "T", "U", "F", "H", "TS", "CH", "SH", "SH", "",  "I", "'", "E", "YU", "YA",
 };
 
 } // namespace

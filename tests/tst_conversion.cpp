@@ -6,6 +6,7 @@
 class Conversion : public QObject {
     Q_OBJECT
 private slots:
+    // clang-format off
     void latin_forms_data()
     {
         QTest::addColumn<QString>("artist");
@@ -19,16 +20,19 @@ private slots:
         QTest::newRow("blanks count as present") << " " << "\n" << " " << "\n";
         QTest::newRow("semicolon in title only") << "А;Б" << "В;Г" << "A;B" << "V, G";
     }
+    // clang-format on
     void latin_forms()
     {
         QFETCH(QString, artist);
         QFETCH(QString, name);
-        const LatinForms eng = ::latin_forms(artist, name,
+        const LatinForms eng = ::latin_forms(
+            artist, name,
             QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюяАБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"));
         QTEST(eng.engArtist, "engArtist");
         QTEST(eng.engName, "engName");
     }
 
+    // clang-format off
     void rewrite_encoding_data()
     {
         QTest::addColumn<QString>("doc");
@@ -51,6 +55,7 @@ private slots:
         QTest::newRow("key at the end") << "encoding=" << "x" << "encoding=";
         QTest::newRow("case-sensitive key") << "Encoding=\"a\"" << "x" << "Encoding=\"a\"";
     }
+    // clang-format on
     void rewrite_encoding()
     {
         QFETCH(QString, doc);

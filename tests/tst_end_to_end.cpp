@@ -14,8 +14,7 @@ QByteArray cp1251(const char *utf8)
 }
 
 // A literal with its NUL bytes.
-template <int N>
-QByteArray raw(const char (&literal)[N])
+template <int N> QByteArray raw(const char (&literal)[N])
 {
     return QByteArray(literal, N - 1);
 }
@@ -34,16 +33,19 @@ QByteArray utf16_crlf(const QByteArray &utf8)
 {
     QByteArray text = utf8;
     text.replace("\n", "\r\n");
-    return QTextCodec::codecForName("UTF-16LE")->fromUnicode(
-        QChar(QChar::ByteOrderMark) + QString::fromUtf8(text));
+    return QTextCodec::codecForName("UTF-16LE")
+        ->fromUnicode(QChar(QChar::ByteOrderMark) + QString::fromUtf8(text));
 }
 
 const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
-                                          "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ").toUtf8();
-const char *const docText = "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
-                            "<np><ARTIST>Кино</ARTIST>\r\n<NAME>Звезда; по имени Солнце</NAME></np>\r\n";
-const QByteArray copyUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                            "<np><ARTIST>Кино</ARTIST>\n<NAME>Звезда; по имени Солнце</NAME></np>\n";
+                                          "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")
+                               .toUtf8();
+const char *const docText =
+    "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
+    "<np><ARTIST>Кино</ARTIST>\r\n<NAME>Звезда; по имени Солнце</NAME></np>\r\n";
+const QByteArray copyUtf8 =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<np><ARTIST>Кино</ARTIST>\n<NAME>Звезда; по имени Солнце</NAME></np>\n";
 const char *const docMeta = "Кино - Звезда; по имени Солнце";
 const QByteArray meta = cp1251(docMeta);
 const QByteArray rds = "Kino / Zvezda,  po imeni Solntse";
@@ -136,6 +138,7 @@ void run_row(const QTemporaryDir &dir)
 class EndToEnd : public QObject {
     Q_OBJECT
 private slots:
+    // clang-format off
     void pass_data()
     {
         add_input_columns();
@@ -210,6 +213,7 @@ private slots:
             << settings("<RDS>/dev/full</RDS>") << letters << doc << QByteArray("cant write RDS\n")
             << copyUtf8 << meta << absent;
     }
+    // clang-format on
     void pass()
     {
         QTemporaryDir dir;
@@ -221,6 +225,7 @@ private slots:
 
     // Bad input of every kind ends with the documented message, or with a
     // normal pass, and never touches another file.
+    // clang-format off
     void bad_input_data()
     {
         add_input_columns();
@@ -264,6 +269,7 @@ private slots:
         row("every tag twice", settings() + settings("<XML>x</XML>"), letters, doc, none);
         row("every tag unclosed", settings().replace("</", "<"), letters, doc, openXml);
     }
+    // clang-format on
     void bad_input()
     {
         QTemporaryDir dir;
@@ -272,6 +278,7 @@ private slots:
 
     // The clock is faked; a pass that is not blocked stops at the missing
     // letters file, a blocked one says nothing.
+    // clang-format off
     void bad_hours_data()
     {
         QTest::addColumn<QString>("time");
@@ -284,6 +291,7 @@ private slots:
         QTest::newRow("Monday blocked") << "2026-12-07 23:59:00" << QByteArray("<TIME1>23</TIME1>") << QByteArray();
         QTest::newRow("blank in list") << "2026-12-07 02:10:00" << QByteArray("<TIME1>1, 2</TIME1>") << runs;
     }
+    // clang-format on
     void bad_hours()
     {
         const QString faketime = QStandardPaths::findExecutable("faketime");

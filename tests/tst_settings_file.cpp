@@ -3,10 +3,10 @@
 
 #include <QtTest>
 
-
 class SettingsFile : public QObject {
     Q_OBJECT
 private slots:
+    // clang-format off
     void bad_hours_data()
     {
         QTest::addColumn<QString>("settings");
@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("trailing comma") << "<TIME4>23,</TIME4>" << 4 << 23 << true;
         QTest::newRow("double digits") << "<TIME5>12</TIME5>" << 5 << 1 << false;
     }
+    // clang-format on
     void bad_hours()
     {
         QFETCH(QString, settings);

@@ -6,6 +6,7 @@
 class TagExtract : public QObject {
     Q_OBJECT
 private slots:
+    // clang-format off
     void extract_data()
     {
         QTest::addColumn<QString>("text");
@@ -29,6 +30,7 @@ private slots:
         QTest::newRow("XML is not NEWXML") << "<NEWXML>n</NEWXML><XML>x</XML>" << "XML" << "x";
         QTest::newRow("built name") << "<TIME7>0,1</TIME7>" << "TIME7" << "0,1";
     }
+    // clang-format on
     void extract()
     {
         QFETCH(QString, text);

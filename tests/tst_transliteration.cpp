@@ -12,6 +12,7 @@ const QString letters = lower + upper;
 class Transliteration : public QObject {
     Q_OBJECT
 private slots:
+    // clang-format off
     void table_data()
     {
         QTest::addColumn<QString>("letter");
@@ -24,6 +25,7 @@ private slots:
             QTest::addRow("%d", k + 32) << QString(upper[k]) << out.toUpper();
         }
     }
+    // clang-format on
     void table()
     {
         QFETCH(QString, letter);
@@ -31,6 +33,7 @@ private slots:
         QCOMPARE(change_letters_test(letter, letters), latin);
     }
 
+    // clang-format off
     void text_data()
     {
         QTest::addColumn<QString>("text");
@@ -49,6 +52,7 @@ private slots:
         QTest::newRow("duplicate letter gives both")
             << "аб" << QStringLiteral("аа") + letters.mid(2) << "ab" + QStringLiteral("б");
     }
+    // clang-format on
     void text()
     {
         QFETCH(QString, text);
