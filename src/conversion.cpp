@@ -11,6 +11,16 @@ LatinForms latin_forms(QString rusArtist, QString rusName, QString rusLetters)
     return {change_letters_test(rusArtist, rusLetters), engName};
 }
 
+QString meta_text(QString rusArtist, QString metaSplitter, QString rusName)
+{
+    return rusArtist + metaSplitter + rusName;
+}
+
+QString rds_text(LatinForms eng, QString rdsSplitter)
+{
+    return eng.engArtist + rdsSplitter + eng.engName;
+}
+
 QString rewrite_encoding(QString stringFromFile, QString inXmlEnc, QString outXmlEnc)
 {
     if (inXmlEnc == outXmlEnc)

@@ -12,6 +12,12 @@ struct LatinForms {
 // both are transliterated and every ";" in the title becomes ", ".
 LatinForms latin_forms(QString rusArtist, QString rusName, QString rusLetters);
 
+// The META file's text: artist, splitter and title as in the document.
+QString meta_text(QString rusArtist, QString metaSplitter, QString rusName);
+
+// The RDS file's text: the Latin artist, splitter and Latin title.
+QString rds_text(LatinForms eng, QString rdsSplitter);
+
 // The document text with the encoding name of its first `encoding="..."`
 // (or '...') replaced by `outXmlEnc`, when the input and output names
 // differ. Without such a quoted value the text is returned unchanged.

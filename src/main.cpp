@@ -86,14 +86,13 @@ int main()
             write_failure(write_text_file(settings->newXmlName, encoded, outXmlCod),
                           "cant create XML", "cant write XML"))
         return end_pass(failure);
-    if (const char *failure =
-            write_failure(write_text_file(settings->metaName,
-                                          rusArtist + settings->metaSplitter + rusName, metaCod),
-                          "cant create META file", "cant write META file"))
+    if (const char *failure = write_failure(
+            write_text_file(settings->metaName,
+                            meta_text(rusArtist, settings->metaSplitter, rusName), metaCod),
+            "cant create META file", "cant write META file"))
         return end_pass(failure);
     if (const char *failure = write_failure(
-            write_text_file(settings->rdsName, eng.engArtist + settings->rdsSplitter + eng.engName,
-                            nullptr),
+            write_text_file(settings->rdsName, rds_text(eng, settings->rdsSplitter), nullptr),
             "cant create RDS", "cant write RDS"))
         return end_pass(failure);
     return 0;

@@ -5,19 +5,24 @@
 
 #include <QStringList>
 
+const std::array<SettingTag, 9> settingTags = {{
+    {"XML", &RunSettings::xmlName},
+    {"RDS", &RunSettings::rdsName},
+    {"NEWXML", &RunSettings::newXmlName},
+    {"META", &RunSettings::metaName},
+    {"RDSSPLITTER", &RunSettings::rdsSplitter},
+    {"METASPLITTER", &RunSettings::metaSplitter},
+    {"METAENC", &RunSettings::metaEnc},
+    {"INXMLENC", &RunSettings::inXmlEnc},
+    {"OUTXMLENC", &RunSettings::outXmlEnc},
+}};
+
 RunSettings settings_from_text(QString prSettings)
 {
     RunSettings s;
     s.prSettings = prSettings;
-    s.xmlName = extract(prSettings, QStringLiteral("XML"));
-    s.rdsName = extract(prSettings, QStringLiteral("RDS"));
-    s.newXmlName = extract(prSettings, QStringLiteral("NEWXML"));
-    s.metaName = extract(prSettings, QStringLiteral("META"));
-    s.rdsSplitter = extract(prSettings, QStringLiteral("RDSSPLITTER"));
-    s.metaSplitter = extract(prSettings, QStringLiteral("METASPLITTER"));
-    s.metaEnc = extract(prSettings, QStringLiteral("METAENC"));
-    s.inXmlEnc = extract(prSettings, QStringLiteral("INXMLENC"));
-    s.outXmlEnc = extract(prSettings, QStringLiteral("OUTXMLENC"));
+    for (const SettingTag &setting : settingTags)
+        s.*setting.field = extract(prSettings, QLatin1String(setting.tag));
     return s;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <optional>
 
 // Everything "settings.txt" configures. An absent tag is an empty value:
@@ -17,6 +18,13 @@ struct RunSettings {
     QString inXmlEnc;
     QString outXmlEnc;
 };
+
+// The nine tags, in the order they are read, with the field each one fills.
+struct SettingTag {
+    const char *tag;
+    QString RunSettings::*field;
+};
+extern const std::array<SettingTag, 9> settingTags;
 
 RunSettings settings_from_text(QString prSettings);
 

@@ -11,6 +11,12 @@ const char *const engLetters[letterCount] = {
 
 } // namespace
 
+QString usual_russian_letters()
+{
+    return QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
+                          "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
+}
+
 QString change_letters_test(QString a, QString d)
 {
     // A letters file shorter than the table leaves the tail positions with no

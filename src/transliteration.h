@@ -6,6 +6,10 @@
 // letters without ё, then their 32 capitals.
 constexpr int letterCount = 64;
 
+// The letters the table is made for, in table order: what "rusletters.txt"
+// should hold.
+QString usual_russian_letters();
+
 // Replaces every character of `a` that stands at position k < 64 of the
 // letters text `d` by entry k of the table; a character found at several
 // positions gives all their outputs, lowest position first. Characters not
