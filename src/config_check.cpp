@@ -86,7 +86,8 @@ Consequence empty_value_consequence(const QString &tag)
         return {Level::Error, message("cant create RDS")};
     if (tag.endsWith(QLatin1String("SPLITTER")))
         return {Level::Note, QStringLiteral("artist and title are written back to back")};
-    return {Level::Warning, QStringLiteral("the locale encoding (%1) is used").arg(locale_codec_name())};
+    return {Level::Warning,
+            QStringLiteral("the locale encoding (%1) is used").arg(locale_codec_name())};
 }
 
 void check_settings(Findings &f, const RunSettings &s)
@@ -105,22 +106,27 @@ void check_settings(Findings &f, const RunSettings &s)
             const bool closed = s.prSettings.indexOf(QStringLiteral("</") + tag + QLatin1Char('>'),
                                                      s.prSettings.indexOf(openTag)) >= 0;
             f.add(settingsSection, empty.level,
-                  tag + (closed ? QStringLiteral(" is empty: ")
-                                : QStringLiteral(" is not closed, so its value is empty: ")) +
+                  tag +
+                      (closed ? QStringLiteral(" is empty: ")
+                              : QStringLiteral(" is not closed, so its value is empty: ")) +
                       empty.text);
         } else {
             f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(value));
         }
         if (opens > 1)
             f.add(settingsSection, Level::Warning,
-                  QStringLiteral("%1 appears %2 times: only the first one counts").arg(tag).arg(opens));
+                  QStringLiteral("%1 appears %2 times: only the first one counts")
+                      .arg(tag)
+                      .arg(opens));
         const bool splitter = tag.endsWith(QLatin1String("SPLITTER"));
         if (!splitter && !value.isEmpty() && value != value.trimmed())
-            f.add(settingsSection, Level::Warning,
-                  tag + QStringLiteral(" has blanks or line breaks at its ends, which are part of the "
-                                       "value: ") +
-                      (tag.endsWith(QLatin1String("ENC")) ? QStringLiteral("the name is not found")
-                                                          : QStringLiteral("it names another file")));
+            f.add(
+                settingsSection, Level::Warning,
+                tag +
+                    QStringLiteral(" has blanks or line breaks at its ends, which are part of the "
+                                   "value: ") +
+                    (tag.endsWith(QLatin1String("ENC")) ? QStringLiteral("the name is not found")
+                                                        : QStringLiteral("it names another file")));
         if (splitter && value.contains(QLatin1Char('\n')))
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" holds a line break, which is written as it is"));
@@ -129,15 +135,14 @@ void check_settings(Findings &f, const RunSettings &s)
 
 void check_encodings(Findings &f, const RunSettings &s)
 {
-    const QList<QPair<QString, QString>> names = {
-        {QStringLiteral("METAENC"), s.metaEnc},
-        {QStringLiteral("INXMLENC"), s.inXmlEnc},
-        {QStringLiteral("OUTXMLENC"), s.outXmlEnc}};
+    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEnc},
+                                                  {QStringLiteral("INXMLENC"), s.inXmlEnc},
+                                                  {QStringLiteral("OUTXMLENC"), s.outXmlEnc}};
     for (const auto &name : names) {
         if (QTextCodec *codec = codec_for_name(name.second))
             f.add(encodingsSection, Level::Ok,
-                  QStringLiteral("%1 %2 is %3").arg(name.first, visible(name.second),
-                                                    QString::fromLatin1(codec->name())));
+                  QStringLiteral("%1 %2 is %3")
+                      .arg(name.first, visible(name.second), QString::fromLatin1(codec->name())));
         else if (name.second.isEmpty())
             f.add(encodingsSection, Level::Note,
                   QStringLiteral("%1 is empty: the locale encoding (%2) is used")
@@ -201,9 +206,8 @@ void check_bad_hours(Findings &f, const RunSettings &s, int today, int now)
                           .arg(name, visible(item), why_never_matches(item)));
         }
     }
-    const QString when = QStringLiteral("now (%1, hour %2)")
-                             .arg(QLatin1String(dayNames[(today - 1) % 7]))
-                             .arg(now);
+    const QString when =
+        QStringLiteral("now (%1, hour %2)").arg(QLatin1String(dayNames[(today - 1) % 7])).arg(now);
     if (in_bad_hours(s, today, now))
         f.add(hoursSection, Level::Note,
               when + QStringLiteral(": the pass would end at once, reading and writing nothing"));
@@ -246,8 +250,9 @@ void check_letters(Findings &f, const QString &letters)
     for (int k = table.indexOf(QLatin1Char('\n')); k >= 0;
          k = table.indexOf(QLatin1Char('\n'), k + 1)) {
         sound = false;
-        f.add(lettersSection, Level::Warning,
-              QStringLiteral("a line break at position %1 shifts every later letter by one").arg(k));
+        f.add(
+            lettersSection, Level::Warning,
+            QStringLiteral("a line break at position %1 shifts every later letter by one").arg(k));
     }
     QSet<QChar> seen;
     for (int k = 0; k < table.size(); ++k) {
@@ -267,7 +272,8 @@ void check_letters(Findings &f, const QString &letters)
         const QString got = change_letters_test(usual[k], letters);
         const QString want = change_letters_test(usual[k], usual);
         if (got != want)
-            wrong << QStringLiteral("%1 gives %2, not %3").arg(usual[k], visible(got), visible(want));
+            wrong
+                << QStringLiteral("%1 gives %2, not %3").arg(usual[k], visible(got), visible(want));
     }
     if (!differing.isEmpty())
         f.add(lettersSection, Level::Warning,
@@ -317,7 +323,8 @@ void check_document(Findings &f, const RunSettings &s, const std::optional<QStri
     if (span.start < 0)
         f.add(section, Level::Note, QStringLiteral("no quoted encoding= declaration"));
     else if (declared == s.inXmlEnc)
-        f.add(section, Level::Ok, QStringLiteral("declares %1, as INXMLENC").arg(visible(declared)));
+        f.add(section, Level::Ok,
+              QStringLiteral("declares %1, as INXMLENC").arg(visible(declared)));
     else if (declaredCod && declaredCod == inXmlCod)
         f.add(section, Level::Note,
               QStringLiteral("declares %1, the same encoding as INXMLENC %2")
@@ -334,7 +341,8 @@ void check_document(Findings &f, const RunSettings &s, const std::optional<QStri
                   QStringLiteral("no %1 value: the RDS file gets \"-\" for artist and title")
                       .arg(QLatin1String(tag)));
         else
-            f.add(section, Level::Ok, QStringLiteral("%1 = %2").arg(QLatin1String(tag), visible(value)));
+            f.add(section, Level::Ok,
+                  QStringLiteral("%1 = %2").arg(QLatin1String(tag), visible(value)));
     }
 
     if (s.inXmlEnc == s.outXmlEnc)
@@ -380,7 +388,8 @@ void check_outputs(Findings &f, const RunSettings &s)
             problem = QStringLiteral("cannot be written (permissions)");
         if (!problem.isEmpty())
             f.add(outputsSection, Level::Error,
-                  name + QLatin1Char(' ') + problem + QStringLiteral(": ") + message(output.failure));
+                  name + QLatin1Char(' ') + problem + QStringLiteral(": ") +
+                      message(output.failure));
         else
             f.add(outputsSection, Level::Ok,
                   name + (info.exists() ? QStringLiteral(" will be replaced")
