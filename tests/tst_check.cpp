@@ -1,12 +1,8 @@
 // nowplaying-check on crafted folders: the traps it must find, its exit
 // status, its JSON form, and that it writes nothing.
-#include <QtTest>
+#include "folder_run.h"
 
 namespace {
-
-const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
-                                          "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")
-                               .toUtf8();
 const QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                        "<ARTIST>Кино</ARTIST><NAME>Кукушка</NAME>";
 
@@ -20,21 +16,14 @@ QByteArray settings(const QByteArray &overrides = {})
 }
 
 struct Run {
-    int status = -1;
+    int status;
     QString out;
 };
 
 Run check(const QString &folder, const QStringList &args)
 {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", "C.UTF-8");
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(folder);
-    process.start(NOWPLAYING_CHECK_BIN, args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput())};
+    const Result r = run_program(NOWPLAYING_CHECK_BIN, folder, args);
+    return {r.status, QString::fromUtf8(r.out)};
 }
 
 QStringList listing(const QString &folder)
@@ -109,11 +98,8 @@ private slots:
         QTemporaryDir dir;
         const QList<QPair<QString, QByteArray>> files = {
             {"settings.txt", settingsFile}, {"rusletters.txt", lettersFile}, {"doc.xml", docFile}};
-        for (const auto &file : files) {
-            QFile out(dir.filePath(file.first));
-            if (!file.second.isEmpty())
-                QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.second) > 0);
-        }
+        for (const auto &file : files)
+            put(dir.path(), file.first, file.second.isEmpty() ? absent : file.second);
         const QStringList before = listing(dir.path());
 
         QTemporaryDir elsewhere; // the folder is given as an argument

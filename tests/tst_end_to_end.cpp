@@ -1,12 +1,8 @@
 // Whole passes of the built binary in a temporary folder: exact output bytes,
 // messages, exit status, and no file touched beyond the configured outputs.
-#include <QtTest>
+#include "folder_run.h"
 
 namespace {
-
-// Markers in the input columns: no such file, or a 3 GiB file of holes.
-const QByteArray absent = "\x01(absent)";
-const QByteArray sparse = "\x01(3 GiB sparse)";
 
 QByteArray cp1251(const char *utf8)
 {
@@ -37,9 +33,6 @@ QByteArray utf16_crlf(const QByteArray &utf8)
         ->fromUnicode(QChar(QChar::ByteOrderMark) + QString::fromUtf8(text));
 }
 
-const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
-                                          "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")
-                               .toUtf8();
 const char *const docText =
     "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n"
     "<np><ARTIST>Кино</ARTIST>\r\n<NAME>Звезда; по имени Солнце</NAME></np>\r\n";
@@ -50,52 +43,10 @@ const char *const docMeta = "Кино - Звезда; по имени Солнц
 const QByteArray meta = cp1251(docMeta);
 const QByteArray rds = "Kino / Zvezda,  po imeni Solntse";
 
-void put(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    if (bytes == absent)
-        return;
-    QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    if (bytes == sparse)
-        QVERIFY(file.resize(qint64(3) << 30));
-    else
-        QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
-QByteArray contents(const QTemporaryDir &dir, const QString &name)
-{
-    QFile file(dir.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : absent;
-}
-
-struct Result {
-    int status = -1;
-    QByteArray out, err;
-};
-
 Result run_in(const QTemporaryDir &dir, const QStringList &prefix = {})
 {
-    QProcess process;
-    process.setWorkingDirectory(dir.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LC_ALL", "C.UTF-8");
-    env.insert("TZ", "UTC");
-    // faketime preloads its library ahead of a sanitized binary's runtime.
-    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-    process.setProcessEnvironment(env);
     // Arguments must be ignored, so every pass gets some.
-    const QStringList args{"--help", "settings.txt"};
-    if (prefix.isEmpty())
-        process.start(NOWPLAYING_BIN, args);
-    else
-        process.start(prefix.first(), prefix.mid(1) + QStringList{NOWPLAYING_BIN} + args);
-    process.waitForFinished(60000);
-    Result r;
-    if (process.exitStatus() == QProcess::NormalExit)
-        r.status = process.exitCode();
-    r.out = process.readAllStandardOutput();
-    r.err = process.readAllStandardError();
-    return r;
+    return run_program(NOWPLAYING_BIN, dir.path(), {"--help", "settings.txt"}, prefix);
 }
 
 void add_input_columns()
@@ -117,7 +68,7 @@ void run_row(const QTemporaryDir &dir)
     const QMap<QString, QByteArray> inputs{
         {"settings.txt", settingsFile}, {"rusletters.txt", lettersFile}, {"doc.xml", doc}};
     for (auto it = inputs.begin(); it != inputs.end(); ++it)
-        put(dir, it.key(), it.value());
+        put(dir.path(), it.key(), it.value());
     const QStringList before = QDir(dir.path()).entryList(QDir::Files);
 
     const Result r = run_in(dir);
@@ -126,7 +77,7 @@ void run_row(const QTemporaryDir &dir)
     QCOMPARE(r.status, 0);
     for (auto it = inputs.begin(); it != inputs.end(); ++it)
         if (it.value() != sparse)
-            QCOMPARE(contents(dir, it.key()), it.value());
+            QCOMPARE(contents(dir.path(), it.key()), it.value());
     QStringList created = QDir(dir.path()).entryList(QDir::Files);
     for (const QString &name : before + QStringList{"out.xml", "meta.txt", "rds.txt"})
         created.removeAll(name);
@@ -218,9 +169,9 @@ private slots:
     {
         QTemporaryDir dir;
         run_row(dir);
-        QTEST(contents(dir, "out.xml"), "copy");
-        QTEST(contents(dir, "meta.txt"), "metaFile");
-        QTEST(contents(dir, "rds.txt"), "rdsFile");
+        QTEST(contents(dir.path(), "out.xml"), "copy");
+        QTEST(contents(dir.path(), "meta.txt"), "metaFile");
+        QTEST(contents(dir.path(), "rds.txt"), "rdsFile");
     }
 
     // Bad input of every kind ends with the documented message, or with a
@@ -300,7 +251,7 @@ private slots:
         QFETCH(QString, time);
         QFETCH(QByteArray, hours);
         QTemporaryDir dir;
-        put(dir, "settings.txt", settings(hours));
+        put(dir.path(), "settings.txt", settings(hours));
         const Result r = run_in(dir, {faketime, "-f", "@" + time});
         QTEST(r.err, "message");
         QCOMPARE(r.status, 0);

@@ -1,0 +1,62 @@
+#pragma once
+// Shared by the tests that run a built program in a temporary folder.
+
+#include <QtTest>
+
+// Markers for a file's content: no such file, or a 3 GiB file of holes.
+inline const QByteArray absent = "\x01(absent)";
+inline const QByteArray sparse = "\x01(3 GiB sparse)";
+
+// The letters file as it should be, in UTF-8.
+inline const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
+                                                 "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")
+                                      .toUtf8();
+
+inline void put(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    if (bytes == absent)
+        return;
+    QFile file(QDir(folder).filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    if (bytes == sparse)
+        QVERIFY(file.resize(qint64(3) << 30));
+    else
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+inline QByteArray contents(const QString &folder, const QString &name)
+{
+    QFile file(QDir(folder).filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : absent;
+}
+
+struct Result {
+    int status = -1; // -1: crashed or did not finish
+    QByteArray out, err;
+};
+
+// Runs `program` in `folder` with a fixed locale and time zone; `prefix` is
+// a command that wraps it (faketime).
+inline Result run_program(const QString &program, const QString &folder, const QStringList &args,
+                          const QStringList &prefix = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LC_ALL", "C.UTF-8");
+    env.insert("TZ", "UTC");
+    // faketime preloads its library ahead of a sanitized binary's runtime.
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    process.setProcessEnvironment(env);
+    if (prefix.isEmpty())
+        process.start(program, args);
+    else
+        process.start(prefix.first(), prefix.mid(1) + QStringList{program} + args);
+    process.waitForFinished(60000);
+    Result r;
+    if (process.exitStatus() == QProcess::NormalExit)
+        r.status = process.exitCode();
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
