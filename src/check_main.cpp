@@ -4,11 +4,10 @@
 #include "check_report.h"
 #include "config_check.h"
 
-#include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QStringList>
 #include <QTextStream>
-#include <QTime>
 
 #include <clocale>
 #include <cstdio>
@@ -63,8 +62,8 @@ int main(int argc, char *argv[])
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first()))
         return refuse(QStringLiteral("cannot enter the folder ") + folders.first());
 
-    const QList<Finding> findings =
-        check_configuration(QDate::currentDate().dayOfWeek(), QTime::currentTime().hour());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QList<Finding> findings = check_configuration(now.date().dayOfWeek(), now.time().hour());
     QTextStream(stdout) << (json ? report_json(findings) : report_text(findings));
     return exit_status(findings);
 }

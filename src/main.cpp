@@ -8,8 +8,7 @@
 #include "tag_extract.h"
 #include "text_file.h"
 
-#include <QDate>
-#include <QTime>
+#include <QDateTime>
 
 #include <clocale>
 #include <cstdio>
@@ -58,7 +57,10 @@ int main()
     if (!settings)
         return end_pass("cant read settings");
 
-    if (in_bad_hours(*settings, QDate::currentDate().dayOfWeek(), QTime::currentTime().hour()))
+    // Day and hour from one reading of the clock: read apart, they could
+    // straddle midnight and pair Monday's date with Tuesday's hour 0.
+    const QDateTime now = QDateTime::currentDateTime();
+    if (in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour()))
         return 0;
 
     const std::optional<QString> rusLetters =
