@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-int nowplaying_main(int argc, char *argv[]);
+int nowplaying_main();
 
 namespace {
 
@@ -66,10 +66,7 @@ QString run_pass()
     std::fflush(stderr);
     const int saved = dup(2);
     dup2(fileno(caught), 2);
-    int argc = 1;
-    char name[] = "nowplaying-convert";
-    char *argv[] = {name, nullptr};
-    check(nowplaying_main(argc, argv) == 0);
+    check(nowplaying_main() == 0);
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
