@@ -7,29 +7,6 @@
 
 namespace {
 
-// Reads at most `limit` + 1 bytes, so that "more than the limit" can be told
-// from "exactly the limit" without trusting the reported size: device files
-// report 0. The reported size only sizes the first read.
-std::optional<QByteArray> read_bounded(QFile &file, qint64 limit)
-{
-    QByteArray bytes;
-    qint64 chunk = file.isSequential() ? 64 * 1024 : file.size() + 1;
-    for (;;) {
-        const qint64 room = qMin(chunk, limit + 1 - bytes.size());
-        if (room <= 0)
-            return std::nullopt;
-        const int before = bytes.size();
-        bytes.resize(before + int(room));
-        const qint64 got = file.read(bytes.data() + before, room);
-        if (got < 0)
-            return std::nullopt;
-        bytes.resize(before + int(got));
-        if (got == 0)
-            return bytes;
-        chunk = 64 * 1024;
-    }
-}
-
 // QFile warns on stderr about an empty name, and the system cuts a name at
 // its first NUL, which would open some other file than the one configured.
 bool usable_path(const QString &path)
@@ -46,18 +23,37 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const std::optional<QByteArray> bytes = read_bounded(file, maxInputBytes);
-    file.close();
-    if (!bytes)
-        return std::nullopt;
+    // A regular file's size can be trusted to refuse it early and to size the
+    // text; devices report 0, so the bound is kept while reading as well.
+    QString text;
+    if (!file.isSequential()) {
+        if (file.size() > maxInputBytes)
+            return std::nullopt;
+        text.reserve(int(file.size())); // no encoding gives more characters than bytes
+    }
 
-    // Decoded in one go, as a text stream with Unicode detection would: a
-    // byte-order mark picks the codec and is dropped with the converter's
-    // header handling.
-    QTextCodec *const chosen =
-        QTextCodec::codecForUtfText(*bytes, codec ? codec : QTextCodec::codecForLocale());
+    // Decoded chunk by chunk into the one string, as a text stream with
+    // Unicode detection would: a byte-order mark in the first chunk picks the
+    // codec and is dropped by the converter's header handling.
+    QTextCodec *chosen = nullptr;
     QTextCodec::ConverterState state;
-    QString text = chosen->toUnicode(bytes->constData(), bytes->size(), &state);
+    char chunk[64 * 1024];
+    qint64 total = 0;
+    for (;;) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        total += got;
+        if (total > maxInputBytes)
+            return std::nullopt;
+        if (!chosen)
+            chosen = QTextCodec::codecForUtfText(QByteArray::fromRawData(chunk, int(got)),
+                                                 codec ? codec : QTextCodec::codecForLocale());
+        text += chosen->toUnicode(chunk, int(got), &state);
+    }
+    file.close();
     // Dropping CR after decoding, not before, keeps UTF-16 text intact.
     return text.remove(QLatin1Char('\r'));
 }
@@ -74,7 +70,7 @@ WriteResult write_text_file(const QString &path, const QString &text, QTextCodec
         out.setCodec(codec);
     // Handing the text over in slices keeps the encoded copy small; a slice
     // never ends between the two halves of a surrogate pair.
-    constexpr int slice = 64 * 1024;
+    constexpr int slice = 16 * 1024;
     for (int at = 0; at < text.size();) {
         int n = qMin(slice, text.size() - at);
         if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
