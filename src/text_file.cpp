@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QFile>
 #include <QTextCodec>
-#include <QTextStream>
 
 namespace {
 
@@ -65,24 +64,25 @@ WriteResult write_text_file(const QString &path, const QString &text, QTextCodec
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return WriteResult::NotCreated;
-    QTextStream out(&file);
-    if (codec)
-        out.setCodec(codec);
-    // Handing the text over in slices keeps the encoded copy small; a slice
-    // never ends between the two halves of a surrogate pair.
+    QTextCodec *const encoder = codec ? codec : QTextCodec::codecForLocale();
+    // Without a header flag, the UTF-16 and UTF-32 encoders would start the
+    // file with a byte-order mark.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    // Encoding slice by slice keeps the encoded copy small; a slice never
+    // ends between the two halves of a surrogate pair.
     constexpr int slice = 16 * 1024;
-    for (int at = 0; at < text.size();) {
+    bool written = true;
+    for (int at = 0; written && at < text.size();) {
         int n = qMin(slice, text.size() - at);
         if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
             --n;
-        out << QStringRef(&text, at, n);
+        const QByteArray bytes = encoder->fromUnicode(text.constData() + at, n, &state);
+        written = file.write(bytes) == bytes.size();
         at += n;
     }
-    out.flush();
-    const bool streamOk = out.status() == QTextStream::Ok;
     file.close();
-    return streamOk && file.error() == QFileDevice::NoError ? WriteResult::Written
-                                                            : WriteResult::NotWritten;
+    return written && file.error() == QFileDevice::NoError ? WriteResult::Written
+                                                           : WriteResult::NotWritten;
 }
 
 QTextCodec *codec_for_name(const QString &name)
