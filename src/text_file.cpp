@@ -28,7 +28,7 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     if (!file.isSequential()) {
         if (file.size() > maxInputBytes)
             return std::nullopt;
-        text.reserve(int(file.size())); // no encoding gives more characters than bytes
+        text.reserve(int(file.size())); // a hint: most encodings give a character per byte at most
     }
 
     // Decoded chunk by chunk into the one string, as a text stream with
