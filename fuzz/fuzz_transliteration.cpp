@@ -8,8 +8,7 @@
 #include <cstdlib>
 
 namespace {
-const QString standardLetters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
-                                               "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
+const QString standardLetters = usual_russian_letters();
 
 void check(bool property)
 {
