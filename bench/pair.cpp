@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs two commands alternately, N times each, and prints the median of the
 // per-pair time ratios (second / first) with both median times. Alternating
 // run by run keeps a drift in the machine's speed from favouring one side.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tag extraction on arbitrary text and tag names: the value is either empty
 // or what stands between the first opening tag and the next closing tag.
 #include "fuzz_input.h"

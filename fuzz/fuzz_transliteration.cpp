@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transliteration of arbitrary text against arbitrary letters texts
 // (shorter, longer, with duplicates).
 #include "fuzz_input.h"
@@ -28,17 +29,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString untouched = text;
     for (const QChar c : table)
         untouched.remove(c);
-    check(change_letters_test(untouched, letters) == untouched);
+    check(transliterate(untouched, letters) == untouched);
 
     // Each character gives at most two Latin letters per table position that
     // holds it, so the result is bounded.
-    const QString latin = change_letters_test(text, letters);
+    const QString latin = transliterate(text, letters);
     check(latin.size() <= 2 * letterCount * text.size());
     if (QSet<QChar>(table.begin(), table.end()).size() == table.size())
         check(latin.size() <= 2 * text.size());
 
     // Against the standard letters, whatever was Cyrillic ends up ASCII.
-    const QString standard = change_letters_test(text, standardLetters);
+    const QString standard = transliterate(text, standardLetters);
     for (const QChar c : standard)
         check(c.unicode() < 0x80 || !standardLetters.contains(c));
     return 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // nowplaying-check on crafted folders: the traps it must find, its exit
 // status, its JSON form, and that it writes nothing.
 #include "folder_run.h"
@@ -63,31 +64,41 @@ private slots:
         QTest::newRow("unknown encoding") << settings("<METAENC>cp1251x</METAENC>") << letters << doc << 1
             << QStringList{"warning  METAENC \"cp1251x\" is not a known encoding: the locale encoding (UTF-8) is used instead"};
         QTest::newRow("hours that never match") << settings("<TIME3>1, 2,01,24,x</TIME3>") << letters << doc << 1
-            << QStringList{"TIME3 (Wednesday): no pass in the hours 1\n", "\" 2\" holds a blank", "\"01\" has a leading zero",
-                           "\"24\" is not an hour from 0 to 23", "\"x\" is not a number"};
+            << QStringList{"ok       TIME3 (Wednesday): no pass in the hours 1\n",
+                           "warning  TIME3 (Wednesday): the item \" 2\" holds a blank, so it never matches",
+                           "warning  TIME3 (Wednesday): the item \"01\" has a leading zero, so it never matches",
+                           "warning  TIME3 (Wednesday): the item \"24\" is not an hour from 0 to 23, so it never matches",
+                           "warning  TIME3 (Wednesday): the item \"x\" is not a number, so it never matches"};
         QTest::newRow("letters in two lines") << settings() << letters.left(64) + "\n" + letters.mid(64) << doc << 1
-            << QStringList{"a line break at position 32 shifts", "А gives \"B\", not \"A\"", "RDS file: \"Lino - Lukushka\""};
+            << QStringList{"warning  a line break at position 32 shifts every later letter by one",
+                           "warning  31 letters come out wrong: А gives \"B\", not \"A\"", "ok       RDS file: \"Lino - Lukushka\""};
         QTest::newRow("short letters, duplicate") << settings() << QByteArray("ааб") << doc << 1
-            << QStringList{"only 3 characters", "\"а\" stands at positions 0 and 1"};
+            << QStringList{"warning  only 3 characters: table positions 3 to 63 have no letter",
+                           "warning  \"а\" stands at positions 0 and 1: it gives both outputs"};
         QTest::newRow("blank in a path") << settings("<XML> doc.xml</XML>") << letters << doc << 2
-            << QStringList{"XML has blanks or line breaks at its ends", "error    cannot be read", "cant open XML"};
+            << QStringList{"warning  XML has blanks or line breaks at its ends, which are part of the value: it names another file",
+                           "error    cannot be read (missing, a folder, unreadable or over 16 MiB): the pass stops with \"cant open XML\""};
         QTest::newRow("twice and unclosed") << settings("<RDSSPLITTER>/</RDSSPLITTER>").replace("</META>", "") << letters << doc << 2
-            << QStringList{"RDSSPLITTER appears 2 times", "META is not closed", "cant create META file"};
+            << QStringList{"warning  RDSSPLITTER appears 2 times: only the first one counts",
+                           "error    META is not closed, so its value is empty: the pass stops with \"cant create META file\""};
         QTest::newRow("mark overrides INXMLENC") << settings("<INXMLENC>KOI8-R</INXMLENC>") << letters << "\xEF\xBB\xBF" + doc << 1
-            << QStringList{"starts with a UTF-8 byte-order mark, so it is read as UTF-8, not as INXMLENC says",
-                           "declares \"UTF-8\", but is read as INXMLENC \"KOI8-R\" says"};
+            << QStringList{"warning  starts with a UTF-8 byte-order mark, so it is read as UTF-8, not as INXMLENC says",
+                           "warning  declares \"UTF-8\", but is read as INXMLENC \"KOI8-R\" says"};
         QTest::newRow("same outputs") << settings("<META>rds.txt</META><NEWXML>doc.xml</NEWXML>") << letters << doc << 1
-            << QStringList{"META and RDS name the same file", "NEWXML names the document itself"};
+            << QStringList{"warning  META and RDS name the same file: it ends up holding the RDS text",
+                           "warning  NEWXML names the document itself: the copy replaces it"};
         QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2
-            << QStringList{"RDS \"none/rds.txt\" is in a folder that does not exist: the pass stops with \"cant create RDS\""};
+            << QStringList{"error    RDS \"none/rds.txt\" is in a folder that does not exist: the pass stops with \"cant create RDS\""};
         QTest::newRow("no declaration, no artist") << settings() << letters << QByteArray("<NAME>x</NAME>") << 1
-            << QStringList{"no ARTIST value", "no quoted encoding= to rewrite", "RDS file: \"- - -\""};
+            << QStringList{"warning  no ARTIST value: the RDS file gets \"-\" for artist and title",
+                           "warning  the copy is written in \"windows-1251\" but keeps its text unchanged: there is no quoted encoding= to rewrite",
+                           "ok       RDS file: \"- - -\""};
         QTest::newRow("long RadioText") << settings() << letters << "<ARTIST>" + QByteArray(70, 'x') + "</ARTIST><NAME>ab</NAME>" << 1
-            << QStringList{"the RDS text has 75 characters; RadioText shows 64"};
+            << QStringList{"warning  the RDS text has 75 characters; RadioText shows 64 (the pass still writes them all)"};
         QTest::newRow("no settings") << QByteArray() << letters << doc << 2
             << QStringList{"error    cannot be read (missing, unreadable or over 16 MiB): the pass stops with \"cant read settings\""};
         QTest::newRow("no letters") << settings() << QByteArray() << doc << 2
-            << QStringList{"cant read russian letters"};
+            << QStringList{"error    cannot be read (missing, unreadable or over 16 MiB): the pass stops with \"cant read russian letters\""};
     }
     // clang-format on
     void traps()
@@ -106,8 +117,9 @@ private slots:
         const Run run = check(elsewhere.path(), {dir.path()});
         QTEST(run.status, "status");
         QFETCH(QStringList, findings);
+        // Each expected finding starts a line with its level.
         for (const QString &finding : findings)
-            QVERIFY2(run.out.contains(finding), qPrintable(finding + "\n---\n" + run.out));
+            QVERIFY2(run.out.contains("\n  " + finding), qPrintable(finding + "\n---\n" + run.out));
         QCOMPARE(listing(dir.path()), before);
 
         const Run json = check(elsewhere.path(), {"--json", dir.path()});

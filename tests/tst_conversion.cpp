@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Latin forms with placeholders, and the declaration's encoding-name rewrite.
 #include "conversion.h"
 
@@ -11,8 +12,8 @@ private slots:
     {
         QTest::addColumn<QString>("artist");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("engArtist");
-        QTest::addColumn<QString>("engName");
+        QTest::addColumn<QString>("latinArtist");
+        QTest::addColumn<QString>("latinTitle");
         QTest::newRow("both") << "Кино" << "Кукушка" << "Kino" << "Kukushka";
         QTest::newRow("no artist") << "" << "Кукушка" << "-" << "-";
         QTest::newRow("no title") << "Кино" << "" << "-" << "-";
@@ -25,18 +26,18 @@ private slots:
     {
         QFETCH(QString, artist);
         QFETCH(QString, name);
-        const LatinForms eng = ::latin_forms(
+        const LatinForms latin = ::latin_forms(
             artist, name,
             QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюяАБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"));
-        QTEST(eng.engArtist, "engArtist");
-        QTEST(eng.engName, "engName");
+        QTEST(latin.artist, "latinArtist");
+        QTEST(latin.title, "latinTitle");
     }
 
     // clang-format off
     void rewrite_encoding_data()
     {
         QTest::addColumn<QString>("doc");
-        QTest::addColumn<QString>("inXmlEnc");
+        QTest::addColumn<QString>("documentEncoding");
         QTest::addColumn<QString>("copy");
         const QString decl = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>";
         QTest::newRow("same names") << decl << "UTF-8" << decl;
@@ -59,8 +60,8 @@ private slots:
     void rewrite_encoding()
     {
         QFETCH(QString, doc);
-        QFETCH(QString, inXmlEnc);
-        QTEST(::rewrite_encoding(doc, inXmlEnc, "UTF-8"), "copy");
+        QFETCH(QString, documentEncoding);
+        QTEST(::rewrite_encoding(doc, documentEncoding, "UTF-8"), "copy");
     }
 };
 

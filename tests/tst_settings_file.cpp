@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bad-hours decision: which hour of which weekday a settings text blocks.
 #include "settings_file.h"
 

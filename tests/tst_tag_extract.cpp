@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tag value extraction: literal tags, first pair wins, nothing trimmed or decoded.
 #include "tag_extract.h"
 

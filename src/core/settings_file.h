@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <QString>
@@ -7,16 +8,16 @@
 // Everything "settings.txt" configures. An absent tag is an empty value:
 // there are no built-in defaults.
 struct RunSettings {
-    QString prSettings; // the whole file, kept for the per-weekday hours
-    QString xmlName;
-    QString rdsName;
-    QString newXmlName;
-    QString metaName;
+    QString text; // the whole file, kept for the per-weekday hours
+    QString documentPath;
+    QString rdsPath;
+    QString copyPath;
+    QString metaPath;
     QString rdsSplitter;
     QString metaSplitter;
-    QString metaEnc;
-    QString inXmlEnc;
-    QString outXmlEnc;
+    QString metaEncoding;
+    QString documentEncoding;
+    QString copyEncoding;
 };
 
 // The nine tags, in the order they are read, with the field each one fills.
@@ -26,7 +27,7 @@ struct SettingTag {
 };
 extern const std::array<SettingTag, 9> settingTags;
 
-RunSettings settings_from_text(QString prSettings);
+RunSettings settings_from_text(const QString &text);
 
 // Nothing when the file cannot be opened or read.
 std::optional<RunSettings> load_settings(const QString &path);

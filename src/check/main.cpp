@@ -1,15 +1,16 @@
+// SPDX-License-Identifier: MIT
 // nowplaying-check: reads the configuration as the next pass would and
 // reports what it will do and every trap found, writing nothing.
 
 #include "check_report.h"
 #include "config_check.h"
+#include "program_setup.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QStringList>
 #include <QTextStream>
 
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -23,10 +24,6 @@ const char *const usage =
     "  --help   print this help\n"
     "Exit status: 0 no warning or error, 1 warnings only, 2 errors.\n";
 
-void drop_qt_message(QtMsgType, const QMessageLogContext &, const QString &)
-{
-}
-
 int refuse(const QString &why)
 {
     QTextStream(stderr) << "nowplaying-check: " << why << '\n' << usage;
@@ -37,8 +34,7 @@ int refuse(const QString &why)
 
 int main(int argc, char *argv[])
 {
-    qInstallMessageHandler(drop_qt_message);
-    std::setlocale(LC_CTYPE, "");
+    set_up_program();
 
     bool json = false;
     QStringList folders;

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include "transliteration.h"
 
 namespace {
 
-const char *const engLetters[letterCount] = {
+const char *const latinTable[letterCount] = {
     "a", "b", "v", "g", "d", "e", "zh", "z",  "i",  "y",  "k", "l", "m", "n", "o",  "p",
     "r", "s", "t", "u", "f", "h", "ts", "ch", "sh", "sh", "",  "i", "'", "e", "yu", "ya",
     "A", "B", "V", "G", "D", "E", "ZH", "Z",  "I",  "Y",  "K", "L", "M", "N", "O",  "P",
@@ -17,23 +18,23 @@ QString usual_russian_letters()
                           "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
 }
 
-QString change_letters_test(QString a, QString d)
+QString transliterate(const QString &text, const QString &letters)
 {
     // A letters file shorter than the table leaves the tail positions with no
-    // letter at all: they match nothing, not even a NUL in the title.
-    const int known = qMin(d.size(), letterCount);
-    QString result;
-    result.reserve(a.size() * 2);
-    for (const QChar c : a) {
-        int matches = 0;
+    // letter at all: they match nothing, not even a NUL in the text.
+    const int known = qMin(letters.size(), letterCount);
+    QString latin;
+    latin.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        bool matched = false;
         for (int k = 0; k < known; ++k) {
-            if (c == d.at(k)) {
-                result += QLatin1String(engLetters[k]);
-                ++matches;
+            if (c == letters.at(k)) {
+                latin += QLatin1String(latinTable[k]);
+                matched = true;
             }
         }
-        if (matches == 0)
-            result += c;
+        if (!matched)
+            latin += c;
     }
-    return result;
+    return latin;
 }

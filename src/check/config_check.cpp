@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "config_check.h"
 
 #include "conversion.h"
+#include "pass.h"
 #include "settings_file.h"
 #include "tag_extract.h"
 #include "text_file.h"
@@ -23,8 +25,8 @@ const QString documentSection = QStringLiteral("document");
 const QString outputsSection = QStringLiteral("outputs");
 const QString previewSection = QStringLiteral("preview");
 
-// How many examples a finding lists before it only counts the rest.
-constexpr int examples = 6;
+// How many items a finding lists before it only counts the rest.
+constexpr int maxListed = 6;
 // RadioText carries at most this many characters.
 constexpr int radioTextLength = 64;
 
@@ -58,9 +60,9 @@ QString visible(const QString &value)
     return out + QLatin1Char('"');
 }
 
-QString message(const char *text)
+QString stops_with(PassOutcome outcome)
 {
-    return QStringLiteral("the pass stops with \"%1\"").arg(QLatin1String(text));
+    return QStringLiteral("the pass stops with \"%1\"").arg(pass_message(outcome));
 }
 
 QString locale_codec_name()
@@ -77,13 +79,13 @@ struct Consequence {
 Consequence empty_value_consequence(const QString &tag)
 {
     if (tag == QLatin1String("XML"))
-        return {Level::Error, message("cant open XML")};
+        return {Level::Error, stops_with(PassOutcome::CantOpenDocument)};
     if (tag == QLatin1String("NEWXML"))
-        return {Level::Error, message("cant create XML")};
+        return {Level::Error, stops_with(PassOutcome::CantCreateCopy)};
     if (tag == QLatin1String("META"))
-        return {Level::Error, message("cant create META file")};
+        return {Level::Error, stops_with(PassOutcome::CantCreateMeta)};
     if (tag == QLatin1String("RDS"))
-        return {Level::Error, message("cant create RDS")};
+        return {Level::Error, stops_with(PassOutcome::CantCreateRds)};
     if (tag.endsWith(QLatin1String("SPLITTER")))
         return {Level::Note, QStringLiteral("artist and title are written back to back")};
     return {Level::Warning,
@@ -96,15 +98,15 @@ void check_settings(Findings &f, const RunSettings &s)
         const QString tag = QLatin1String(setting.tag);
         const QString value = s.*setting.field;
         const QString openTag = QLatin1Char('<') + tag + QLatin1Char('>');
-        const int opens = s.prSettings.count(openTag);
+        const int opens = s.text.count(openTag);
         const Consequence empty = empty_value_consequence(tag);
         if (opens == 0) {
             f.add(settingsSection, empty.level, tag + QStringLiteral(" is missing: ") + empty.text);
             continue;
         }
         if (value.isEmpty()) {
-            const bool closed = s.prSettings.indexOf(QStringLiteral("</") + tag + QLatin1Char('>'),
-                                                     s.prSettings.indexOf(openTag)) >= 0;
+            const bool closed = s.text.indexOf(QStringLiteral("</") + tag + QLatin1Char('>'),
+                                               s.text.indexOf(openTag)) >= 0;
             f.add(settingsSection, empty.level,
                   tag +
                       (closed ? QStringLiteral(" is empty: ")
@@ -135,9 +137,9 @@ void check_settings(Findings &f, const RunSettings &s)
 
 void check_encodings(Findings &f, const RunSettings &s)
 {
-    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEnc},
-                                                  {QStringLiteral("INXMLENC"), s.inXmlEnc},
-                                                  {QStringLiteral("OUTXMLENC"), s.outXmlEnc}};
+    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEncoding},
+                                                  {QStringLiteral("INXMLENC"), s.documentEncoding},
+                                                  {QStringLiteral("OUTXMLENC"), s.copyEncoding}};
     for (const auto &name : names) {
         if (QTextCodec *codec = codec_for_name(name.second))
             f.add(encodingsSection, Level::Ok,
@@ -175,7 +177,7 @@ QString why_never_matches(const QString &item)
 const char *const dayNames[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                 "Friday", "Saturday", "Sunday"};
 
-void check_bad_hours(Findings &f, const RunSettings &s, int today, int now)
+void check_bad_hours(Findings &f, const RunSettings &s, int today, int currentHour)
 {
     QStringList hourNames;
     for (int hour = 0; hour < 24; ++hour)
@@ -191,7 +193,7 @@ void check_bad_hours(Findings &f, const RunSettings &s, int today, int now)
               blocked.isEmpty() ? name + QStringLiteral(": the pass always runs")
                                 : name + QStringLiteral(": no pass in the hours ") +
                                       blocked.join(QStringLiteral(", ")));
-        const QString value = extract(s.prSettings, tag);
+        const QString value = extract(s.text, tag);
         if (value.isEmpty())
             continue;
         for (const QString &item : value.split(QLatin1Char(','))) {
@@ -206,9 +208,10 @@ void check_bad_hours(Findings &f, const RunSettings &s, int today, int now)
                           .arg(name, visible(item), why_never_matches(item)));
         }
     }
-    const QString when =
-        QStringLiteral("now (%1, hour %2)").arg(QLatin1String(dayNames[(today - 1) % 7])).arg(now);
-    if (in_bad_hours(s, today, now))
+    const QString when = QStringLiteral("now (%1, hour %2)")
+                             .arg(QLatin1String(dayNames[(today - 1) % 7]))
+                             .arg(currentHour);
+    if (in_bad_hours(s, today, currentHour))
         f.add(hoursSection, Level::Note,
               when + QStringLiteral(": the pass would end at once, reading and writing nothing"));
     else
@@ -217,9 +220,9 @@ void check_bad_hours(Findings &f, const RunSettings &s, int today, int now)
 
 QString listed(QStringList items)
 {
-    const int more = items.size() - examples;
+    const int more = items.size() - maxListed;
     if (more > 0) {
-        items = items.mid(0, examples);
+        items = items.mid(0, maxListed);
         items << QStringLiteral("and %1 more").arg(more);
     }
     return items.join(QStringLiteral(", "));
@@ -229,7 +232,7 @@ void check_letters(Findings &f, const QString &letters)
 {
     const QString usual = usual_russian_letters();
     const int size = letters.size();
-    bool sound = true;
+    bool inTableOrder = true;
     if (size == letterCount)
         f.add(lettersSection, Level::Ok, QStringLiteral("%1 characters").arg(size));
     else if (size == letterCount + 1 && letters.endsWith(QLatin1Char('\n')))
@@ -249,7 +252,7 @@ void check_letters(Findings &f, const QString &letters)
     const QString table = letters.left(letterCount);
     for (int k = table.indexOf(QLatin1Char('\n')); k >= 0;
          k = table.indexOf(QLatin1Char('\n'), k + 1)) {
-        sound = false;
+        inTableOrder = false;
         f.add(
             lettersSection, Level::Warning,
             QStringLiteral("a line break at position %1 shifts every later letter by one").arg(k));
@@ -269,8 +272,8 @@ void check_letters(Findings &f, const QString &letters)
         const QString found = k < size ? visible(letters[k]) : QStringLiteral("nothing");
         if (k >= size || letters[k] != usual[k])
             differing << QStringLiteral("%1 (%2 instead of %3)").arg(k).arg(found, usual[k]);
-        const QString got = change_letters_test(usual[k], letters);
-        const QString want = change_letters_test(usual[k], usual);
+        const QString got = transliterate(usual[k], letters);
+        const QString want = transliterate(usual[k], usual);
         if (got != want)
             wrong
                 << QStringLiteral("%1 gives %2, not %3").arg(usual[k], visible(got), visible(want));
@@ -282,7 +285,7 @@ void check_letters(Findings &f, const QString &letters)
     if (!wrong.isEmpty())
         f.add(lettersSection, Level::Warning,
               QStringLiteral("%1 letters come out wrong: ").arg(wrong.size()) + listed(wrong));
-    if (sound && differing.isEmpty() && wrong.isEmpty())
+    if (inTableOrder && differing.isEmpty() && wrong.isEmpty())
         f.add(lettersSection, Level::Ok, QStringLiteral("the usual letters, in the table's order"));
 }
 
@@ -298,19 +301,19 @@ QByteArray first_bytes(const QString &path)
 
 void check_document(Findings &f, const RunSettings &s, const std::optional<QString> &text)
 {
-    const QString section = documentSection + QLatin1Char(' ') + visible(s.xmlName);
+    const QString section = documentSection + QLatin1Char(' ') + visible(s.documentPath);
     if (!text) {
         f.add(section, Level::Error,
               QStringLiteral("cannot be read (missing, a folder, unreadable or over 16 MiB): ") +
-                  message("cant open XML"));
+                  stops_with(PassOutcome::CantOpenDocument));
         return;
     }
-    const QByteArray bytes = first_bytes(s.xmlName);
+    const QByteArray bytes = first_bytes(s.documentPath);
     f.add(section, Level::Ok,
           QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
-    QTextCodec *const inXmlCod = codec_for_name(s.inXmlEnc);
+    QTextCodec *const documentCodec = codec_for_name(s.documentEncoding);
     if (QTextCodec *bom = QTextCodec::codecForUtfText(bytes, nullptr)) {
-        const bool same = inXmlCod && inXmlCod->mibEnum() == bom->mibEnum();
+        const bool same = documentCodec && documentCodec->mibEnum() == bom->mibEnum();
         f.add(section, same ? Level::Ok : Level::Warning,
               QStringLiteral("starts with a %1 byte-order mark, so it is read as %1%2")
                   .arg(QString::fromLatin1(bom->name()),
@@ -319,20 +322,20 @@ void check_document(Findings &f, const RunSettings &s, const std::optional<QStri
 
     const NameSpan span = declared_encoding(*text);
     const QString declared = text->mid(span.start, span.length);
-    QTextCodec *const declaredCod = codec_for_name(declared);
+    QTextCodec *const declaredCodec = codec_for_name(declared);
     if (span.start < 0)
         f.add(section, Level::Note, QStringLiteral("no quoted encoding= declaration"));
-    else if (declared == s.inXmlEnc)
+    else if (declared == s.documentEncoding)
         f.add(section, Level::Ok,
               QStringLiteral("declares %1, as INXMLENC").arg(visible(declared)));
-    else if (declaredCod && declaredCod == inXmlCod)
+    else if (declaredCodec && declaredCodec == documentCodec)
         f.add(section, Level::Note,
               QStringLiteral("declares %1, the same encoding as INXMLENC %2")
-                  .arg(visible(declared), visible(s.inXmlEnc)));
+                  .arg(visible(declared), visible(s.documentEncoding)));
     else
         f.add(section, Level::Warning,
               QStringLiteral("declares %1, but is read as INXMLENC %2 says")
-                  .arg(visible(declared), visible(s.inXmlEnc)));
+                  .arg(visible(declared), visible(s.documentEncoding)));
 
     for (const char *tag : {"NAME", "ARTIST"}) {
         const QString value = extract(*text, QLatin1String(tag));
@@ -345,18 +348,18 @@ void check_document(Findings &f, const RunSettings &s, const std::optional<QStri
                   QStringLiteral("%1 = %2").arg(QLatin1String(tag), visible(value)));
     }
 
-    if (s.inXmlEnc == s.outXmlEnc)
+    if (s.documentEncoding == s.copyEncoding)
         f.add(section, Level::Note,
               QStringLiteral("INXMLENC and OUTXMLENC are equal: the copy keeps the declaration"));
     else if (span.start < 0)
         f.add(section, Level::Warning,
               QStringLiteral("the copy is written in %1 but keeps its text unchanged: there is no "
                              "quoted encoding= to rewrite")
-                  .arg(visible(s.outXmlEnc)));
+                  .arg(visible(s.copyEncoding)));
     else
         f.add(section, Level::Ok,
               QStringLiteral("the copy declares %1 instead of %2")
-                  .arg(visible(s.outXmlEnc), visible(declared)));
+                  .arg(visible(s.copyEncoding), visible(declared)));
 }
 
 QString absolute(const QString &path)
@@ -369,10 +372,10 @@ void check_outputs(Findings &f, const RunSettings &s)
     const struct {
         const char *tag;
         QString path;
-        const char *failure;
-    } outputs[] = {{"NEWXML", s.newXmlName, "cant create XML"},
-                   {"META", s.metaName, "cant create META file"},
-                   {"RDS", s.rdsName, "cant create RDS"}};
+        PassOutcome cantCreate;
+    } outputs[] = {{"NEWXML", s.copyPath, PassOutcome::CantCreateCopy},
+                   {"META", s.metaPath, PassOutcome::CantCreateMeta},
+                   {"RDS", s.rdsPath, PassOutcome::CantCreateRds}};
     for (const auto &output : outputs) {
         const QString name = QLatin1String(output.tag) + QLatin1Char(' ') + visible(output.path);
         const QFileInfo info(output.path);
@@ -389,31 +392,31 @@ void check_outputs(Findings &f, const RunSettings &s)
         if (!problem.isEmpty())
             f.add(outputsSection, Level::Error,
                   name + QLatin1Char(' ') + problem + QStringLiteral(": ") +
-                      message(output.failure));
+                      stops_with(output.cantCreate));
         else
             f.add(outputsSection, Level::Ok,
                   name + (info.exists() ? QStringLiteral(" will be replaced")
                                         : QStringLiteral(" will be created")));
     }
-    if (!s.metaName.isEmpty() && absolute(s.metaName) == absolute(s.rdsName))
+    if (!s.metaPath.isEmpty() && absolute(s.metaPath) == absolute(s.rdsPath))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("META and RDS name the same file: it ends up holding the RDS text"));
-    if (!s.newXmlName.isEmpty() && absolute(s.newXmlName) == absolute(s.xmlName))
+    if (!s.copyPath.isEmpty() && absolute(s.copyPath) == absolute(s.documentPath))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("NEWXML names the document itself: the copy replaces it"));
 }
 
 void check_preview(Findings &f, const RunSettings &s, const QString &letters, const QString &text)
 {
-    const QString rusName = extract(text, QStringLiteral("NAME"));
-    const QString rusArtist = extract(text, QStringLiteral("ARTIST"));
-    const QString meta = meta_text(rusArtist, s.metaSplitter, rusName);
-    const QString rds = rds_text(latin_forms(rusArtist, rusName, letters), s.rdsSplitter);
-    QTextCodec *const metaCod = codec_for_name(s.metaEnc);
+    const QString title = extract(text, QStringLiteral("NAME"));
+    const QString artist = extract(text, QStringLiteral("ARTIST"));
+    const QString meta = meta_text(artist, s.metaSplitter, title);
+    const QString rds = rds_text(latin_forms(artist, title, letters), s.rdsSplitter);
+    QTextCodec *const metaCodec = codec_for_name(s.metaEncoding);
     QTextCodec *const locale = QTextCodec::codecForLocale();
     f.add(previewSection, Level::Ok, QStringLiteral("META file: ") + visible(meta));
     f.add(previewSection, Level::Ok, QStringLiteral("RDS file: ") + visible(rds));
-    if (!(metaCod ? metaCod : locale)->canEncode(meta))
+    if (!(metaCodec ? metaCodec : locale)->canEncode(meta))
         f.add(previewSection, Level::Warning,
               QStringLiteral("the META text has characters its encoding cannot hold"));
     if (!locale->canEncode(rds))
@@ -442,19 +445,19 @@ QList<Finding> check_configuration(int day, int hour)
     } else {
         f.add(settingsSection, Level::Error,
               QStringLiteral("cannot be read (missing, unreadable or over 16 MiB): ") +
-                  message("cant read settings"));
+                  stops_with(PassOutcome::CantReadSettings));
     }
     if (letters)
         check_letters(f, *letters);
     else
         f.add(lettersSection, Level::Error,
               QStringLiteral("cannot be read (missing, unreadable or over 16 MiB): ") +
-                  message("cant read russian letters"));
+                  stops_with(PassOutcome::CantReadLetters));
     if (!settings)
         return f.list;
 
     const std::optional<QString> text =
-        read_text_file(settings->xmlName, codec_for_name(settings->inXmlEnc));
+        read_text_file(settings->documentPath, codec_for_name(settings->documentEncoding));
     check_document(f, *settings, text);
     check_outputs(f, *settings);
     if (letters && text)

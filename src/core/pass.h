@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class QDateTime;
+class QTextCodec;
+
+// How a pass ends. Every value but Written and BlockedHour is a failure with
+// its own message line.
+enum class PassOutcome {
+    Written,     // the copy, the META file and the RDS file were written
+    BlockedHour, // the hour is one of the day's bad hours: nothing read or written
+    CantReadSettings,
+    CantReadLetters,
+    CantOpenDocument,
+    CantCreateCopy,
+    CantWriteCopy,
+    CantCreateMeta,
+    CantWriteMeta,
+    CantCreateRds,
+    CantWriteRds,
+};
+
+// The line a pass prints on standard error for `outcome`, without its line
+// end; empty for Written and BlockedHour, which print nothing.
+QString pass_message(PassOutcome outcome);
+
+// One file a pass writes.
+struct PlannedOutput {
+    QString path;           // as the pass opens it (relative to the working folder)
+    QTextCodec *codec;      // null: the locale encoding
+    QString text;           // what is written, encoded by `codec`, without byte-order mark
+    PassOutcome cantCreate; // when it cannot be created
+    PassOutcome cantWrite;  // when it was created but not completely written
+};
+
+// Everything a pass reads and decides before it writes anything.
+struct PassPlan {
+    // Written when the pass goes on to write `outputs`; otherwise how it ends
+    // before writing (bad hour, or an input that cannot be read).
+    PassOutcome stop = PassOutcome::Written;
+    std::vector<PlannedOutput> outputs; // the copy, the META file, the RDS file, in this order
+};
+
+// Reads the configuration in `folder` (the working folder when empty), with
+// paths in the settings relative to it, and decides what a pass at `now`
+// (local time: its weekday and hour meet the bad hours) would write.
+PassPlan plan_pass(const QDateTime &now, const QString &folder = QString());
+
+// Writes the outputs in order and stops at the first that fails; each
+// written output stays. Written when all three were written.
+PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs);
+
+// One whole pass: plan_pass, then write_outputs when the plan goes on.
+PassOutcome run_pass(const QDateTime &now, const QString &folder = QString());

@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What each program does first: Qt's own diagnostics are dropped, so that
+// standard error carries only the program's messages (whoever watches the log
+// would take Qt's for them), and the process takes its locale, which decides
+// the encoding of the RDS file and of file names. (An application object
+// would set the locale too, at the cost of an event loop a pass never runs.)
+void set_up_program();

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#include "settings_file.h"
+
+#include "tag_extract.h"
+#include "text_file.h"
+
+#include <QStringList>
+
+const std::array<SettingTag, 9> settingTags = {{
+    {"XML", &RunSettings::documentPath},
+    {"RDS", &RunSettings::rdsPath},
+    {"NEWXML", &RunSettings::copyPath},
+    {"META", &RunSettings::metaPath},
+    {"RDSSPLITTER", &RunSettings::rdsSplitter},
+    {"METASPLITTER", &RunSettings::metaSplitter},
+    {"METAENC", &RunSettings::metaEncoding},
+    {"INXMLENC", &RunSettings::documentEncoding},
+    {"OUTXMLENC", &RunSettings::copyEncoding},
+}};
+
+RunSettings settings_from_text(const QString &text)
+{
+    RunSettings settings;
+    settings.text = text;
+    for (const SettingTag &setting : settingTags)
+        settings.*setting.field = extract(text, QLatin1String(setting.tag));
+    return settings;
+}
+
+std::optional<RunSettings> load_settings(const QString &path)
+{
+    // No codec: a byte-order mark decides, otherwise the locale encoding.
+    const std::optional<QString> text = read_text_file(path, nullptr);
+    if (!text)
+        return std::nullopt;
+    return settings_from_text(*text);
+}
+
+bool in_bad_hours(const RunSettings &settings, int day, int hour)
+{
+    const QString dayTag = QStringLiteral("TIME") + QString::number(day);
+    const QStringList items =
+        extract(settings.text, dayTag).split(QLatin1Char(','), Qt::KeepEmptyParts);
+    return items.contains(QString::number(hour), Qt::CaseSensitive);
+}

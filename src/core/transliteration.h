@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+// Number of letters the fixed Latin table stands for: 32 lower-case Russian
+// letters without ё, then their 32 capitals.
+constexpr int letterCount = 64;
+
+// The letters the table is made for, in table order: what "rusletters.txt"
+// should hold.
+QString usual_russian_letters();
+
+// Replaces every character of `text` that stands at position k < 64 of
+// `letters` (the letters file) by entry k of the table; a character found at
+// several positions gives all their outputs, lowest position first.
+// Characters not among the letters pass through unchanged.
+QString transliterate(const QString &text, const QString &letters);
