@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Latin forms with placeholders, and the declaration's encoding-name rewrite.
+// Latin forms with placeholders, and the rewrite of the name in the XML declaration.
 #include "conversion.h"
+#include "text_file.h"
 
 #include <QtTest>
 
@@ -33,35 +34,43 @@ private slots:
         QTEST(latin.title, "latinTitle");
     }
 
+    // The copy is written in UTF-8 unless the row says otherwise.
     // clang-format off
-    void rewrite_encoding_data()
+    void rewrite_declaration_data()
     {
         QTest::addColumn<QString>("doc");
-        QTest::addColumn<QString>("documentEncoding");
+        QTest::addColumn<QString>("copyEncoding");
         QTest::addColumn<QString>("copy");
-        const QString decl = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>";
-        QTest::newRow("same names") << decl << "UTF-8" << decl;
-        QTest::newRow("double quotes") << decl << "windows-1251"
-                                       << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>";
-        QTest::newRow("single quotes") << "<?xml encoding='windows-1251'?>" << "x" << "<?xml encoding='UTF-8'?>";
-        QTest::newRow("shorter declared name") << "encoding=\"cp1251\"?>" << "windows-1251"
-                                               << "encoding=\"UTF-8\"?>";
-        QTest::newRow("longer declared name") << "encoding=\"windows-1251x\"" << "cp1251"
-                                              << "encoding=\"UTF-8\"";
-        QTest::newRow("first occurrence only") << "encoding=\"a\" encoding=\"b\"" << "x"
-                                               << "encoding=\"UTF-8\" encoding=\"b\"";
-        QTest::newRow("no declaration") << "<a>encoding</a>" << "x" << "<a>encoding</a>";
-        QTest::newRow("no quote") << "encoding=cp1251 " << "x" << "encoding=cp1251 ";
-        QTest::newRow("unclosed quote") << "encoding=\"cp1251" << "x" << "encoding=\"cp1251";
-        QTest::newRow("key at the end") << "encoding=" << "x" << "encoding=";
-        QTest::newRow("case-sensitive key") << "Encoding=\"a\"" << "x" << "Encoding=\"a\"";
+        const QString utf8 = "UTF-8";
+        QTest::newRow("declared name replaced")
+            << "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>" << utf8 << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>";
+        QTest::newRow("single quotes") << "<?xml version='1.0' encoding='cp1251'?>" << utf8 << "<?xml version='1.0' encoding='UTF-8'?>";
+        QTest::newRow("longer declared name") << "<?xml version=\"1.0\" encoding=\"windows-1251x\"?>" << utf8
+                                              << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+        QTest::newRow("blanks around the equals sign") << "<?xml version=\"1.0\" encoding = \"windows-1251\"?>" << utf8
+                                                       << "<?xml version=\"1.0\" encoding = \"UTF-8\"?>";
+        QTest::newRow("white space before the declaration") << "\n <?xml\tencoding=\"cp1251\"?>" << utf8
+                                                            << "\n <?xml\tencoding=\"UTF-8\"?>";
+        QTest::newRow("first encoding only") << "<?xml encoding=\"a\" encoding=\"b\"?>" << utf8
+                                             << "<?xml encoding=\"UTF-8\" encoding=\"b\"?>";
+        QTest::newRow("same encoding in another spelling stays") << "<?xml version=\"1.0\" encoding=\"cp1251\"?>"
+                                                                 << "windows-1251" << "<?xml version=\"1.0\" encoding=\"cp1251\"?>";
+        QTest::newRow("attribute after the declaration") << "<?xml version=\"1.0\"?><track encoding=\"MP3\"/>" << utf8
+                                                         << "<?xml version=\"1.0\"?><track encoding=\"MP3\"/>";
+        QTest::newRow("no declaration") << "<track encoding=\"MP3\"/>" << utf8 << "<track encoding=\"MP3\"/>";
+        QTest::newRow("another instruction") << "<?xml-stylesheet encoding=\"cp1251\"?>" << utf8
+                                             << "<?xml-stylesheet encoding=\"cp1251\"?>";
+        QTest::newRow("quote past the declaration's end") << "<?xml encoding=\"a?>\"" << utf8 << "<?xml encoding=\"a?>\"";
+        QTest::newRow("no quote") << "<?xml encoding=cp1251 ?>" << utf8 << "<?xml encoding=cp1251 ?>";
+        QTest::newRow("unclosed declaration") << "<?xml encoding=\"cp1251\"" << utf8 << "<?xml encoding=\"cp1251\"";
+        QTest::newRow("case-sensitive name") << "<?xml Encoding=\"cp1251\"?>" << utf8 << "<?xml Encoding=\"cp1251\"?>";
     }
     // clang-format on
-    void rewrite_encoding()
+    void rewrite_declaration()
     {
         QFETCH(QString, doc);
-        QFETCH(QString, documentEncoding);
-        QTEST(::rewrite_encoding(doc, documentEncoding, "UTF-8"), "copy");
+        QFETCH(QString, copyEncoding);
+        QTEST(::rewrite_declaration(doc, codec_for_name(copyEncoding), copyEncoding), "copy");
     }
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Tag value extraction: literal tags, first pair wins, nothing trimmed or decoded.
+// Tag value extraction: literal tags, first pair wins, empty elements, nothing trimmed or decoded.
 #include "tag_extract.h"
 
 #include <QtTest>
@@ -25,6 +25,11 @@ private slots:
         QTest::newRow("closing tag only before opening") << "</NAME> <NAME>x" << "NAME" << "";
         QTest::newRow("attribute does not match") << "<NAME lang=\"ru\">x</NAME>" << "NAME" << "";
         QTest::newRow("entity stays") << "<NAME>a &amp; b</NAME>" << "NAME" << "a &amp; b";
+        QTest::newRow("empty element before the value")
+            << "<Current><ARTIST/><NAME>Jingle</NAME></Current><Next><ARTIST>Кино</ARTIST>" << "ARTIST" << "";
+        QTest::newRow("empty element with white space") << "<NAME \n/><NAME>x</NAME>" << "NAME" << "";
+        QTest::newRow("empty element after the value") << "<NAME>x</NAME><NAME/>" << "NAME" << "x";
+        QTest::newRow("empty element of a longer name") << "<NAMES/><NAME>x</NAME>" << "NAME" << "x";
         QTest::newRow("META is not METAENC")
             << "<METAENC>cp</METAENC><METASPLITTER>-</METASPLITTER><META>m.txt</META>"
             << "META" << "m.txt";

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Cyrillic-to-Latin transliteration: the whole table and the letters-file quirks.
+// Cyrillic-to-Latin transliteration: the whole table, the letters-file quirks and the built-in forms.
 #include "transliteration.h"
 
 #include <QtTest>
@@ -43,7 +43,13 @@ private slots:
         QTest::newRow("empty") << "" << usual << "";
         QTest::newRow("mixed") << "DDT - Осень 1991!" << usual << "DDT - Osen' 1991!";
         QTest::newRow("capital two-letter") << "Жуки" << usual << "ZHuki";
-        QTest::newRow("hard sign vanishes, yo stays") << "Подъём" << usual << "Podёm";
+        QTest::newRow("hard sign vanishes, yo has a built-in form") << "Подъём Ёлка" << usual << "Podem Elka";
+        QTest::newRow("other Cyrillic letters, capitals as capitals")
+            << "Єє Її Іі Ґґ Ўў Ђђ Јј Љљ Њњ Ћћ Џџ Ѓѓ Ќќ Ѕѕ" << usual
+            << "YEye YIyi Ii Gg Uu DJdj Jj LJlj NJnj Cc DZdz Gg Kk DZdz";
+        QTest::newRow("typographic marks") << "«Рок» „Ля“ ”‘’‚ – — … №\u00A0• · ™ © ® €" << usual
+                                           << "\"Rok\" \"Lya\" \"''' - - ... No * . (TM) (C) (R) EUR";
+        QTest::newRow("the letters file wins over a built-in form") << "ё" << QStringLiteral("абвгдеё") << "zh";
         QTest::newRow("line break between rows shifts capitals")
             << "Аня\nЯ" << lower + "\n" + upper << "BnyaAЯ";
         QTest::newRow("trailing line break") << "Яма" << usual + "\n" << "YAma";

@@ -7,6 +7,7 @@
 #include "tag_extract.h"
 #include "text_file.h"
 #include "transliteration.h"
+#include "xml_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -408,8 +409,8 @@ void check_outputs(Findings &f, const RunSettings &s)
 
 void check_preview(Findings &f, const RunSettings &s, const QString &letters, const QString &text)
 {
-    const QString title = extract(text, QStringLiteral("NAME"));
-    const QString artist = extract(text, QStringLiteral("ARTIST"));
+    const QString title = decode_xml_text(extract(text, QStringLiteral("NAME")));
+    const QString artist = decode_xml_text(extract(text, QStringLiteral("ARTIST")));
     const QString meta = meta_text(artist, s.metaSplitter, title);
     const QString rds = rds_text(latin_forms(artist, title, letters), s.rdsSplitter);
     QTextCodec *const metaCodec = codec_for_name(s.metaEncoding);
@@ -435,9 +436,11 @@ void check_preview(Findings &f, const RunSettings &s, const QString &letters, co
 QList<Finding> check_configuration(int day, int hour)
 {
     Findings f;
-    const std::optional<RunSettings> settings = load_settings(QStringLiteral("settings.txt"));
+    QTextCodec *const localeCodec = QTextCodec::codecForLocale();
+    const std::optional<RunSettings> settings =
+        load_settings(QStringLiteral("settings.txt"), localeCodec);
     const std::optional<QString> letters =
-        read_text_file(QStringLiteral("rusletters.txt"), nullptr);
+        read_config_file(QStringLiteral("rusletters.txt"), localeCodec);
     if (settings) {
         check_settings(f, *settings);
         check_encodings(f, *settings);

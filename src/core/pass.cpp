@@ -2,12 +2,16 @@
 #include "pass.h"
 
 #include "conversion.h"
+#include "file_identity.h"
+#include "pass_lock.h"
 #include "settings_file.h"
 #include "tag_extract.h"
 #include "text_file.h"
+#include "xml_text.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QTextCodec>
 
 namespace {
 
@@ -55,18 +59,27 @@ QString pass_message(PassOutcome outcome)
     return QString();
 }
 
+QString overwritten_input(const PlannedOutput &output)
+{
+    for (const QString &input : output.inputs)
+        if (same_file(output.path, input))
+            return input;
+    return QString();
+}
+
 PassPlan plan_pass(const QDateTime &now, const QString &folder)
 {
-    const std::optional<RunSettings> settings =
-        load_settings(in_folder(folder, QStringLiteral("settings.txt")));
+    QTextCodec *const localeCodec = QTextCodec::codecForLocale();
+    const QString settingsPath = in_folder(folder, QStringLiteral("settings.txt"));
+    const std::optional<RunSettings> settings = load_settings(settingsPath, localeCodec);
     if (!settings)
         return stopped(PassOutcome::CantReadSettings);
 
     if (in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour()))
         return stopped(PassOutcome::BlockedHour);
 
-    const std::optional<QString> letters =
-        read_text_file(in_folder(folder, QStringLiteral("rusletters.txt")), nullptr);
+    const QString lettersPath = in_folder(folder, QStringLiteral("rusletters.txt"));
+    const std::optional<QString> letters = read_config_file(lettersPath, localeCodec);
     if (!letters)
         return stopped(PassOutcome::CantReadLetters);
 
@@ -74,34 +87,41 @@ PassPlan plan_pass(const QDateTime &now, const QString &folder)
     QTextCodec *const documentCodec = codec_for_name(settings->documentEncoding);
     QTextCodec *const copyCodec = codec_for_name(settings->copyEncoding);
 
-    std::optional<QString> document =
-        read_text_file(in_folder(folder, settings->documentPath), documentCodec);
+    const QString documentPath = in_folder(folder, settings->documentPath);
+    std::optional<QString> document = read_text_file(documentPath, documentCodec);
     if (!document)
         return stopped(PassOutcome::CantOpenDocument);
-    const QString title = extract(*document, QStringLiteral("NAME"));
-    const QString artist = extract(*document, QStringLiteral("ARTIST"));
+    const QString title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
+    const QString artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
 
     const LatinForms latin = latin_forms(artist, title, *letters);
     // The document is not needed past this point: moving it lets the rewrite
-    // work in place instead of on a copy.
-    QString copy =
-        rewrite_encoding(std::move(*document), settings->documentEncoding, settings->copyEncoding);
+    // work in place instead of on a copy. Without a usable OUTXMLENC the copy
+    // is in the locale encoding, and its declaration says so.
+    QString copy = rewrite_declaration(
+        std::move(*document), copyCodec ? copyCodec : localeCodec,
+        copyCodec ? settings->copyEncoding.trimmed() : locale_encoding_name());
 
+    const QStringList configuration = {settingsPath, lettersPath};
     PassPlan plan;
     plan.outputs.push_back({in_folder(folder, settings->copyPath), copyCodec, std::move(copy),
-                            PassOutcome::CantCreateCopy, PassOutcome::CantWriteCopy});
+                            PassOutcome::CantCreateCopy, PassOutcome::CantWriteCopy,
+                            configuration});
     plan.outputs.push_back({in_folder(folder, settings->metaPath), metaCodec,
                             meta_text(artist, settings->metaSplitter, title),
-                            PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta});
+                            PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta,
+                            configuration + QStringList{documentPath}});
     plan.outputs.push_back({in_folder(folder, settings->rdsPath), nullptr,
                             rds_text(latin, settings->rdsSplitter), PassOutcome::CantCreateRds,
-                            PassOutcome::CantWriteRds});
+                            PassOutcome::CantWriteRds, configuration + QStringList{documentPath}});
     return plan;
 }
 
 PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)
 {
     for (const PlannedOutput &output : outputs) {
+        if (!overwritten_input(output).isEmpty())
+            return output.cantCreate;
         const WriteResult result = write_text_file(output.path, output.text, output.codec);
         if (result == WriteResult::NotCreated)
             return output.cantCreate;
@@ -113,6 +133,8 @@ PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)
 
 PassOutcome run_pass(const QDateTime &now, const QString &folder)
 {
+    const PassLock lock(in_folder(folder, QStringLiteral("settings.txt")),
+                        std::chrono::milliseconds(passLockWaitMs));
     const PassPlan plan = plan_pass(now, folder);
     if (plan.stop != PassOutcome::Written)
         return plan.stop;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -35,7 +36,13 @@ struct PlannedOutput {
     QString text;           // what is written, encoded by `codec`, without byte-order mark
     PassOutcome cantCreate; // when it cannot be created
     PassOutcome cantWrite;  // when it was created but not completely written
+    // The inputs this output must not be (by path, symbolic or hard link):
+    // writing it would destroy them. The copy may replace the document.
+    QStringList inputs;
 };
+
+// The input that `output` would overwrite, or an empty string.
+QString overwritten_input(const PlannedOutput &output);
 
 // Everything a pass reads and decides before it writes anything.
 struct PassPlan {
@@ -50,9 +57,12 @@ struct PassPlan {
 // (local time: its weekday and hour meet the bad hours) would write.
 PassPlan plan_pass(const QDateTime &now, const QString &folder = QString());
 
-// Writes the outputs in order and stops at the first that fails; each
+// Writes the outputs in order and stops at the first that fails or would
+// overwrite one of its inputs (as cantCreate, before opening it); each
 // written output stays. Written when all three were written.
 PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs);
 
-// One whole pass: plan_pass, then write_outputs when the plan goes on.
+// One whole pass: plan_pass, then write_outputs when the plan goes on, while
+// holding the folder's PassLock (waiting for it at most passLockWaitMs).
+constexpr int passLockWaitMs = 5000;
 PassOutcome run_pass(const QDateTime &now, const QString &folder = QString());

@@ -27,10 +27,9 @@ RunSettings settings_from_text(const QString &text)
     return settings;
 }
 
-std::optional<RunSettings> load_settings(const QString &path)
+std::optional<RunSettings> load_settings(const QString &path, QTextCodec *localeCodec)
 {
-    // No codec: a byte-order mark decides, otherwise the locale encoding.
-    const std::optional<QString> text = read_text_file(path, nullptr);
+    const std::optional<QString> text = read_config_file(path, localeCodec);
     if (!text)
         return std::nullopt;
     return settings_from_text(*text);

@@ -5,6 +5,8 @@
 #include <array>
 #include <optional>
 
+class QTextCodec;
+
 // Everything "settings.txt" configures. An absent tag is an empty value:
 // there are no built-in defaults.
 struct RunSettings {
@@ -29,8 +31,9 @@ extern const std::array<SettingTag, 9> settingTags;
 
 RunSettings settings_from_text(const QString &text);
 
-// Nothing when the file cannot be opened or read.
-std::optional<RunSettings> load_settings(const QString &path);
+// Reads the settings file as read_config_file does (`localeCodec` for bytes
+// that are neither marked nor UTF-8). Nothing when it cannot be read.
+std::optional<RunSettings> load_settings(const QString &path, QTextCodec *localeCodec);
 
 // Whether `hour` (0-23) is listed in the bad hours of weekday `day`
 // (1 Monday .. 7 Sunday): the comma-separated value of the tag TIME<day>.

@@ -5,58 +5,155 @@
 #include <QFile>
 #include <QTextCodec>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
-// QFile warns on stderr about an empty name, and the system cuts a name at
-// its first NUL, which would open some other file than the one configured.
+constexpr int readChunk = 64 * 1024;
+
+// Opens `path` for reading, refusing what cannot be read as a file: a FIFO
+// or a socket would wait for a writer for ever (and a pass started by a
+// service would hang), a folder has no text.
+bool open_input(QFile &file, const QString &path)
+{
+    if (!usable_path(path))
+        return false;
+#ifdef Q_OS_UNIX
+    // Without O_NONBLOCK, opening a FIFO would itself wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ||
+        S_ISDIR(info.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return false;
+    }
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+#else
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+#endif
+}
+
+// Calls `expect(size)` with the file's size (0 for a device), then
+// `consume(chunk, size)` for each chunk of the file, up to maxInputBytes in
+// all. False when the file cannot be opened or read, or is larger.
+template <typename Expect, typename Consume>
+bool read_chunks(const QString &path, Expect expect, Consume consume)
+{
+    QFile file;
+    if (!open_input(file, path))
+        return false;
+    // A regular file's size can be trusted to refuse it early; devices
+    // report 0, so the bound is kept while reading as well.
+    if (!file.isSequential() && file.size() > maxInputBytes)
+        return false;
+    expect(file.isSequential() ? 0 : file.size());
+    char chunk[readChunk];
+    qint64 total = 0;
+    for (;;) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        total += got;
+        if (total > maxInputBytes)
+            return false;
+        consume(chunk, int(got));
+    }
+    file.close();
+    return true;
+}
+
+bool is_valid_utf8(const QByteArray &bytes)
+{
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+QString without_carriage_returns(QString text)
+{
+    // Dropping CR after decoding, not before, keeps UTF-16 text intact.
+    return text.remove(QLatin1Char('\r'));
+}
+
+} // namespace
+
 bool usable_path(const QString &path)
 {
     return !path.isEmpty() && !path.contains(QChar(0));
 }
 
-} // namespace
-
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
 {
-    if (!usable_path(path))
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // A regular file's size can be trusted to refuse it early and to size the
-    // text; devices report 0, so the bound is kept while reading as well.
+    // Decoded chunk by chunk into one string, with one converter state, so
+    // that a character split between two chunks is decoded whole; a
+    // byte-order mark in the first chunk picks the codec and is dropped by
+    // the converter's header handling.
     QString text;
-    if (!file.isSequential()) {
-        if (file.size() > maxInputBytes)
-            return std::nullopt;
-        text.reserve(int(file.size())); // a hint: most encodings give a character per byte at most
-    }
-
-    // Decoded chunk by chunk into the one string, as a text stream with
-    // Unicode detection would: a byte-order mark in the first chunk picks the
-    // codec and is dropped by the converter's header handling.
     QTextCodec *chosen = nullptr;
     QTextCodec::ConverterState state;
-    char chunk[64 * 1024];
-    qint64 total = 0;
-    for (;;) {
-        const qint64 got = file.read(chunk, sizeof chunk);
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
-        total += got;
-        if (total > maxInputBytes)
-            return std::nullopt;
-        if (!chosen)
-            chosen = QTextCodec::codecForUtfText(QByteArray::fromRawData(chunk, int(got)),
+    // Most encodings give a character per byte at most: the size is a hint.
+    const auto expect = [&text](qint64 size) { text.reserve(int(size)); };
+    const bool read = read_chunks(path, expect, [&](const char *chunk, int size) {
+        if (!chosen) {
+            chosen = QTextCodec::codecForUtfText(QByteArray::fromRawData(chunk, size),
                                                  codec ? codec : QTextCodec::codecForLocale());
-        text += chosen->toUnicode(chunk, int(got), &state);
-    }
-    file.close();
-    // Dropping CR after decoding, not before, keeps UTF-16 text intact.
-    return text.remove(QLatin1Char('\r'));
+        }
+        text += chosen->toUnicode(chunk, size, &state);
+    });
+    if (!read)
+        return std::nullopt;
+    return without_carriage_returns(std::move(text));
 }
+
+std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec)
+{
+    QByteArray bytes;
+    const auto expect = [&bytes](qint64 size) { bytes.reserve(int(size)); };
+    if (!read_chunks(path, expect, [&](const char *chunk, int size) { bytes.append(chunk, size); }))
+        return std::nullopt;
+    QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr);
+    if (!codec)
+        codec = is_valid_utf8(bytes) ? QTextCodec::codecForMib(106) : localeCodec;
+    QTextCodec::ConverterState state; // drops a byte-order mark
+    return without_carriage_returns(codec->toUnicode(bytes.constData(), bytes.size(), &state));
+}
+
+namespace {
+
+// Encodes `text` slice by slice, handing each slice's bytes to `sink`, which
+// keeps the encoded copy of a large document small. A slice never ends
+// between the two halves of a surrogate pair.
+template <typename Sink> bool encode_slices(const QString &text, QTextCodec *codec, Sink sink)
+{
+    QTextCodec *const encoder = codec ? codec : QTextCodec::codecForLocale();
+    // Without a header flag, the UTF-16 and UTF-32 encoders would start the
+    // file with a byte-order mark.
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    constexpr int slice = 16 * 1024;
+    for (int at = 0; at < text.size();) {
+        int n = qMin(slice, text.size() - at);
+        if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
+            --n;
+        if (!sink(encoder->fromUnicode(text.constData() + at, n, &state)))
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+} // namespace
 
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec)
 {
@@ -65,25 +162,22 @@ WriteResult write_text_file(const QString &path, const QString &text, QTextCodec
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return WriteResult::NotCreated;
-    QTextCodec *const encoder = codec ? codec : QTextCodec::codecForLocale();
-    // Without a header flag, the UTF-16 and UTF-32 encoders would start the
-    // file with a byte-order mark.
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    // Encoding slice by slice keeps the encoded copy small; a slice never
-    // ends between the two halves of a surrogate pair.
-    constexpr int slice = 16 * 1024;
-    bool written = true;
-    for (int at = 0; written && at < text.size();) {
-        int n = qMin(slice, text.size() - at);
-        if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
-            --n;
-        const QByteArray bytes = encoder->fromUnicode(text.constData() + at, n, &state);
-        written = file.write(bytes) == bytes.size();
-        at += n;
-    }
+    const bool written = encode_slices(text, codec, [&file](const QByteArray &bytes) {
+        return file.write(bytes) == bytes.size();
+    });
     file.close();
     return written && file.error() == QFileDevice::NoError ? WriteResult::Written
                                                            : WriteResult::NotWritten;
+}
+
+QByteArray encode_text(const QString &text, QTextCodec *codec)
+{
+    QByteArray bytes;
+    encode_slices(text, codec, [&bytes](const QByteArray &slice) {
+        bytes += slice;
+        return true;
+    });
+    return bytes;
 }
 
 QTextCodec *codec_for_name(const QString &name)
@@ -91,4 +185,18 @@ QTextCodec *codec_for_name(const QString &name)
     if (name.isEmpty())
         return nullptr;
     return QTextCodec::codecForName(name.toLocal8Bit());
+}
+
+QString locale_encoding_name()
+{
+#ifdef Q_OS_WIN
+    // Qt calls the ANSI code page's codec "System", which no XML reader
+    // knows.
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8)
+        return QStringLiteral("UTF-8");
+    return QStringLiteral("windows-%1").arg(codePage);
+#else
+    return QString::fromLatin1(QTextCodec::codecForLocale()->name());
+#endif
 }

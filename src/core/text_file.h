@@ -11,19 +11,38 @@ class QTextCodec;
 // exhaust memory.
 constexpr qint64 maxInputBytes = 16 * 1024 * 1024;
 
-// Reads a whole file as text. A Unicode byte-order mark decides the encoding
-// and is dropped; otherwise `codec` is used (the locale encoding when null).
-// Carriage returns are dropped, so CR LF arrives as LF. Gives nothing when
-// the file cannot be opened or read, or holds more than maxInputBytes.
+// Whether `path` can name a file at all: not empty, and without a NUL, at
+// which the system would cut the name and open another file.
+bool usable_path(const QString &path);
+
+// Reads a whole document as text. A Unicode byte-order mark decides the
+// encoding and is dropped; otherwise `codec` is used (the locale encoding
+// when null). Carriage returns are dropped, so CR LF arrives as LF. Gives
+// nothing when the file cannot be opened or read, holds more than
+// maxInputBytes, or is a FIFO or socket (reading one would wait for a
+// writer).
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec);
+
+// Reads a configuration file (settings, letters) as read_text_file does, but
+// without a byte-order mark, bytes that are valid UTF-8 are read as UTF-8
+// (as Windows Notepad saves by default) and anything else in `localeCodec`.
+std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec);
 
 enum class WriteResult { Written, NotCreated, NotWritten };
 
-// Creates or truncates `path` and writes `text` in `codec` (the locale
-// encoding when null), with no byte-order mark. NotWritten means the file
-// was opened but the text did not all reach it (a full disk, for instance).
+// Creates or truncates `path` and writes encode_text(text, codec) to it.
+// NotWritten means the file was opened but the text did not all reach it (a
+// full disk, for instance).
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec);
 
+// The bytes of `text` in `codec` (the locale encoding when null), with no
+// byte-order mark: exactly what write_text_file writes.
+QByteArray encode_text(const QString &text, QTextCodec *codec);
+
 // The registry's codec for an encoding name, or null for an empty or unknown
-// name, which leaves the stream in the locale encoding.
+// name, which leaves the file in the locale encoding.
 QTextCodec *codec_for_name(const QString &name);
+
+// The name of the locale encoding, as an XML declaration would give it:
+// "UTF-8" on Linux, the ANSI code page ("windows-1251") on Windows.
+QString locale_encoding_name();

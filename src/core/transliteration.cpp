@@ -10,6 +10,33 @@ const char *const latinTable[letterCount] = {
     "R", "S", "T", "U", "F", "H", "TS", "CH", "SH", "SH", "",  "I", "'", "E", "YU", "YA",
 };
 
+// RadioText receivers show a Latin character set: the other Cyrillic letters
+// of windows-1251 and the typographic marks playout titles carry get Latin
+// forms in the style of the table, capitals as capitals.
+const struct {
+    char16_t character;
+    const char *latin;
+} builtInForms[] = {
+    {u'ё', "e"},    {u'Ё', "E"},    {u'є', "ye"},    {u'Є', "YE"},    {u'і', "i"},
+    {u'І', "I"},    {u'ї', "yi"},   {u'Ї', "YI"},    {u'ґ', "g"},     {u'Ґ', "G"},
+    {u'ў', "u"},    {u'Ў', "U"},    {u'ђ', "dj"},    {u'Ђ', "DJ"},    {u'ј', "j"},
+    {u'Ј', "J"},    {u'љ', "lj"},   {u'Љ', "LJ"},    {u'њ', "nj"},    {u'Њ', "NJ"},
+    {u'ћ', "c"},    {u'Ћ', "C"},    {u'џ', "dz"},    {u'Џ', "DZ"},    {u'ѓ', "g"},
+    {u'Ѓ', "G"},    {u'ќ', "k"},    {u'Ќ', "K"},     {u'ѕ', "dz"},    {u'Ѕ', "DZ"},
+    {u'«', "\""},   {u'»', "\""},   {u'„', "\""},    {u'“', "\""},    {u'”', "\""},
+    {u'‘', "'"},    {u'’', "'"},    {u'‚', "'"},     {u'–', "-"},     {u'—', "-"},
+    {u'…', "..."},  {u'№', "No"},   {u'\u00A0', " "}, {u'•', "*"},     {u'·', "."},
+    {u'™', "(TM)"}, {u'©', "(C)"},  {u'®', "(R)"},   {u'€', "EUR"},
+};
+
+const char *built_in_form(QChar c)
+{
+    for (const auto &form : builtInForms)
+        if (c.unicode() == form.character)
+            return form.latin;
+    return nullptr;
+}
+
 } // namespace
 
 QString usual_russian_letters()
@@ -33,7 +60,11 @@ QString transliterate(const QString &text, const QString &letters)
                 matched = true;
             }
         }
-        if (!matched)
+        if (matched)
+            continue;
+        if (const char *form = built_in_form(c))
+            latin += QLatin1String(form);
+        else
             latin += c;
     }
     return latin;

@@ -13,6 +13,9 @@ QString usual_russian_letters();
 
 // Replaces every character of `text` that stands at position k < 64 of
 // `letters` (the letters file) by entry k of the table; a character found at
-// several positions gives all their outputs, lowest position first.
-// Characters not among the letters pass through unchanged.
+// several positions gives all their outputs, lowest position first. A
+// character not among the letters gets its built-in Latin form when it has
+// one (ё, the Ukrainian, Belarusian, Serbian and Macedonian letters of
+// windows-1251, typographic quotes, dashes and signs), and otherwise passes
+// through unchanged.
 QString transliterate(const QString &text, const QString &letters);

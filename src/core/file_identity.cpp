@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#include "file_identity.h"
+
+#include "text_file.h"
+
+#include <QFile>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_WIN
+
+struct Identity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+bool identity_of(const QString &path, Identity &identity)
+{
+    // No access rights beyond attributes, every sharing mode: examining a
+    // file must not disturb a playout program that has it open.
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return known;
+}
+
+bool operator==(const Identity &a, const Identity &b)
+{
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+#else
+
+struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+bool identity_of(const QString &path, Identity &identity)
+{
+    struct stat info;
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    identity = {info.st_dev, info.st_ino};
+    return true;
+}
+
+bool operator==(const Identity &a, const Identity &b)
+{
+    return a.device == b.device && a.inode == b.inode;
+}
+
+#endif
+
+} // namespace
+
+bool same_file(const QString &a, const QString &b)
+{
+    if (!usable_path(a) || !usable_path(b))
+        return false;
+    Identity first, second;
+    return identity_of(a, first) && identity_of(b, second) && first == second;
+}

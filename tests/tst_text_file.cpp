@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// Reading inputs: configuration files saved without a byte-order mark, and
+// inputs refused because reading them would hang; file identity by link.
+#include "file_identity.h"
+#include "folder_run.h"
+#include "text_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TextFile : public QObject {
+    Q_OBJECT
+private slots:
+    // The locale encoding is windows-1251 here, as on a Russian Windows.
+    // clang-format off
+    void config_file_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTextCodec *const cp1251 = QTextCodec::codecForName("windows-1251");
+        const QString letters = "ёАя";
+        QTest::newRow("UTF-8 without a mark, as Notepad saves") << letters.toUtf8() << letters;
+        QTest::newRow("the locale encoding") << cp1251->fromUnicode(letters) << letters;
+        QTest::newRow("UTF-8 cut inside a letter is not UTF-8") << QByteArray("a\xD0") << "aР";
+        QTest::newRow("a mark decides") << QByteArray("\xFF\xFE\x16\x04") << "Ж";
+    }
+    // clang-format on
+    void config_file()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", bytes);
+        const std::optional<QString> text = read_config_file(
+            dir.filePath("settings.txt"), QTextCodec::codecForName("windows-1251"));
+        QVERIFY(text);
+        QTEST(*text, "text");
+    }
+
+    // A FIFO would keep the pass waiting for a writer for ever.
+    void fifo_is_refused()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("fifo");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!read_text_file(fifo, nullptr));
+        QVERIFY(!read_config_file(fifo, nullptr));
+    }
+
+    // clang-format off
+    void identity_data()
+    {
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("other spelling") << "./sub/../file" << true;
+        QTest::newRow("symbolic link") << "symlink" << true;
+        QTest::newRow("hard link") << "hardlink" << true;
+        QTest::newRow("another file") << "another" << false;
+        QTest::newRow("missing file") << "missing" << false;
+    }
+    // clang-format on
+    void identity()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        put(dir.path(), "file", "x");
+        put(dir.path(), "another", "x");
+        QVERIFY(QFile::link(dir.filePath("file"), dir.filePath("symlink")));
+        QCOMPARE(link(QFile::encodeName(dir.filePath("file")).constData(),
+                      QFile::encodeName(dir.filePath("hardlink")).constData()),
+                 0);
+        QFETCH(QString, other);
+        QTEST(same_file(dir.filePath("file"), dir.filePath(other)), "same");
+    }
+};
+
+QTEST_GUILESS_MAIN(TextFile)
+#include "tst_text_file.moc"
