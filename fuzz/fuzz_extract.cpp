@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Tag extraction on arbitrary text and tag names: the value is either empty
-// or what stands between the first opening tag and the next closing tag.
+// or what stands between the first opening tag and the next closing tag, with
+// no empty-element tag of the name before it.
 #include "fuzz_input.h"
 #include "tag_extract.h"
+
+#include <QRegularExpression>
 
 #include <cstdlib>
 
@@ -23,6 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (begName < 0 || text.mid(begName + openTag.size(), value.size()) != value ||
         text.mid(begName + openTag.size() + value.size(), closeTag.size()) != closeTag ||
         value.contains(closeTag))
+        std::abort();
+    const QRegularExpression emptyElement("<" + QRegularExpression::escape(tag) + "[ \t\r\n]*/>");
+    const QRegularExpressionMatch empty = emptyElement.match(text);
+    if (empty.hasMatch() && empty.capturedStart() < begName)
         std::abort();
     return 0;
 }

@@ -4,9 +4,13 @@
 
 #include <QtTest>
 
-// Markers for a file's content: no such file, or a 3 GiB file of holes.
+#include <sys/stat.h>
+
+// Markers for a file's content: no such file, a 3 GiB file of holes, or a
+// FIFO that nobody writes.
 inline const QByteArray absent = "\x01(absent)";
 inline const QByteArray sparse = "\x01(3 GiB sparse)";
+inline const QByteArray fifo = "\x01(FIFO)";
 
 // The letters file as it should be, in UTF-8.
 inline const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
@@ -17,6 +21,10 @@ inline void put(const QString &folder, const QString &name, const QByteArray &by
 {
     if (bytes == absent)
         return;
+    if (bytes == fifo) {
+        QCOMPARE(mkfifo(QFile::encodeName(QDir(folder).filePath(name)).constData(), 0600), 0);
+        return;
+    }
     QFile file(QDir(folder).filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
     if (bytes == sparse)

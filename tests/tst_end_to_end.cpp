@@ -2,6 +2,7 @@
 // Whole passes of the built binary in a temporary folder: exact output bytes,
 // messages, exit status, and no file touched beyond the configured outputs.
 #include "folder_run.h"
+#include "pass_lock.h"
 
 namespace {
 
@@ -30,8 +31,8 @@ QByteArray utf16_crlf(const QByteArray &utf8)
 {
     QByteArray text = utf8;
     text.replace("\n", "\r\n");
-    return QTextCodec::codecForName("UTF-16LE")
-        ->fromUnicode(QChar(QChar::ByteOrderMark) + QString::fromUtf8(text));
+    // The encoder starts with the byte-order mark itself.
+    return QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromUtf8(text));
 }
 
 const char *const docText =
@@ -77,7 +78,7 @@ void run_row(const QTemporaryDir &dir)
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(r.status, 0);
     for (auto it = inputs.begin(); it != inputs.end(); ++it)
-        if (it.value() != sparse)
+        if (it.value() != sparse && it.value() != fifo)
             QCOMPARE(contents(dir.path(), it.key()), it.value());
     QStringList created = QDir(dir.path()).entryList(QDir::Files);
     for (const QString &name : before + QStringList{"out.xml", "meta.txt", "rds.txt"})
@@ -122,6 +123,38 @@ private slots:
         QTest::newRow("letter across a read chunk")
             << settings("<INXMLENC>UTF-8</INXMLENC><OUTXMLENC>UTF-8</OUTXMLENC>") << letters
             << split << QByteArray() << split << cp1251("Жуки - x") << QByteArray("ZHuki / x");
+        // What XML writers escape is decoded for META and RDS; the copy keeps
+        // the document as it stands.
+        const QByteArray utf8In = settings("<INXMLENC>UTF-8</INXMLENC>");
+        const QByteArray escaped = "<ARTIST>Simon &amp; Garfunkel</ARTIST><NAME>Rock &amp; Roll &quot;Live&quot;</NAME>";
+        QTest::newRow("escaped title and artist")
+            << utf8In << letters << escaped << QByteArray() << escaped
+            << QByteArray("Simon & Garfunkel - Rock & Roll \"Live\"") << QByteArray("Simon & Garfunkel / Rock & Roll \"Live\"");
+        const QByteArray cdata = "<ARTIST><![CDATA[AC/DC &amp;]]></ARTIST><NAME><![CDATA[]]></NAME>";
+        QTest::newRow("CDATA as it stands, empty once decoded")
+            << utf8In << letters << cdata << QByteArray() << cdata << QByteArray("AC/DC &amp; - ") << QByteArray("- / -");
+        const QByteArray jingle = "<Current><ARTIST/><NAME>Jingle</NAME></Current><Next><ARTIST>Кино</ARTIST></Next>";
+        QTest::newRow("empty element borrows nothing")
+            << utf8In << letters << jingle << QByteArray() << jingle << QByteArray(" - Jingle") << QByteArray("- / -");
+        const QByteArray attribute = "<?xml version=\"1.0\"?>\n<track encoding=\"MP3\"><ARTIST>A</ARTIST><NAME>B</NAME></track>";
+        QTest::newRow("encoding attribute outside the declaration")
+            << utf8In << letters << attribute << QByteArray() << attribute << QByteArray("A - B") << QByteArray("A / B");
+        QTest::newRow("blanks around the equals sign")
+            << settings() << letters << cp1251(docText).replace("encoding=", "encoding = ") << QByteArray()
+            << QByteArray(copyUtf8).replace("encoding=", "encoding = ") << meta << rds;
+        QTest::newRow("UTF-16 document copied in the locale encoding")
+            << settings("<OUTXMLENC></OUTXMLENC>") << letters << utf16_crlf(QByteArray(docText).replace("windows-1251", "UTF-16"))
+            << QByteArray() << copyUtf8 << meta << rds;
+        QTest::newRow("unknown OUTXMLENC: the declaration names the locale encoding")
+            << settings("<OUTXMLENC>MP3</OUTXMLENC>") << letters << doc << QByteArray() << copyUtf8 << meta << rds;
+        QTest::newRow("OUTXMLENC between line breaks")
+            << settings("<OUTXMLENC>\nKOI8-R\n</OUTXMLENC>") << letters << doc << QByteArray()
+            << QTextCodec::codecForName("KOI8-R")->fromUnicode(QString::fromUtf8(copyUtf8).replace("UTF-8", "KOI8-R"))
+            << meta << rds;
+        QTest::newRow("built-in Latin forms")
+            << utf8In << letters << QByteArray("<ARTIST>Ёлка</ARTIST><NAME>Всё «Live» – №1</NAME>") << QByteArray()
+            << QByteArray("<ARTIST>Ёлка</ARTIST><NAME>Всё «Live» – №1</NAME>") << cp1251("Ёлка - Всё «Live» – №1")
+            << QByteArray("Elka / Vse \"Live\" - No1");
         QTest::newRow("equal encodings keep the declaration")
             << settings("<OUTXMLENC>windows-1251</OUTXMLENC>") << letters << doc << QByteArray()
             << cp1251(docText).replace("\r", "") << meta << rds;
@@ -225,6 +258,15 @@ private slots:
             raw("<NAME>\0</NAME><ARTIST>a\0b</ARTIST>"), none);
         row("NUL in a path", settings(raw("<NEWXML>out.xml\0x</NEWXML>")), letters, doc,
             "cant create XML\n");
+        row("settings are a FIFO", fifo, letters, doc, "cant read settings\n");
+        row("letters are a FIFO", settings(), fifo, doc, "cant read russian letters\n");
+        row("document is a FIFO", settings(), letters, fifo, openXml);
+        row("copy would replace the letters", settings("<NEWXML>rusletters.txt</NEWXML>"), letters, doc,
+            "cant create XML\n");
+        row("META would replace the settings", settings("<META>./settings.txt</META>"), letters, doc,
+            "cant create META file\n");
+        row("RDS would replace the document through a link", settings("<RDS>/proc/self/cwd/doc.xml</RDS>"),
+            letters, doc, "cant create RDS\n");
         row("every tag twice", settings() + settings("<XML>x</XML>"), letters, doc, none);
         row("every tag unclosed", settings().replace("</", "<"), letters, doc, openXml);
     }
@@ -233,6 +275,28 @@ private slots:
     {
         QTemporaryDir dir;
         run_row(dir);
+    }
+
+    // Two passes in one folder take turns: while the lock is held (here by
+    // the test), a pass waits and writes nothing; it goes on once released.
+    void passes_take_turns()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        auto lock = std::make_unique<PassLock>(QDir(dir.path()).filePath("settings.txt"),
+                                               std::chrono::milliseconds(0));
+        QVERIFY(lock->held());
+        QProcess pass;
+        pass.setWorkingDirectory(dir.path());
+        pass.start(NOWPLAYING_BIN, QStringList());
+        QVERIFY(pass.waitForStarted());
+        QVERIFY(!pass.waitForFinished(500));
+        QCOMPARE(contents(dir.path(), "out.xml"), absent);
+        lock.reset();
+        QVERIFY(pass.waitForFinished(10000));
+        QCOMPARE(contents(dir.path(), "rds.txt"), rds);
     }
 
     // The gate's rules are tested in process; this proves that the program

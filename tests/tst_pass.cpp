@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // A pass run in process at a given time and in a given folder: the bad-hours
-// gate against the clock, and paths resolved against the folder.
+// gate against the clock, the bound on waiting for another pass, and paths
+// resolved against the folder.
 #include "folder_run.h"
 #include "pass.h"
+#include "pass_lock.h"
 
 namespace {
 
@@ -44,6 +46,21 @@ private slots:
         QTemporaryDir dir;
         put(dir.path(), "settings.txt", settings(hours));
         QTEST(run_pass(now, dir.path()), "outcome");
+    }
+
+    // A lock that is never released delays a pass by the bound, not for ever.
+    void lock_wait_is_bounded()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", "");
+        const QString path = QDir(dir.path()).filePath("settings.txt");
+        const PassLock first(path, std::chrono::milliseconds(0));
+        QVERIFY(first.held());
+        QElapsedTimer timer;
+        timer.start();
+        const PassLock second(path, std::chrono::milliseconds(200));
+        QVERIFY(!second.held());
+        QVERIFY(timer.elapsed() >= 200);
     }
 
     // The watcher and the fuzz target run passes in a folder that is not the

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Cyrillic-to-Latin transliteration: the whole table, the letters-file quirks and the built-in forms.
+// Cyrillic-to-Latin transliteration: the whole table, the letters-file quirks and the built-in
+// forms.
 #include "transliteration.h"
 
 #include <QtTest>

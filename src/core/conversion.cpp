@@ -67,7 +67,8 @@ NameSpan declared_encoding(const QString &document)
         if (at >= end || document.at(at) != QLatin1Char('='))
             return {};
         at = skip_space(document, at + 1, end);
-        if (at >= end || (document.at(at) != QLatin1Char('"') && document.at(at) != QLatin1Char('\'')))
+        if (at >= end ||
+            (document.at(at) != QLatin1Char('"') && document.at(at) != QLatin1Char('\'')))
             return {};
         const int close = document.indexOf(document.at(at), at + 1);
         if (close < 0 || close >= end)

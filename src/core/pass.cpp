@@ -98,9 +98,9 @@ PassPlan plan_pass(const QDateTime &now, const QString &folder)
     // The document is not needed past this point: moving it lets the rewrite
     // work in place instead of on a copy. Without a usable OUTXMLENC the copy
     // is in the locale encoding, and its declaration says so.
-    QString copy = rewrite_declaration(
-        std::move(*document), copyCodec ? copyCodec : localeCodec,
-        copyCodec ? settings->copyEncoding.trimmed() : locale_encoding_name());
+    QString copy =
+        rewrite_declaration(std::move(*document), copyCodec ? copyCodec : localeCodec,
+                            copyCodec ? settings->copyEncoding.trimmed() : locale_encoding_name());
 
     const QStringList configuration = {settingsPath, lettersPath};
     PassPlan plan;

@@ -73,7 +73,8 @@ QString reference_text(QStringView body)
 int reference_end(const QString &value, int at)
 {
     int end = at + 1;
-    while (end < value.size() && (value.at(end).isLetterOrNumber() || value.at(end) == QLatin1Char('#')))
+    while (end < value.size() &&
+           (value.at(end).isLetterOrNumber() || value.at(end) == QLatin1Char('#')))
         ++end;
     return end < value.size() && value.at(end) == QLatin1Char(';') ? end : -1;
 }
