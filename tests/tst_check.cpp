@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// nowplaying-check on crafted folders: the traps it must find, its exit
-// status, its JSON form, and that it writes nothing.
+// nowplaying-check on crafted folders: the traps it must find, the false
+// alarms it must not raise, its exit status, its JSON preview against what
+// the pass writes, and that it writes nothing.
 #include "folder_run.h"
 
 namespace {
@@ -49,8 +50,11 @@ private slots:
                                                       QRegularExpression::MultilineOption)),
                  qPrintable(run.out));
         QVERIFY(run.out.contains("RDS file: \"Kino - Gruppa krovi\""));
+        QVERIFY(run.out.endsWith("\n0 errors, 0 warnings, 1 note\n"));
     }
 
+    // Each row is a folder: the findings it must show (each starting a line,
+    // with its level) and, for former false alarms, texts that must be gone.
     // clang-format off
     void traps_data()
     {
@@ -59,46 +63,100 @@ private slots:
         QTest::addColumn<QByteArray>("docFile");
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("findings");
+        QTest::addColumn<QStringList>("gone");
+        const QStringList none;
+        // (A tag written before the base settings overrides it, which also
+        // gives the warning that it appears twice.)
         QTest::newRow("sound") << settings() << letters << doc << 0
-            << QStringList{"ok       RDS file: \"Kino - Kukushka\"", "ok       OUTXMLENC \"windows-1251\" is windows-1251"};
+            << QStringList{"ok       RDS file: \"Kino - Kukushka\"", "ok       OUTXMLENC \"windows-1251\" is windows-1251"} << none;
         QTest::newRow("unknown encoding") << settings("<METAENC>cp1251x</METAENC>") << letters << doc << 1
-            << QStringList{"warning  METAENC \"cp1251x\" is not a known encoding: the locale encoding (UTF-8) is used instead"};
-        QTest::newRow("hours that never match") << settings("<TIME3>1, 2,01,24,x</TIME3>") << letters << doc << 1
+            << QStringList{"warning  METAENC \"cp1251x\" is not a known encoding: the locale encoding (UTF-8) is used instead"} << none;
+        QTest::newRow("hours that never match") << settings("<TIME3>1, 2,01,24,x,+3,5\n</TIME3>") << letters << doc << 1
             << QStringList{"ok       TIME3 (Wednesday): no pass in the hours 1\n",
                            "warning  TIME3 (Wednesday): the item \" 2\" holds a blank, so it never matches",
                            "warning  TIME3 (Wednesday): the item \"01\" has a leading zero, so it never matches",
                            "warning  TIME3 (Wednesday): the item \"24\" is not an hour from 0 to 23, so it never matches",
-                           "warning  TIME3 (Wednesday): the item \"x\" is not a number, so it never matches"};
+                           "warning  TIME3 (Wednesday): the item \"x\" is not a number, so it never matches",
+                           "warning  TIME3 (Wednesday): the item \"+3\" has a sign, so it never matches",
+                           "warning  TIME3 (Wednesday): the item \"5\\n\" holds a line break, so it never matches"} << none;
+        QTest::newRow("hour tags that never count")
+            << settings("<TIME2>1,2</TIME 2><TIME 3>4</TIME 3><TIME0>5</TIME0><TIME8>6</TIME8><time4>7</time4>") << letters << doc << 1
+            << QStringList{"warning  TIME2 (Tuesday): <TIME2> is not closed (no </TIME2> after it), so its hours never count",
+                           "warning  \"<TIME 3>\" is not one of <TIME1> to <TIME7> (capitals, no blanks, days 1 to 7), so it never counts",
+                           "warning  \"<TIME0>\" is not one of", "warning  \"<TIME8>\" is not one of", "warning  \"<time4>\" is not one of"} << none;
         QTest::newRow("letters in two lines") << settings() << letters.left(64) + "\n" + letters.mid(64) << doc << 1
             << QStringList{"warning  a line break at position 32 shifts every later letter by one",
-                           "warning  31 letters come out wrong: А gives \"B\", not \"A\"", "ok       RDS file: \"Lino - Lukushka\""};
+                           "warning  31 letters come out wrong: А gives \"B\", not \"A\"", "ok       RDS file: \"Lino - Lukushka\""} << none;
+        QTest::newRow("letters saved in KOI8-R") << settings() << QTextCodec::codecForName("KOI8-R")->fromUnicode(QString::fromUtf8(letters))
+            << doc << 1
+            << QStringList{"warning  is saved in KOI8-R but read as UTF-8, so no letter is where it belongs: save it as UTF-8"}
+            << QStringList{"stands at positions", "positions differ"};
         QTest::newRow("short letters, duplicate") << settings() << QByteArray("ааб") << doc << 1
             << QStringList{"warning  only 3 characters: table positions 3 to 63 have no letter",
-                           "warning  \"а\" stands at positions 0 and 1: it gives both outputs"};
+                           "warning  \"а\" stands at positions 0 and 1: it gives both outputs"} << none;
         QTest::newRow("blank in a path") << settings("<XML> doc.xml</XML>") << letters << doc << 2
             << QStringList{"warning  XML has blanks or line breaks at its ends, which are part of the value: it names another file",
-                           "error    cannot be read (missing, a folder, unreadable or over 16 MiB): the pass stops with \"cant open XML\""};
+                           "error    does not exist: the pass stops with \"cant open XML\""} << none;
+        QTest::newRow("blanks around an encoding name") << settings("<METAENC> windows-1251</METAENC>") << letters << doc << 1
+            << QStringList{"note     METAENC \" windows-1251\" has blanks or line breaks at its ends, which Qt ignores: it is windows-1251"}
+            << QStringList{"not found", "not a known encoding"};
+        QTest::newRow("empty encoding counted once") << settings("<METAENC></METAENC>") << letters << doc << 1
+            << QStringList{"warning  METAENC is empty or missing: the locale encoding (UTF-8) is used"}
+            << QStringList{"METAENC is empty:"};
         QTest::newRow("twice and unclosed") << settings("<RDSSPLITTER>/</RDSSPLITTER>").replace("</META>", "") << letters << doc << 2
             << QStringList{"warning  RDSSPLITTER appears 2 times: only the first one counts",
-                           "error    META is not closed, so its value is empty: the pass stops with \"cant create META file\""};
+                           "error    META is not closed, so its value is empty: the pass stops with \"cant create META file\""} << none;
         QTest::newRow("mark overrides INXMLENC") << settings("<INXMLENC>KOI8-R</INXMLENC>") << letters << "\xEF\xBB\xBF" + doc << 1
-            << QStringList{"warning  starts with a UTF-8 byte-order mark, so it is read as UTF-8, not as INXMLENC says",
-                           "warning  declares \"UTF-8\", but is read as INXMLENC \"KOI8-R\" says"};
-        QTest::newRow("same outputs") << settings("<META>rds.txt</META><NEWXML>doc.xml</NEWXML>") << letters << doc << 1
-            << QStringList{"warning  META and RDS name the same file: it ends up holding the RDS text",
-                           "warning  NEWXML names the document itself: the copy replaces it"};
-        QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2
-            << QStringList{"error    RDS \"none/rds.txt\" is in a folder that does not exist: the pass stops with \"cant create RDS\""};
+            << QStringList{"note     starts with a UTF-8 byte-order mark, which wins over INXMLENC \"KOI8-R\": it is read as UTF-8",
+                           "ok       declares \"UTF-8\", as it is read"}
+            << QStringList{"as INXMLENC says", "read as INXMLENC"};
+        QTest::newRow("UTF-16LE and the usual UTF-16")
+            << settings("<INXMLENC>UTF-16LE</INXMLENC><OUTXMLENC>UTF-16</OUTXMLENC>") << letters
+            << QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromUtf8(QByteArray(doc).replace("UTF-8", "UTF-16"))).mid(2) << 1
+            << QStringList{"ok       declares \"UTF-16\", as it is read", "ok       the copy keeps the declared \"UTF-16\""} << QStringList{"instead of \"UTF-16\"", "but is read as"};
+        QTest::newRow("escaped, CDATA") << settings() << letters
+            << QByteArray("<ARTIST>Simon &amp; Garfunkel</ARTIST><NAME><![CDATA[Mrs. Robinson]]></NAME>") << 1
+            << QStringList{"ok       ARTIST = \"Simon & Garfunkel\"",
+                           "note     ARTIST is written \"Simon &amp; Garfunkel\" in the document: the pass decodes it",
+                           "ok       NAME = \"Mrs. Robinson\"", "ok       RDS file: \"Simon & Garfunkel - Mrs. Robinson\""} << none;
+        QTest::newRow("empty element") << settings() << letters
+            << QByteArray("<ARTIST/><NAME>Jingle</NAME><ARTIST>Кино</ARTIST>") << 1
+            << QStringList{"warning  no ARTIST value: the RDS file gets \"-\" for artist and title", "ok       RDS file: \"- - -\""} << none;
+        QTest::newRow("no declaration, copy in UTF-8") << settings("<OUTXMLENC>UTF-8</OUTXMLENC>") << letters
+            << QByteArray("<ARTIST>a</ARTIST><NAME>b</NAME>") << 1
+            << QStringList{"ok       has no XML declaration: readers take the copy for UTF-8, which it is"} << QStringList{"but it is written in"};
         QTest::newRow("no declaration, no artist") << settings() << letters << QByteArray("<NAME>x</NAME>") << 1
             << QStringList{"warning  no ARTIST value: the RDS file gets \"-\" for artist and title",
-                           "warning  the copy is written in \"windows-1251\" but keeps its text unchanged: there is no quoted encoding= to rewrite",
-                           "ok       RDS file: \"- - -\""};
+                           "warning  has no XML declaration: readers take the copy for UTF-8, but it is written in windows-1251",
+                           "ok       RDS file: \"- - -\""} << none;
+        QTest::newRow("characters the encodings cannot hold")
+            << settings("<METAENC>KOI8-R</METAENC><OUTXMLENC>KOI8-R</OUTXMLENC>") << letters
+            << QByteArray("<ARTIST>Кино</ARTIST><NAME>Сіль її</NAME>") << 1
+            << QStringList{"warning  the copy is written in KOI8-R, which cannot hold і, ї: the pass writes \"?\" instead",
+                           "warning  the META file is written in KOI8-R, which cannot hold і, ї",
+                           "ok       META file: \"Кино - С?ль ??\"", "ok       RDS file: \"Kino - Sil' yiyi\""} << none;
+        QTest::newRow("not Latin on air") << settings() << letters << QByteArray("<ARTIST>Кино</ARTIST><NAME>Ωμέγα</NAME>") << 1
+            << QStringList{"warning  the RDS text keeps characters that are not Latin, which RadioText receivers cannot show: Ω, μ, έ, γ, α"} << none;
+        QTest::newRow("outputs over inputs")
+            << settings("<META>doc.xml</META><RDS>/proc/self/cwd/settings.txt</RDS>") << letters << doc << 2
+            << QStringList{"error    META \"doc.xml\" is the same file as \"doc.xml\", which the pass will not overwrite: the pass stops with \"cant create META file\"",
+                           "error    RDS \"/proc/self/cwd/settings.txt\" is the same file as \"settings.txt\", which the pass will not overwrite: the pass stops with \"cant create RDS\""}
+            << QStringList{"will be replaced"};
+        QTest::newRow("same outputs") << settings("<META>rds.txt</META><NEWXML>doc.xml</NEWXML>") << letters << doc << 1
+            << QStringList{"warning  META and RDS name the same file: it ends up holding the RDS text",
+                           "warning  NEWXML names the document itself: the copy replaces it, and under the systemd path unit"} << none;
+        QTest::newRow("copy under META") << settings("<NEWXML>meta.txt</NEWXML>") << letters << doc << 1
+            << QStringList{"warning  NEWXML names the same file as META: the copy is lost under it"} << none;
+        QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2
+            << QStringList{"error    RDS \"none/rds.txt\" is in a folder that does not exist: the pass stops with \"cant create RDS\""} << none;
         QTest::newRow("long RadioText") << settings() << letters << "<ARTIST>" + QByteArray(70, 'x') + "</ARTIST><NAME>ab</NAME>" << 1
-            << QStringList{"warning  the RDS text has 75 characters; RadioText shows 64 (the pass still writes them all)"};
-        QTest::newRow("no settings") << QByteArray() << letters << doc << 2
-            << QStringList{"error    cannot be read (missing, unreadable or over 16 MiB): the pass stops with \"cant read settings\""};
-        QTest::newRow("no letters") << settings() << QByteArray() << doc << 2
-            << QStringList{"error    cannot be read (missing, unreadable or over 16 MiB): the pass stops with \"cant read russian letters\""};
+            << QStringList{"warning  the RDS text has 75 characters; RadioText shows 64 (the pass still writes them all)"} << none;
+        QTest::newRow("document is a FIFO") << settings() << letters << fifo << 2
+            << QStringList{"error    is a FIFO or socket, which the pass refuses (it would wait for a writer for ever): the pass stops with \"cant open XML\""} << none;
+        QTest::newRow("no settings") << absent << letters << doc << 2
+            << QStringList{"error    does not exist (looked for in /"} << none;
+        QTest::newRow("no letters") << settings() << absent << doc << 2
+            << QStringList{"error    does not exist (looked for in /"} << none;
     }
     // clang-format on
     void traps()
@@ -110,16 +168,18 @@ private slots:
         const QList<QPair<QString, QByteArray>> files = {
             {"settings.txt", settingsFile}, {"rusletters.txt", lettersFile}, {"doc.xml", docFile}};
         for (const auto &file : files)
-            put(dir.path(), file.first, file.second.isEmpty() ? absent : file.second);
+            put(dir.path(), file.first, file.second);
         const QStringList before = listing(dir.path());
 
         QTemporaryDir elsewhere; // the folder is given as an argument
         const Run run = check(elsewhere.path(), {dir.path()});
         QTEST(run.status, "status");
         QFETCH(QStringList, findings);
-        // Each expected finding starts a line with its level.
         for (const QString &finding : findings)
             QVERIFY2(run.out.contains("\n  " + finding), qPrintable(finding + "\n---\n" + run.out));
+        QFETCH(QStringList, gone);
+        for (const QString &text : gone)
+            QVERIFY2(!run.out.contains(text), qPrintable(text + "\n---\n" + run.out));
         QCOMPARE(listing(dir.path()), before);
 
         const Run json = check(elsewhere.path(), {"--json", dir.path()});
@@ -129,10 +189,85 @@ private slots:
         QVERIFY(!report.value("findings").toArray().isEmpty());
     }
 
+    // The preview is what the pass writes: the checker first, then the pass,
+    // on the same folder, every preview field against the files. A null
+    // entry means the file is not written.
+    // clang-format off
+    void preview_is_the_pass_data()
+    {
+        QTest::addColumn<QByteArray>("settingsFile");
+        QTest::addColumn<QByteArray>("docFile");
+        QByteArray allHours = "0";
+        for (int hour = 1; hour < 24; ++hour)
+            allHours += "," + QByteArray::number(hour);
+        QByteArray blocked;
+        for (int day = 1; day <= 7; ++day)
+            blocked += "<TIME" + QByteArray::number(day) + ">" + allHours + "</TIME" + QByteArray::number(day) + ">";
+        QTest::newRow("plain") << settings() << doc;
+        QTest::newRow("KOI8-R loses letters")
+            << settings("<METAENC>KOI8-R</METAENC><OUTXMLENC>KOI8-R</OUTXMLENC>")
+            << QByteArray("<?xml version='1.0' encoding = 'UTF-8'?><ARTIST>Кино &amp; ДДТ</ARTIST><NAME>Сіль її</NAME>");
+        QTest::newRow("UTF-16 copy, no declaration") << settings("<OUTXMLENC>UTF-16LE</OUTXMLENC>") << QByteArray("<NAME>x</NAME>");
+        QTest::newRow("META not created") << settings("<META>none/meta.txt</META>") << doc;
+        QTest::newRow("RDS over the settings") << settings("<RDS>settings.txt</RDS>") << doc;
+        QTest::newRow("blocked hour") << settings(blocked) << doc;
+    }
+    // clang-format on
+    void preview_is_the_pass()
+    {
+        QFETCH(QByteArray, settingsFile);
+        QFETCH(QByteArray, docFile);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settingsFile);
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", docFile);
+        const Run json = check(dir.path(), {"--json"});
+        const QJsonObject preview =
+            QJsonDocument::fromJson(json.out.toUtf8()).object().value("preview").toObject();
+        QCOMPARE(run_program(NOWPLAYING_BIN, dir.path(), {}).status, 0);
+
+        const QString settingsText = QString::fromUtf8(settingsFile);
+        for (const char *name : {"copy", "meta", "rds"}) {
+            const QString key = name;
+            const QString tag = key == "copy" ? "NEWXML" : key.toUpper();
+            const QString path =
+                settingsText.section("<" + tag + ">", 1).section("</" + tag + ">", 0, 0);
+            const QJsonValue entry = preview.value(key);
+            if (entry.isNull()) {
+                if (path != "settings.txt")
+                    QCOMPARE(contents(dir.path(), path), absent);
+                continue;
+            }
+            const QJsonObject output = entry.toObject();
+            QCOMPARE(output.value("path").toString(), path);
+            const QByteArray bytes = contents(dir.path(), path);
+            QTextCodec *const codec =
+                QTextCodec::codecForName(output.value("encoding").toString().toLatin1());
+            QVERIFY(codec);
+            if (key != "copy") {
+                QCOMPARE(QByteArray::fromBase64(output.value("base64").toString().toLatin1()),
+                         bytes);
+                continue;
+            }
+            QCOMPARE(output.value("size").toInt(), bytes.size());
+            QCOMPARE(output.value("sha256").toString().toLatin1(),
+                     QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+            const QString text = codec->toUnicode(bytes);
+            if (output.value("declaration").isNull())
+                QVERIFY(!text.trimmed().startsWith("<?xml "));
+            else
+                QVERIFY(text.startsWith(output.value("declaration").toString()));
+        }
+    }
+
     void arguments()
     {
         QCOMPARE(check(".", {"--help"}).status, 0);
-        QCOMPARE(check(".", {"--verbose"}).status, 2);
+        const Run version = check(".", {"--version"});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out, QString("nowplaying-check " NOWPLAYING_VERSION "\n"));
+        QCOMPARE(check(".", {"--verbose"}).status, 64);
+        QCOMPARE(check(".", {"a", "b"}).status, 64);
         QCOMPARE(check(".", {"/nonexistent/folder"}).status, 2);
     }
 };

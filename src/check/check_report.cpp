@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "check_report.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +30,31 @@ int count(const QList<Finding> &findings, Level level)
                              [level](const Finding &f) { return f.level == level; }));
 }
 
+QString counted(int n, const char *noun)
+{
+    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(noun),
+                                                n == 1 ? QString() : QStringLiteral("s"));
+}
+
+QJsonValue preview_entry(const std::optional<PreviewOutput> &output, bool copy)
+{
+    if (!output)
+        return QJsonValue::Null;
+    QJsonObject entry{{QStringLiteral("path"), output->path},
+                      {QStringLiteral("encoding"), output->encoding}};
+    if (!copy) {
+        entry.insert(QStringLiteral("base64"), QString::fromLatin1(output->bytes.toBase64()));
+        return entry;
+    }
+    entry.insert(QStringLiteral("declaration"),
+                 output->declaration ? QJsonValue(*output->declaration) : QJsonValue::Null);
+    entry.insert(QStringLiteral("size"), output->bytes.size());
+    entry.insert(QStringLiteral("sha256"),
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(output->bytes, QCryptographicHash::Sha256).toHex()));
+    return entry;
+}
+
 } // namespace
 
 QString report_text(const QList<Finding> &findings)
@@ -45,25 +71,29 @@ QString report_text(const QList<Finding> &findings)
                 out += QStringLiteral("  %1 %2\n").arg(level_name(f.level), -8).arg(f.text);
         out += QLatin1Char('\n');
     }
-    return out + QStringLiteral("%1 errors, %2 warnings, %3 notes\n")
-                     .arg(count(findings, Level::Error))
-                     .arg(count(findings, Level::Warning))
-                     .arg(count(findings, Level::Note));
+    return out + counted(count(findings, Level::Error), "error") + QStringLiteral(", ") +
+           counted(count(findings, Level::Warning), "warning") + QStringLiteral(", ") +
+           counted(count(findings, Level::Note), "note") + QLatin1Char('\n');
 }
 
-QString report_json(const QList<Finding> &findings)
+QString report_json(const CheckReport &report)
 {
+    const QList<Finding> &findings = report.findings;
     QJsonArray list;
     for (const Finding &f : findings)
         list.append(QJsonObject{{QStringLiteral("section"), f.section},
                                 {QStringLiteral("level"), level_name(f.level)},
                                 {QStringLiteral("text"), f.text}});
-    const QJsonObject report{{QStringLiteral("status"), exit_status(findings)},
-                             {QStringLiteral("errors"), count(findings, Level::Error)},
-                             {QStringLiteral("warnings"), count(findings, Level::Warning)},
-                             {QStringLiteral("notes"), count(findings, Level::Note)},
-                             {QStringLiteral("findings"), list}};
-    return QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
+    const QJsonObject preview{{QStringLiteral("copy"), preview_entry(report.preview[0], true)},
+                              {QStringLiteral("meta"), preview_entry(report.preview[1], false)},
+                              {QStringLiteral("rds"), preview_entry(report.preview[2], false)}};
+    const QJsonObject json{{QStringLiteral("status"), exit_status(findings)},
+                           {QStringLiteral("errors"), count(findings, Level::Error)},
+                           {QStringLiteral("warnings"), count(findings, Level::Warning)},
+                           {QStringLiteral("notes"), count(findings, Level::Note)},
+                           {QStringLiteral("findings"), list},
+                           {QStringLiteral("preview"), preview}};
+    return QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Indented));
 }
 
 int exit_status(const QList<Finding> &findings)

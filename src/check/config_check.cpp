@@ -2,6 +2,7 @@
 #include "config_check.h"
 
 #include "conversion.h"
+#include "file_identity.h"
 #include "pass.h"
 #include "settings_file.h"
 #include "tag_extract.h"
@@ -9,9 +10,11 @@
 #include "transliteration.h"
 #include "xml_text.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 #include <QTextCodec>
@@ -22,14 +25,19 @@ const QString settingsSection = QStringLiteral("settings.txt");
 const QString encodingsSection = QStringLiteral("encodings");
 const QString hoursSection = QStringLiteral("bad hours");
 const QString lettersSection = QStringLiteral("rusletters.txt");
-const QString documentSection = QStringLiteral("document");
 const QString outputsSection = QStringLiteral("outputs");
 const QString previewSection = QStringLiteral("preview");
+
+const QString settingsFile = QStringLiteral("settings.txt");
+const QString lettersFile = QStringLiteral("rusletters.txt");
 
 // How many items a finding lists before it only counts the rest.
 constexpr int maxListed = 6;
 // RadioText carries at most this many characters.
 constexpr int radioTextLength = 64;
+
+const char *const outputTags[] = {"NEWXML", "META", "RDS"};
+const char *const outputNames[] = {"the copy", "the META file", "the RDS file"};
 
 struct Findings {
     QList<Finding> list;
@@ -61,164 +69,6 @@ QString visible(const QString &value)
     return out + QLatin1Char('"');
 }
 
-QString stops_with(PassOutcome outcome)
-{
-    return QStringLiteral("the pass stops with \"%1\"").arg(pass_message(outcome));
-}
-
-QString locale_codec_name()
-{
-    return QString::fromLatin1(QTextCodec::codecForLocale()->name());
-}
-
-// What an empty value of each setting leads to, and how bad that is.
-struct Consequence {
-    Level level;
-    QString text;
-};
-
-Consequence empty_value_consequence(const QString &tag)
-{
-    if (tag == QLatin1String("XML"))
-        return {Level::Error, stops_with(PassOutcome::CantOpenDocument)};
-    if (tag == QLatin1String("NEWXML"))
-        return {Level::Error, stops_with(PassOutcome::CantCreateCopy)};
-    if (tag == QLatin1String("META"))
-        return {Level::Error, stops_with(PassOutcome::CantCreateMeta)};
-    if (tag == QLatin1String("RDS"))
-        return {Level::Error, stops_with(PassOutcome::CantCreateRds)};
-    if (tag.endsWith(QLatin1String("SPLITTER")))
-        return {Level::Note, QStringLiteral("artist and title are written back to back")};
-    return {Level::Warning,
-            QStringLiteral("the locale encoding (%1) is used").arg(locale_codec_name())};
-}
-
-void check_settings(Findings &f, const RunSettings &s)
-{
-    for (const SettingTag &setting : settingTags) {
-        const QString tag = QLatin1String(setting.tag);
-        const QString value = s.*setting.field;
-        const QString openTag = QLatin1Char('<') + tag + QLatin1Char('>');
-        const int opens = s.text.count(openTag);
-        const Consequence empty = empty_value_consequence(tag);
-        if (opens == 0) {
-            f.add(settingsSection, empty.level, tag + QStringLiteral(" is missing: ") + empty.text);
-            continue;
-        }
-        if (value.isEmpty()) {
-            const bool closed = s.text.indexOf(QStringLiteral("</") + tag + QLatin1Char('>'),
-                                               s.text.indexOf(openTag)) >= 0;
-            f.add(settingsSection, empty.level,
-                  tag +
-                      (closed ? QStringLiteral(" is empty: ")
-                              : QStringLiteral(" is not closed, so its value is empty: ")) +
-                      empty.text);
-        } else {
-            f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(value));
-        }
-        if (opens > 1)
-            f.add(settingsSection, Level::Warning,
-                  QStringLiteral("%1 appears %2 times: only the first one counts")
-                      .arg(tag)
-                      .arg(opens));
-        const bool splitter = tag.endsWith(QLatin1String("SPLITTER"));
-        if (!splitter && !value.isEmpty() && value != value.trimmed())
-            f.add(
-                settingsSection, Level::Warning,
-                tag +
-                    QStringLiteral(" has blanks or line breaks at its ends, which are part of the "
-                                   "value: ") +
-                    (tag.endsWith(QLatin1String("ENC")) ? QStringLiteral("the name is not found")
-                                                        : QStringLiteral("it names another file")));
-        if (splitter && value.contains(QLatin1Char('\n')))
-            f.add(settingsSection, Level::Note,
-                  tag + QStringLiteral(" holds a line break, which is written as it is"));
-    }
-}
-
-void check_encodings(Findings &f, const RunSettings &s)
-{
-    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEncoding},
-                                                  {QStringLiteral("INXMLENC"), s.documentEncoding},
-                                                  {QStringLiteral("OUTXMLENC"), s.copyEncoding}};
-    for (const auto &name : names) {
-        if (QTextCodec *codec = codec_for_name(name.second))
-            f.add(encodingsSection, Level::Ok,
-                  QStringLiteral("%1 %2 is %3")
-                      .arg(name.first, visible(name.second), QString::fromLatin1(codec->name())));
-        else if (name.second.isEmpty())
-            f.add(encodingsSection, Level::Note,
-                  QStringLiteral("%1 is empty: the locale encoding (%2) is used")
-                      .arg(name.first, locale_codec_name()));
-        else
-            f.add(encodingsSection, Level::Warning,
-                  QStringLiteral("%1 %2 is not a known encoding: the locale encoding (%3) is used "
-                                 "instead")
-                      .arg(name.first, visible(name.second), locale_codec_name()));
-    }
-    f.add(encodingsSection, Level::Note,
-          QStringLiteral("the RDS file is written in the locale encoding (%1)")
-              .arg(locale_codec_name()));
-}
-
-QString why_never_matches(const QString &item)
-{
-    bool number = false;
-    const int hour = item.toInt(&number);
-    if (item.contains(QLatin1Char(' ')) || item.contains(QLatin1Char('\t')) ||
-        item.contains(QLatin1Char('\n')))
-        return QStringLiteral("holds a blank");
-    if (number && item.startsWith(QLatin1Char('0')))
-        return QStringLiteral("has a leading zero");
-    if (number && (hour < 0 || hour > 23))
-        return QStringLiteral("is not an hour from 0 to 23");
-    return QStringLiteral("is not a number");
-}
-
-const char *const dayNames[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
-                                "Friday", "Saturday", "Sunday"};
-
-void check_bad_hours(Findings &f, const RunSettings &s, int today, int currentHour)
-{
-    QStringList hourNames;
-    for (int hour = 0; hour < 24; ++hour)
-        hourNames << QString::number(hour);
-    for (int day = 1; day <= 7; ++day) {
-        const QString tag = QStringLiteral("TIME%1").arg(day);
-        const QString name = QStringLiteral("%1 (%2)").arg(tag, QLatin1String(dayNames[day - 1]));
-        QStringList blocked;
-        for (int hour = 0; hour < 24; ++hour)
-            if (in_bad_hours(s, day, hour))
-                blocked << QString::number(hour);
-        f.add(hoursSection, Level::Ok,
-              blocked.isEmpty() ? name + QStringLiteral(": the pass always runs")
-                                : name + QStringLiteral(": no pass in the hours ") +
-                                      blocked.join(QStringLiteral(", ")));
-        const QString value = extract(s.text, tag);
-        if (value.isEmpty())
-            continue;
-        for (const QString &item : value.split(QLatin1Char(','))) {
-            if (hourNames.contains(item))
-                continue;
-            if (item.isEmpty())
-                f.add(hoursSection, Level::Note,
-                      name + QStringLiteral(": an empty item (a comma too many) matches nothing"));
-            else
-                f.add(hoursSection, Level::Warning,
-                      QStringLiteral("%1: the item %2 %3, so it never matches")
-                          .arg(name, visible(item), why_never_matches(item)));
-        }
-    }
-    const QString when = QStringLiteral("now (%1, hour %2)")
-                             .arg(QLatin1String(dayNames[(today - 1) % 7]))
-                             .arg(currentHour);
-    if (in_bad_hours(s, today, currentHour))
-        f.add(hoursSection, Level::Note,
-              when + QStringLiteral(": the pass would end at once, reading and writing nothing"));
-    else
-        f.add(hoursSection, Level::Ok, when + QStringLiteral(": the pass would run"));
-}
-
 QString listed(QStringList items)
 {
     const int more = items.size() - maxListed;
@@ -229,11 +79,371 @@ QString listed(QStringList items)
     return items.join(QStringLiteral(", "));
 }
 
-void check_letters(Findings &f, const QString &letters)
+QString stops_with(PassOutcome outcome)
+{
+    return QStringLiteral("the pass stops with \"%1\"").arg(pass_message(outcome));
+}
+
+QString codec_name(QTextCodec *codec)
+{
+    return codec ? QString::fromLatin1(codec->name()) : locale_encoding_name();
+}
+
+// UTF-16 with or without a stated byte order is one encoding to a reader:
+// the byte-order mark or the order tells which.
+int encoding_family(QTextCodec *codec)
+{
+    const int mib = codec ? codec->mibEnum() : 0;
+    if (mib == 1013 || mib == 1014 || mib == 1015)
+        return 1015;
+    if (mib == 1017 || mib == 1018 || mib == 1019)
+        return 1017;
+    return mib;
+}
+
+bool same_encoding(QTextCodec *a, QTextCodec *b)
+{
+    return a && b && (a == b || encoding_family(a) == encoding_family(b));
+}
+
+// The distinct characters (surrogate pairs kept whole) of `text`.
+QStringList characters_of(const QString &text)
+{
+    QStringList characters;
+    for (int i = 0; i < text.size(); ++i) {
+        const int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString c = text.mid(i, n);
+        if (!characters.contains(c))
+            characters << c;
+        i += n - 1;
+    }
+    return characters;
+}
+
+// Whether two settings name one file: the same path, or (when the files
+// exist) one file reached by links.
+bool same_target(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(a)) ==
+               QDir::cleanPath(QDir::current().absoluteFilePath(b)) ||
+           same_file(a, b);
+}
+
+// Why an input cannot be read by the pass, as far as can be told without
+// reading it.
+QString input_problem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!usable_path(path))
+        return QStringLiteral("is not a usable path");
+    if (!info.exists())
+        return QStringLiteral("does not exist");
+    if (info.isDir())
+        return QStringLiteral("is a folder");
+    if (is_fifo_or_socket(path))
+        return QStringLiteral("is a FIFO or socket, which the pass refuses (it would wait for a "
+                              "writer for ever)");
+    if (info.size() > maxInputBytes)
+        return QStringLiteral("is larger than %1 bytes").arg(maxInputBytes);
+    return QStringLiteral("cannot be read (permissions)");
+}
+
+// Why an output cannot be created, or an empty string.
+QString output_problem(const QString &path)
+{
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (!usable_path(path))
+        return QStringLiteral("is not a usable path");
+    if (info.isDir())
+        return QStringLiteral("is a folder");
+    if (!folder.isDir())
+        return QStringLiteral("is in a folder that does not exist");
+    if (info.exists() ? !info.isWritable() : !folder.isWritable())
+        return QStringLiteral("cannot be written (permissions)");
+    return QString();
+}
+
+// The raw bytes, for the byte-order mark and the letters' encoding; the text
+// itself is read through the pass's own functions.
+QByteArray first_bytes(const QString &path)
+{
+    QFile file(path);
+    if (!usable_path(path) || is_fifo_or_socket(path) || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.read(maxInputBytes + 1);
+}
+
+// How a tag stands in a text: how often it opens, whether the first opening
+// is closed, and its value as the pass reads it.
+struct TagState {
+    int opens = 0;
+    bool closed = false;
+    QString value;
+};
+
+TagState tag_state(const QString &text, const QString &tag)
+{
+    TagState state;
+    const QString openTag = opening_tag(tag);
+    state.opens = text.count(openTag);
+    state.closed = state.opens > 0 && text.indexOf(closing_tag(tag), text.indexOf(openTag)) >= 0;
+    state.value = extract(text, tag);
+    return state;
+}
+
+bool is_encoding_tag(const QString &tag)
+{
+    return tag.endsWith(QLatin1String("ENC"));
+}
+
+bool is_splitter_tag(const QString &tag)
+{
+    return tag.endsWith(QLatin1String("SPLITTER"));
+}
+
+// What an empty value of a path or splitter setting leads to.
+Finding empty_value_consequence(const QString &tag)
+{
+    const struct {
+        const char *tag;
+        PassOutcome outcome;
+    } paths[] = {{"XML", PassOutcome::CantOpenDocument},
+                 {"NEWXML", PassOutcome::CantCreateCopy},
+                 {"META", PassOutcome::CantCreateMeta},
+                 {"RDS", PassOutcome::CantCreateRds}};
+    for (const auto &path : paths)
+        if (tag == QLatin1String(path.tag))
+            return {settingsSection, Level::Error, stops_with(path.outcome)};
+    return {settingsSection, Level::Note,
+            QStringLiteral("artist and title are written back to back")};
+}
+
+void check_settings(Findings &f, const RunSettings &s)
+{
+    for (const SettingTag &setting : settingTags) {
+        const QString tag = QLatin1String(setting.tag);
+        const TagState state = tag_state(s.text, tag);
+        if (state.opens > 0 && !state.closed) {
+            const Finding empty = empty_value_consequence(tag);
+            f.add(settingsSection, is_encoding_tag(tag) ? Level::Warning : empty.level,
+                  tag + QStringLiteral(" is not closed, so its value is empty") +
+                      (is_encoding_tag(tag) ? QString() : QStringLiteral(": ") + empty.text));
+        } else if (state.value.isEmpty()) {
+            // An empty encoding name is reported once, with the encodings.
+            if (!is_encoding_tag(tag)) {
+                const Finding empty = empty_value_consequence(tag);
+                f.add(settingsSection, empty.level,
+                      tag +
+                          (state.opens ? QStringLiteral(" is empty: ")
+                                       : QStringLiteral(" is missing: ")) +
+                          empty.text);
+            }
+        } else {
+            f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(state.value));
+        }
+        if (state.opens > 1)
+            f.add(settingsSection, Level::Warning,
+                  QStringLiteral("%1 appears %2 times: only the first one counts")
+                      .arg(tag)
+                      .arg(state.opens));
+        const QString value = state.value;
+        if (!is_encoding_tag(tag) && !is_splitter_tag(tag) && value != value.trimmed())
+            f.add(settingsSection, Level::Warning,
+                  tag + QStringLiteral(" has blanks or line breaks at its ends, which are part of "
+                                       "the value: it names another file"));
+        if (is_splitter_tag(tag) && value.contains(QLatin1Char('\n')))
+            f.add(settingsSection, Level::Note,
+                  tag + QStringLiteral(" holds a line break, which is written as it is"));
+    }
+}
+
+void check_encodings(Findings &f, const RunSettings &s)
+{
+    const QString locale = locale_encoding_name();
+    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEncoding},
+                                                  {QStringLiteral("INXMLENC"), s.documentEncoding},
+                                                  {QStringLiteral("OUTXMLENC"), s.copyEncoding}};
+    for (const auto &name : names) {
+        QTextCodec *const codec = codec_for_name(name.second);
+        if (name.second.isEmpty())
+            f.add(encodingsSection, Level::Warning,
+                  QStringLiteral("%1 is empty or missing: the locale encoding (%2) is used")
+                      .arg(name.first, locale));
+        else if (!codec)
+            f.add(encodingsSection, Level::Warning,
+                  QStringLiteral("%1 %2 is not a known encoding: the locale encoding (%3) is used "
+                                 "instead")
+                      .arg(name.first, visible(name.second), locale));
+        else if (name.second != name.second.trimmed())
+            f.add(encodingsSection, Level::Note,
+                  QStringLiteral("%1 %2 has blanks or line breaks at its ends, which Qt ignores: "
+                                 "it is %3")
+                      .arg(name.first, visible(name.second), codec_name(codec)));
+        else
+            f.add(encodingsSection, Level::Ok,
+                  QStringLiteral("%1 %2 is %3")
+                      .arg(name.first, visible(name.second), codec_name(codec)));
+    }
+    f.add(encodingsSection, Level::Note,
+          QStringLiteral("the RDS file is written in the locale encoding (%1)").arg(locale));
+}
+
+bool all_digits(QStringView text)
+{
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+QString why_never_matches(const QString &item)
+{
+    if (item.contains(QLatin1Char('\n')))
+        return QStringLiteral("holds a line break");
+    if (item.contains(QLatin1Char(' ')) || item.contains(QLatin1Char('\t')))
+        return QStringLiteral("holds a blank");
+    if ((item.startsWith(QLatin1Char('+')) || item.startsWith(QLatin1Char('-'))) &&
+        all_digits(QStringView(item).mid(1)))
+        return QStringLiteral("has a sign");
+    if (all_digits(item) && item.size() > 1 && item.startsWith(QLatin1Char('0')))
+        return QStringLiteral("has a leading zero");
+    if (all_digits(item))
+        return QStringLiteral("is not an hour from 0 to 23");
+    return QStringLiteral("is not a number");
+}
+
+const char *const dayNames[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                "Friday", "Saturday", "Sunday"};
+
+QString day_name(int day)
+{
+    return QStringLiteral("%1 (%2)").arg(bad_hours_tag(day), QLatin1String(dayNames[day - 1]));
+}
+
+void check_day(Findings &f, const RunSettings &s, int day)
+{
+    const QString name = day_name(day);
+    QStringList blocked;
+    for (int hour = 0; hour < 24; ++hour)
+        if (in_bad_hours(s, day, hour))
+            blocked << QString::number(hour);
+    f.add(hoursSection, Level::Ok,
+          blocked.isEmpty() ? name + QStringLiteral(": the pass always runs")
+                            : name + QStringLiteral(": no pass in the hours ") +
+                                  blocked.join(QStringLiteral(", ")));
+    const TagState state = tag_state(s.text, bad_hours_tag(day));
+    if (state.opens > 0 && !state.closed)
+        f.add(hoursSection, Level::Warning,
+              QStringLiteral("%1: %2 is not closed (no %3 after it), so its hours never count")
+                  .arg(name, opening_tag(bad_hours_tag(day)), closing_tag(bad_hours_tag(day))));
+    if (state.opens > 1)
+        f.add(hoursSection, Level::Warning,
+              QStringLiteral("%1 appears %2 times: only the first one counts")
+                  .arg(bad_hours_tag(day))
+                  .arg(state.opens));
+    if (state.value.isEmpty())
+        return;
+    for (const QString &item : bad_hour_items(s, day)) {
+        bool blocks = false;
+        for (int hour = 0; hour < 24 && !blocks; ++hour)
+            blocks = item_blocks_hour(item, hour);
+        if (blocks)
+            continue;
+        if (item.isEmpty())
+            f.add(hoursSection, Level::Note,
+                  name + QStringLiteral(": an empty item (a comma too many) matches nothing"));
+        else
+            f.add(hoursSection, Level::Warning,
+                  QStringLiteral("%1: the item %2 %3, so it never matches")
+                      .arg(name, visible(item), why_never_matches(item)));
+    }
+}
+
+// Tags that look like a weekday's hours but are none of the seven.
+void check_hour_look_alikes(Findings &f, const RunSettings &s)
+{
+    QStringList tags;
+    for (int day = 1; day <= 7; ++day)
+        tags << opening_tag(bad_hours_tag(day));
+    static const QRegularExpression lookAlike(
+        QStringLiteral("<[ \\t\\n]*time[ \\t\\n]*[0-9]*[ \\t\\n]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = lookAlike.globalMatch(s.text); it.hasNext();) {
+        const QString tag = it.next().captured();
+        if (!tags.contains(tag))
+            f.add(hoursSection, Level::Warning,
+                  QStringLiteral("%1 is not one of %2 to %3 (capitals, no blanks, days 1 to 7), "
+                                 "so it never counts")
+                      .arg(visible(tag), tags.first(), tags.last()));
+    }
+}
+
+void check_bad_hours(Findings &f, const RunSettings &s, const QDateTime &now)
+{
+    for (int day = 1; day <= 7; ++day)
+        check_day(f, s, day);
+    check_hour_look_alikes(f, s);
+    const int today = now.date().dayOfWeek();
+    const int hour = now.time().hour();
+    const QString when =
+        QStringLiteral("now (%1, hour %2)").arg(QLatin1String(dayNames[today - 1])).arg(hour);
+    if (in_bad_hours(s, today, hour))
+        f.add(hoursSection, Level::Note,
+              when + QStringLiteral(": the pass would end at once, reading and writing nothing"));
+    else
+        f.add(hoursSection, Level::Ok, when + QStringLiteral(": the pass would run"));
+}
+
+int usual_positions(const QString &letters)
+{
+    const QString usual = usual_russian_letters();
+    int count = 0;
+    for (int k = 0; k < letterCount && k < letters.size(); ++k)
+        count += letters.at(k) == usual.at(k);
+    return count;
+}
+
+// A letters file saved in another encoding than it is read in makes every
+// position wrong at once: that is one fact, with one remedy.
+bool check_letters_encoding(Findings &f, const QString &letters, const QByteArray &bytes)
+{
+    if (usual_positions(letters) >= letterCount / 2)
+        return false;
+    QTextCodec *const readIn = config_file_codec(bytes, QTextCodec::codecForLocale());
+    for (const char *name : {"UTF-8", "windows-1251", "KOI8-R", "IBM866", "ISO-8859-5", "UTF-16LE",
+                             "UTF-16BE", "macintosh-cyrillic"}) {
+        QTextCodec *const codec = QTextCodec::codecForName(name);
+        if (!codec || codec == readIn)
+            continue;
+        QTextCodec::ConverterState state;
+        if (usual_positions(codec->toUnicode(bytes.constData(), bytes.size(), &state)) >=
+            letterCount - 4) {
+            f.add(lettersSection, Level::Warning,
+                  QStringLiteral("is saved in %1 but read as %2, so no letter is where it belongs: "
+                                 "save it as UTF-8 (Notepad: Save as, Encoding UTF-8)")
+                      .arg(codec_name(codec), codec_name(readIn)));
+            return true;
+        }
+    }
+    const QString usual = usual_russian_letters();
+    if (std::none_of(letters.begin(), letters.end(),
+                     [&usual](QChar c) { return usual.contains(c); })) {
+        f.add(lettersSection, Level::Warning,
+              QStringLiteral("holds none of the usual letters as read (in %1): it is probably "
+                             "saved in another encoding; save the 64 letters as UTF-8")
+                  .arg(codec_name(readIn)));
+        return true;
+    }
+    return false;
+}
+
+void check_letters(Findings &f, const QString &letters, const QByteArray &bytes)
 {
     const QString usual = usual_russian_letters();
     const int size = letters.size();
-    bool inTableOrder = true;
+    if (check_letters_encoding(f, letters, bytes))
+        return;
     if (size == letterCount)
         f.add(lettersSection, Level::Ok, QStringLiteral("%1 characters").arg(size));
     else if (size == letterCount + 1 && letters.endsWith(QLatin1Char('\n')))
@@ -251,6 +461,7 @@ void check_letters(Findings &f, const QString &letters)
                   .arg(letterCount));
 
     const QString table = letters.left(letterCount);
+    bool inTableOrder = true;
     for (int k = table.indexOf(QLatin1Char('\n')); k >= 0;
          k = table.indexOf(QLatin1Char('\n'), k + 1)) {
         inTableOrder = false;
@@ -290,180 +501,254 @@ void check_letters(Findings &f, const QString &letters)
         f.add(lettersSection, Level::Ok, QStringLiteral("the usual letters, in the table's order"));
 }
 
-// The raw bytes, for the size and the byte-order mark; the pass reads the
-// text itself through read_text_file.
-QByteArray first_bytes(const QString &path)
+// The declaration as the copy's readers will take it.
+void check_declaration(Findings &f, const QString &section, const RunSettings &s,
+                       const QString &text, QTextCodec *readIn, const QString &readAs)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.read(maxInputBytes + 1);
-}
-
-void check_document(Findings &f, const RunSettings &s, const std::optional<QString> &text)
-{
-    const QString section = documentSection + QLatin1Char(' ') + visible(s.documentPath);
-    if (!text) {
-        f.add(section, Level::Error,
-              QStringLiteral("cannot be read (missing, a folder, unreadable or over 16 MiB): ") +
-                  stops_with(PassOutcome::CantOpenDocument));
+    const CopyEncoding copy = copy_encoding(s.copyEncoding);
+    const NameSpan declaration = xml_declaration(text);
+    const NameSpan span = declared_encoding(text);
+    if (span.start < 0) {
+        const QString what = declaration.start < 0
+                                 ? QStringLiteral("has no XML declaration")
+                                 : QStringLiteral("has an XML declaration without an encoding");
+        if (copy.codec->mibEnum() == 106)
+            f.add(section, Level::Ok,
+                  what + QStringLiteral(": readers take the copy for UTF-8, which it is"));
+        else
+            f.add(section, Level::Warning,
+                  what + QStringLiteral(": readers take the copy for UTF-8, but it is written in "
+                                        "%1 (the pass adds no declaration)")
+                             .arg(copy.name));
         return;
     }
-    const QByteArray bytes = first_bytes(s.documentPath);
-    f.add(section, Level::Ok,
-          QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
-    QTextCodec *const documentCodec = codec_for_name(s.documentEncoding);
-    if (QTextCodec *bom = QTextCodec::codecForUtfText(bytes, nullptr)) {
-        const bool same = documentCodec && documentCodec->mibEnum() == bom->mibEnum();
-        f.add(section, same ? Level::Ok : Level::Warning,
-              QStringLiteral("starts with a %1 byte-order mark, so it is read as %1%2")
-                  .arg(QString::fromLatin1(bom->name()),
-                       same ? QString() : QStringLiteral(", not as INXMLENC says")));
-    }
-
-    const NameSpan span = declared_encoding(*text);
-    const QString declared = text->mid(span.start, span.length);
-    QTextCodec *const declaredCodec = codec_for_name(declared);
-    if (span.start < 0)
-        f.add(section, Level::Note, QStringLiteral("no quoted encoding= declaration"));
-    else if (declared == s.documentEncoding)
+    const QString declared = text.mid(span.start, span.length);
+    if (same_encoding(codec_for_name(declared), readIn))
         f.add(section, Level::Ok,
-              QStringLiteral("declares %1, as INXMLENC").arg(visible(declared)));
-    else if (declaredCodec && declaredCodec == documentCodec)
-        f.add(section, Level::Note,
-              QStringLiteral("declares %1, the same encoding as INXMLENC %2")
-                  .arg(visible(declared), visible(s.documentEncoding)));
+              QStringLiteral("declares %1, as it is read").arg(visible(declared)));
     else
         f.add(section, Level::Warning,
-              QStringLiteral("declares %1, but is read as INXMLENC %2 says")
-                  .arg(visible(declared), visible(s.documentEncoding)));
-
-    for (const char *tag : {"NAME", "ARTIST"}) {
-        const QString value = extract(*text, QLatin1String(tag));
-        if (value.isEmpty())
-            f.add(section, Level::Warning,
-                  QStringLiteral("no %1 value: the RDS file gets \"-\" for artist and title")
-                      .arg(QLatin1String(tag)));
-        else
-            f.add(section, Level::Ok,
-                  QStringLiteral("%1 = %2").arg(QLatin1String(tag), visible(value)));
-    }
-
-    if (s.documentEncoding == s.copyEncoding)
-        f.add(section, Level::Note,
-              QStringLiteral("INXMLENC and OUTXMLENC are equal: the copy keeps the declaration"));
-    else if (span.start < 0)
-        f.add(section, Level::Warning,
-              QStringLiteral("the copy is written in %1 but keeps its text unchanged: there is no "
-                             "quoted encoding= to rewrite")
-                  .arg(visible(s.copyEncoding)));
+              QStringLiteral("declares %1, but is read as %2").arg(visible(declared), readAs));
+    const QString rewritten =
+        rewrite_declaration(text.mid(declaration.start, declaration.length), copy.codec, copy.name);
+    const NameSpan copySpan = declared_encoding(rewritten);
+    const QString copyName = rewritten.mid(copySpan.start, copySpan.length);
+    if (copyName == declared)
+        f.add(section, Level::Ok,
+              QStringLiteral("the copy keeps the declared %1, the name of its encoding (%2)")
+                  .arg(visible(declared), codec_name(copy.codec)));
     else
         f.add(section, Level::Ok,
               QStringLiteral("the copy declares %1 instead of %2")
-                  .arg(visible(s.copyEncoding), visible(declared)));
+                  .arg(visible(copyName), visible(declared)));
 }
 
-QString absolute(const QString &path)
+void check_document(Findings &f, const RunSettings &s, const QString &path)
 {
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    const QString section = QStringLiteral("document ") + visible(s.documentPath);
+    QTextCodec *const setting = codec_for_name(s.documentEncoding);
+    const std::optional<QString> text = read_text_file(path, setting);
+    if (!text) {
+        f.add(section, Level::Error,
+              input_problem(path) + QStringLiteral(": ") +
+                  stops_with(PassOutcome::CantOpenDocument));
+        return;
+    }
+    const QByteArray bytes = first_bytes(path);
+    f.add(section, Level::Ok,
+          QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
+    QTextCodec *readIn = setting ? setting : QTextCodec::codecForLocale();
+    QString readAs = setting ? QStringLiteral("%1 (INXMLENC)").arg(codec_name(setting))
+                             : QStringLiteral("%1 (the locale encoding)").arg(codec_name(nullptr));
+    if (QTextCodec *mark = QTextCodec::codecForUtfText(bytes, nullptr)) {
+        readIn = mark;
+        readAs = QStringLiteral("%1 (its byte-order mark)").arg(codec_name(mark));
+        if (same_encoding(mark, setting))
+            f.add(section, Level::Ok,
+                  QStringLiteral("starts with a %1 byte-order mark, as INXMLENC says")
+                      .arg(codec_name(mark)));
+        else
+            f.add(section, Level::Note,
+                  QStringLiteral("starts with a %1 byte-order mark, which wins over INXMLENC %2: "
+                                 "it is read as %1")
+                      .arg(codec_name(mark), visible(s.documentEncoding)));
+    }
+    check_declaration(f, section, s, *text, readIn, readAs);
+
+    for (const char *tag : {"NAME", "ARTIST"}) {
+        const QString name = QLatin1String(tag);
+        const QString written = extract(*text, name);
+        const QString value = decode_xml_text(written);
+        if (value.isEmpty())
+            f.add(section, Level::Warning,
+                  QStringLiteral("no %1 value: the RDS file gets \"-\" for artist and title")
+                      .arg(name));
+        else
+            f.add(section, Level::Ok, QStringLiteral("%1 = %2").arg(name, visible(value)));
+        if (written != value)
+            f.add(section, Level::Note,
+                  QStringLiteral("%1 is written %2 in the document: the pass decodes it")
+                      .arg(name, visible(written)));
+    }
 }
 
-void check_outputs(Findings &f, const RunSettings &s)
+void check_outputs(Findings &f, const PassPlan &plan)
 {
-    const struct {
-        const char *tag;
-        QString path;
-        PassOutcome cantCreate;
-    } outputs[] = {{"NEWXML", s.copyPath, PassOutcome::CantCreateCopy},
-                   {"META", s.metaPath, PassOutcome::CantCreateMeta},
-                   {"RDS", s.rdsPath, PassOutcome::CantCreateRds}};
-    for (const auto &output : outputs) {
-        const QString name = QLatin1String(output.tag) + QLatin1Char(' ') + visible(output.path);
-        const QFileInfo info(output.path);
-        const QFileInfo folder(info.absolutePath());
-        QString problem;
-        if (output.path.isEmpty() || output.path.contains(QChar(0)))
-            problem = QStringLiteral("is not a usable path");
-        else if (info.isDir())
-            problem = QStringLiteral("is a folder");
-        else if (!folder.isDir())
-            problem = QStringLiteral("is in a folder that does not exist");
-        else if (info.exists() ? !info.isWritable() : !folder.isWritable())
-            problem = QStringLiteral("cannot be written (permissions)");
-        if (!problem.isEmpty())
+    const std::vector<PlannedOutput> &outputs = plan.outputs;
+    for (size_t i = 0; i < outputs.size(); ++i) {
+        const PlannedOutput &output = outputs[i];
+        const QString name = QLatin1String(outputTags[i]) + QLatin1Char(' ') + visible(output.path);
+        const QString input = overwritten_input(output);
+        const QString problem = output_problem(output.path);
+        if (!input.isEmpty())
+            f.add(outputsSection, Level::Error,
+                  QStringLiteral("%1 is the same file as %2, which the pass will not overwrite: "
+                                 "%3")
+                      .arg(name, visible(input), stops_with(output.cantCreate)));
+        else if (!problem.isEmpty())
             f.add(outputsSection, Level::Error,
                   name + QLatin1Char(' ') + problem + QStringLiteral(": ") +
                       stops_with(output.cantCreate));
+        else if (is_fifo_or_socket(output.path))
+            f.add(outputsSection, Level::Note,
+                  name + QStringLiteral(" is a FIFO: each pass waits until something reads it"));
         else
             f.add(outputsSection, Level::Ok,
-                  name + (info.exists() ? QStringLiteral(" will be replaced")
-                                        : QStringLiteral(" will be created")));
+                  name + (QFileInfo::exists(output.path) ? QStringLiteral(" will be replaced")
+                                                         : QStringLiteral(" will be created")));
     }
-    if (!s.metaPath.isEmpty() && absolute(s.metaPath) == absolute(s.rdsPath))
+    const QString &copy = outputs[0].path, &meta = outputs[1].path, &rds = outputs[2].path;
+    if (same_target(copy, plan.documentPath))
+        f.add(outputsSection, Level::Warning,
+              QStringLiteral("NEWXML names the document itself: the copy replaces it, and under "
+                             "the systemd path unit every pass rewrites the watched document and "
+                             "so starts the next pass, which decodes its own output again"));
+    if (same_target(copy, meta) || same_target(copy, rds))
+        f.add(outputsSection, Level::Warning,
+              QStringLiteral("NEWXML names the same file as %1: the copy is lost under it")
+                  .arg(same_target(copy, meta) ? QStringLiteral("META") : QStringLiteral("RDS")));
+    if (same_target(meta, rds))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("META and RDS name the same file: it ends up holding the RDS text"));
-    if (!s.copyPath.isEmpty() && absolute(s.copyPath) == absolute(s.documentPath))
-        f.add(outputsSection, Level::Warning,
-              QStringLiteral("NEWXML names the document itself: the copy replaces it"));
 }
 
-void check_preview(Findings &f, const RunSettings &s, const QString &letters, const QString &text)
+// Characters an output's encoding cannot hold, which the pass writes as "?".
+void check_encodable(Findings &f, const PlannedOutput &output, const QString &what)
 {
-    const QString title = decode_xml_text(extract(text, QStringLiteral("NAME")));
-    const QString artist = decode_xml_text(extract(text, QStringLiteral("ARTIST")));
-    const QString meta = meta_text(artist, s.metaSplitter, title);
-    const QString rds = rds_text(latin_forms(artist, title, letters), s.rdsSplitter);
-    QTextCodec *const metaCodec = codec_for_name(s.metaEncoding);
-    QTextCodec *const locale = QTextCodec::codecForLocale();
-    f.add(previewSection, Level::Ok, QStringLiteral("META file: ") + visible(meta));
-    f.add(previewSection, Level::Ok, QStringLiteral("RDS file: ") + visible(rds));
-    if (!(metaCodec ? metaCodec : locale)->canEncode(meta))
+    QTextCodec *const codec = output.codec ? output.codec : QTextCodec::codecForLocale();
+    QStringList lost;
+    for (const QString &c : characters_of(output.text))
+        if (!codec->canEncode(c))
+            lost << c;
+    if (!lost.isEmpty())
         f.add(previewSection, Level::Warning,
-              QStringLiteral("the META text has characters its encoding cannot hold"));
-    if (!locale->canEncode(rds))
+              QStringLiteral("%1 is written in %2, which cannot hold %3: the pass writes \"?\" "
+                             "instead")
+                  .arg(what, codec_name(codec), listed(lost)));
+}
+
+bool is_latin(const QString &c)
+{
+    const QChar first = c.at(0);
+    return (first.unicode() >= 0x20 && first.unicode() < 0x7F) || first == QLatin1Char('\n') ||
+           (c.size() == 1 && first.script() == QChar::Script_Latin);
+}
+
+void check_preview(Findings &f, const PassPlan &plan)
+{
+    const PlannedOutput &meta = plan.outputs[1], &rds = plan.outputs[2];
+    for (const PlannedOutput *output : {&meta, &rds}) {
+        QTextCodec *const codec = output->codec ? output->codec : QTextCodec::codecForLocale();
+        // What a reader of the file sees, "?" for what the encoding lost.
+        const QString shown = codec->toUnicode(encode_text(output->text, output->codec));
+        f.add(previewSection, Level::Ok,
+              (output == &meta ? QStringLiteral("META file: ") : QStringLiteral("RDS file: ")) +
+                  visible(shown));
+    }
+    for (size_t i = 0; i < plan.outputs.size(); ++i)
+        check_encodable(f, plan.outputs[i], QLatin1String(outputNames[i]));
+    QStringList foreign;
+    for (const QString &c : characters_of(rds.text))
+        if (!is_latin(c))
+            foreign << c;
+    if (!foreign.isEmpty())
         f.add(previewSection, Level::Warning,
-              QStringLiteral("the RDS text has characters the locale encoding cannot hold"));
-    if (rds.size() > radioTextLength)
+              QStringLiteral("the RDS text keeps characters that are not Latin, which RadioText "
+                             "receivers cannot show: ") +
+                  listed(foreign));
+    if (rds.text.size() > radioTextLength)
         f.add(previewSection, Level::Warning,
               QStringLiteral("the RDS text has %1 characters; RadioText shows %2 (the pass still "
                              "writes them all)")
-                  .arg(rds.size())
+                  .arg(rds.text.size())
                   .arg(radioTextLength));
+}
+
+// The outputs a pass at `now` writes, in order, until the first it would
+// not (an input in its place, or a path it cannot create).
+std::array<std::optional<PreviewOutput>, 3> preview_now(const QDateTime &now)
+{
+    std::array<std::optional<PreviewOutput>, 3> preview;
+    const PassPlan plan = plan_pass(now);
+    if (plan.stop != PassOutcome::Written)
+        return preview;
+    for (size_t i = 0; i < plan.outputs.size(); ++i) {
+        const PlannedOutput &output = plan.outputs[i];
+        if (!overwritten_input(output).isEmpty() || !output_problem(output.path).isEmpty())
+            break;
+        PreviewOutput entry{output.path, codec_name(output.codec),
+                            encode_text(output.text, output.codec), std::nullopt};
+        if (i == 0) {
+            const NameSpan declaration = xml_declaration(output.text);
+            if (declaration.start >= 0)
+                entry.declaration = output.text.mid(declaration.start, declaration.length);
+        }
+        preview[i] = entry;
+    }
+    return preview;
+}
+
+QString unreadable(const QString &path)
+{
+    return QStringLiteral("%1 (looked for in %2): ")
+        .arg(input_problem(path), QDir::toNativeSeparators(QDir::currentPath()));
 }
 
 } // namespace
 
-QList<Finding> check_configuration(int day, int hour)
+CheckReport check_configuration(const QDateTime &now)
 {
     Findings f;
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
-    const std::optional<RunSettings> settings =
-        load_settings(QStringLiteral("settings.txt"), localeCodec);
-    const std::optional<QString> letters =
-        read_config_file(QStringLiteral("rusletters.txt"), localeCodec);
+    const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
+    const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
     if (settings) {
         check_settings(f, *settings);
         check_encodings(f, *settings);
-        check_bad_hours(f, *settings, day, hour);
+        check_bad_hours(f, *settings, now);
     } else {
         f.add(settingsSection, Level::Error,
-              QStringLiteral("cannot be read (missing, unreadable or over 16 MiB): ") +
-                  stops_with(PassOutcome::CantReadSettings));
+              unreadable(settingsFile) + stops_with(PassOutcome::CantReadSettings));
     }
     if (letters)
-        check_letters(f, *letters);
+        check_letters(f, *letters, first_bytes(lettersFile));
     else
         f.add(lettersSection, Level::Error,
-              QStringLiteral("cannot be read (missing, unreadable or over 16 MiB): ") +
-                  stops_with(PassOutcome::CantReadLetters));
+              unreadable(lettersFile) + stops_with(PassOutcome::CantReadLetters));
     if (!settings)
-        return f.list;
+        return {f.list, {}};
 
-    const std::optional<QString> text =
-        read_text_file(settings->documentPath, codec_for_name(settings->documentEncoding));
-    check_document(f, *settings, text);
-    check_outputs(f, *settings);
-    if (letters && text)
-        check_preview(f, *settings, *letters, *text);
-    return f.list;
+    check_document(f, *settings, settings->documentPath);
+    PassPlan plan = plan_pass_ignoring_hours();
+    if (plan.stop == PassOutcome::Written) {
+        check_outputs(f, plan);
+        check_preview(f, plan);
+    } else {
+        // The pass would stop before writing; the paths can still be checked.
+        plan.outputs = {{settings->copyPath, nullptr, {}, PassOutcome::CantCreateCopy, {}, {}},
+                        {settings->metaPath, nullptr, {}, PassOutcome::CantCreateMeta, {}, {}},
+                        {settings->rdsPath, nullptr, {}, PassOutcome::CantCreateRds, {}, {}}};
+        check_outputs(f, plan);
+    }
+    return {f.list, preview_now(now)};
 }

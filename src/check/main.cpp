@@ -5,6 +5,7 @@
 #include "check_report.h"
 #include "config_check.h"
 #include "program_setup.h"
+#include "version.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,19 +16,27 @@
 
 namespace {
 
+// Distinct from the report's own 0, 1 and 2, so that monitoring can tell a
+// broken call from a broken configuration (the value of EX_USAGE).
+constexpr int usageError = 64;
+
 const char *const usage =
     "usage: nowplaying-check [--json] [FOLDER]\n"
     "Reads settings.txt, rusletters.txt and the now-playing document in FOLDER\n"
     "(the working directory by default) as nowplaying-convert would, writes\n"
     "nothing, and reports each finding as ok, note, warning or error.\n"
-    "  --json   print the findings as JSON\n"
-    "  --help   print this help\n"
-    "Exit status: 0 no warning or error, 1 warnings only, 2 errors.\n";
+    "  --json     print the findings and the bytes the pass would write as JSON\n"
+    "  --help     print this help\n"
+    "  --version  print the version\n"
+    "Exit status: 0 no warning or error, 1 warnings only, 2 errors (a FOLDER\n"
+    "that cannot be entered is one), 64 a usage error.\n";
 
-int refuse(const QString &why)
+int refuse(const QString &why, int status)
 {
-    QTextStream(stderr) << "nowplaying-check: " << why << '\n' << usage;
-    return 2;
+    QTextStream(stderr) << "nowplaying-check: " << why << '\n';
+    if (status == usageError)
+        std::fputs(usage, stderr);
+    return status;
 }
 
 } // namespace
@@ -44,22 +53,25 @@ int main(int argc, char *argv[])
             std::fputs(usage, stdout);
             return 0;
         }
+        if (arg == QLatin1String("--version")) {
+            std::printf("nowplaying-check %s\n", programVersion);
+            return 0;
+        }
         if (arg == QLatin1String("--json"))
             json = true;
         else if (arg.startsWith(QLatin1Char('-')))
-            return refuse(QStringLiteral("unknown option ") + arg);
+            return refuse(QStringLiteral("unknown option ") + arg, usageError);
         else
             folders << arg;
     }
     if (folders.size() > 1)
-        return refuse(QStringLiteral("one folder at most"));
+        return refuse(QStringLiteral("one folder at most"), usageError);
     // Relative paths in the settings resolve against this folder, as they
     // would for a pass started in it.
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first()))
-        return refuse(QStringLiteral("cannot enter the folder ") + folders.first());
+        return refuse(QStringLiteral("cannot enter the folder ") + folders.first(), 2);
 
-    const QDateTime now = QDateTime::currentDateTime();
-    const QList<Finding> findings = check_configuration(now.date().dayOfWeek(), now.time().hour());
-    QTextStream(stdout) << (json ? report_json(findings) : report_text(findings));
-    return exit_status(findings);
+    const CheckReport report = check_configuration(QDateTime::currentDateTime());
+    QTextStream(stdout) << (json ? report_json(report) : report_text(report.findings));
+    return exit_status(report.findings);
 }

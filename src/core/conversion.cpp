@@ -5,6 +5,8 @@
 #include "transliteration.h"
 #include "xml_text.h"
 
+#include <QTextCodec>
+
 LatinForms latin_forms(const QString &artist, const QString &title, const QString &letters)
 {
     if (title.isEmpty() || artist.isEmpty())
@@ -41,19 +43,29 @@ bool is_name_char(QChar c)
 
 } // namespace
 
-NameSpan declared_encoding(const QString &document)
+NameSpan xml_declaration(const QString &document)
 {
     const QLatin1String xmlDecl("<?xml");
-    int at = skip_space(document, 0, document.size());
-    if (!QStringView(document).mid(at).startsWith(xmlDecl))
+    const int start = skip_space(document, 0, document.size());
+    if (!QStringView(document).mid(start).startsWith(xmlDecl))
         return {};
-    at += xmlDecl.size();
+    const int afterName = start + xmlDecl.size();
     // "<?xml-stylesheet ...?>" is another processing instruction.
-    if (at >= document.size() || !is_xml_space(document.at(at)))
+    if (afterName >= document.size() || !is_xml_space(document.at(afterName)))
         return {};
-    const int end = document.indexOf(QLatin1String("?>"), at);
+    const int end = document.indexOf(QLatin1String("?>"), afterName);
     if (end < 0)
         return {};
+    return {start, end + 2 - start};
+}
+
+NameSpan declared_encoding(const QString &document)
+{
+    const NameSpan declaration = xml_declaration(document);
+    if (declaration.start < 0)
+        return {};
+    int at = declaration.start + 5; // past "<?xml"
+    const int end = declaration.start + declaration.length - 2;
     // Pseudo-attributes one after the other: name, "=", quoted value.
     for (;;) {
         at = skip_space(document, at, end);
@@ -77,6 +89,13 @@ NameSpan declared_encoding(const QString &document)
             return {at + 1, close - at - 1};
         at = close + 1;
     }
+}
+
+CopyEncoding copy_encoding(const QString &setting)
+{
+    if (QTextCodec *codec = codec_for_name(setting))
+        return {codec, setting.trimmed()};
+    return {QTextCodec::codecForLocale(), locale_encoding_name()};
 }
 
 QString rewrite_declaration(QString document, QTextCodec *copyCodec, const QString &copyName)

@@ -22,16 +22,29 @@ QString meta_text(const QString &artist, const QString &splitter, const QString 
 // The RDS file's text: the Latin artist, splitter and Latin title.
 QString rds_text(const LatinForms &latin, const QString &splitter);
 
-// Where the encoding name stands in the document's XML declaration: the
-// document starts (after optional white space) with "<?xml" and white space,
-// the declaration ends at the first "?>", and its pseudo-attribute
-// `encoding` has a value in quotes (" or '), with optional white space around
-// its "=". A start of -1 means there is no such name.
+// A part of a text; a start of -1 means there is none.
 struct NameSpan {
     int start = -1;
     int length = 0;
 };
+
+// The document's XML declaration, "?>" included: the document starts (after
+// optional white space) with "<?xml" and white space, and the declaration
+// ends at the first "?>".
+NameSpan xml_declaration(const QString &document);
+
+// The encoding name in the XML declaration: the value in quotes (" or ') of
+// its pseudo-attribute `encoding`, with optional white space around its "=".
 NameSpan declared_encoding(const QString &document);
+
+// The codec the copy is written in and the encoding name its declaration
+// gets: OUTXMLENC's codec and OUTXMLENC without white space at its ends, or,
+// when OUTXMLENC is empty or unknown, the locale encoding and its name.
+struct CopyEncoding {
+    QTextCodec *codec;
+    QString name;
+};
+CopyEncoding copy_encoding(const QString &setting);
 
 // The document with its declared encoding name replaced by `copyName`,
 // unless that name already resolves to `copyCodec`, the codec the copy is

@@ -68,6 +68,18 @@ bool operator==(const Identity &a, const Identity &b)
 
 } // namespace
 
+bool is_fifo_or_socket(const QString &path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path)
+    return false; // Windows has no such files on its file systems
+#else
+    struct stat info;
+    return usable_path(path) && stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+#endif
+}
+
 bool same_file(const QString &a, const QString &b)
 {
     if (!usable_path(a) || !usable_path(b))

@@ -42,13 +42,6 @@ QString in_folder(const QString &folder, const QString &path)
     return folder + QLatin1Char('/') + path;
 }
 
-PassPlan stopped(PassOutcome outcome)
-{
-    PassPlan plan;
-    plan.stop = outcome;
-    return plan;
-}
-
 } // namespace
 
 QString pass_message(PassOutcome outcome)
@@ -67,54 +60,78 @@ QString overwritten_input(const PlannedOutput &output)
     return QString();
 }
 
+namespace {
+
+// The run sequence up to writing; `now` is null when no hour is blocked.
+PassPlan plan(const QDateTime *now, const QString &folder)
+{
+    PassPlan plan;
+    QTextCodec *const localeCodec = QTextCodec::codecForLocale();
+    plan.settingsPath = in_folder(folder, QStringLiteral("settings.txt"));
+    plan.settings = load_settings(plan.settingsPath, localeCodec);
+    if (!plan.settings) {
+        plan.stop = PassOutcome::CantReadSettings;
+        return plan;
+    }
+    const RunSettings &settings = *plan.settings;
+
+    if (now && in_bad_hours(settings, now->date().dayOfWeek(), now->time().hour())) {
+        plan.stop = PassOutcome::BlockedHour;
+        return plan;
+    }
+
+    plan.lettersPath = in_folder(folder, QStringLiteral("rusletters.txt"));
+    const std::optional<QString> letters = read_config_file(plan.lettersPath, localeCodec);
+    if (!letters) {
+        plan.stop = PassOutcome::CantReadLetters;
+        return plan;
+    }
+    plan.letters = *letters;
+
+    QTextCodec *const metaCodec = codec_for_name(settings.metaEncoding);
+    QTextCodec *const documentCodec = codec_for_name(settings.documentEncoding);
+    const CopyEncoding copyEncoding = copy_encoding(settings.copyEncoding);
+
+    plan.documentPath = in_folder(folder, settings.documentPath);
+    std::optional<QString> document = read_text_file(plan.documentPath, documentCodec);
+    if (!document) {
+        plan.stop = PassOutcome::CantOpenDocument;
+        return plan;
+    }
+    plan.title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
+    plan.artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
+
+    const LatinForms latin = latin_forms(plan.artist, plan.title, plan.letters);
+    // The document is not needed past this point: moving it lets the rewrite
+    // work in place instead of on a copy.
+    QString copy = rewrite_declaration(std::move(*document), copyEncoding.codec, copyEncoding.name);
+
+    // The copy may replace the document (re-encoding in place); nothing may
+    // replace the configuration.
+    const QStringList configuration = {plan.settingsPath, plan.lettersPath};
+    const QStringList allInputs = configuration + QStringList{plan.documentPath};
+    plan.outputs.push_back({in_folder(folder, settings.copyPath), copyEncoding.codec,
+                            std::move(copy), PassOutcome::CantCreateCopy,
+                            PassOutcome::CantWriteCopy, configuration});
+    plan.outputs.push_back({in_folder(folder, settings.metaPath), metaCodec,
+                            meta_text(plan.artist, settings.metaSplitter, plan.title),
+                            PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
+    plan.outputs.push_back({in_folder(folder, settings.rdsPath), nullptr,
+                            rds_text(latin, settings.rdsSplitter), PassOutcome::CantCreateRds,
+                            PassOutcome::CantWriteRds, allInputs});
+    return plan;
+}
+
+} // namespace
+
 PassPlan plan_pass(const QDateTime &now, const QString &folder)
 {
-    QTextCodec *const localeCodec = QTextCodec::codecForLocale();
-    const QString settingsPath = in_folder(folder, QStringLiteral("settings.txt"));
-    const std::optional<RunSettings> settings = load_settings(settingsPath, localeCodec);
-    if (!settings)
-        return stopped(PassOutcome::CantReadSettings);
+    return plan(&now, folder);
+}
 
-    if (in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour()))
-        return stopped(PassOutcome::BlockedHour);
-
-    const QString lettersPath = in_folder(folder, QStringLiteral("rusletters.txt"));
-    const std::optional<QString> letters = read_config_file(lettersPath, localeCodec);
-    if (!letters)
-        return stopped(PassOutcome::CantReadLetters);
-
-    QTextCodec *const metaCodec = codec_for_name(settings->metaEncoding);
-    QTextCodec *const documentCodec = codec_for_name(settings->documentEncoding);
-    QTextCodec *const copyCodec = codec_for_name(settings->copyEncoding);
-
-    const QString documentPath = in_folder(folder, settings->documentPath);
-    std::optional<QString> document = read_text_file(documentPath, documentCodec);
-    if (!document)
-        return stopped(PassOutcome::CantOpenDocument);
-    const QString title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
-    const QString artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
-
-    const LatinForms latin = latin_forms(artist, title, *letters);
-    // The document is not needed past this point: moving it lets the rewrite
-    // work in place instead of on a copy. Without a usable OUTXMLENC the copy
-    // is in the locale encoding, and its declaration says so.
-    QString copy =
-        rewrite_declaration(std::move(*document), copyCodec ? copyCodec : localeCodec,
-                            copyCodec ? settings->copyEncoding.trimmed() : locale_encoding_name());
-
-    const QStringList configuration = {settingsPath, lettersPath};
-    PassPlan plan;
-    plan.outputs.push_back({in_folder(folder, settings->copyPath), copyCodec, std::move(copy),
-                            PassOutcome::CantCreateCopy, PassOutcome::CantWriteCopy,
-                            configuration});
-    plan.outputs.push_back({in_folder(folder, settings->metaPath), metaCodec,
-                            meta_text(artist, settings->metaSplitter, title),
-                            PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta,
-                            configuration + QStringList{documentPath}});
-    plan.outputs.push_back({in_folder(folder, settings->rdsPath), nullptr,
-                            rds_text(latin, settings->rdsSplitter), PassOutcome::CantCreateRds,
-                            PassOutcome::CantWriteRds, configuration + QStringList{documentPath}});
-    return plan;
+PassPlan plan_pass_ignoring_hours(const QString &folder)
+{
+    return plan(nullptr, folder);
 }
 
 PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "settings_file.h"
+
+#include <optional>
+
 #include <vector>
 
 class QDateTime;
@@ -44,11 +48,17 @@ struct PlannedOutput {
 // The input that `output` would overwrite, or an empty string.
 QString overwritten_input(const PlannedOutput &output);
 
-// Everything a pass reads and decides before it writes anything.
+// Everything a pass reads and decides before it writes anything. What it
+// read is kept for nowplaying-check; a field stays empty when the pass
+// stopped before reading it.
 struct PassPlan {
     // Written when the pass goes on to write `outputs`; otherwise how it ends
     // before writing (bad hour, or an input that cannot be read).
     PassOutcome stop = PassOutcome::Written;
+    QString settingsPath, lettersPath, documentPath; // as the pass opens them
+    std::optional<RunSettings> settings;
+    QString letters;
+    QString title, artist;              // from the document, decoded
     std::vector<PlannedOutput> outputs; // the copy, the META file, the RDS file, in this order
 };
 
@@ -56,6 +66,10 @@ struct PassPlan {
 // paths in the settings relative to it, and decides what a pass at `now`
 // (local time: its weekday and hour meet the bad hours) would write.
 PassPlan plan_pass(const QDateTime &now, const QString &folder = QString());
+
+// The same at an hour that no bad hours block: what any pass that runs
+// would write.
+PassPlan plan_pass_ignoring_hours(const QString &folder = QString());
 
 // Writes the outputs in order and stops at the first that fails or would
 // overwrite one of its inputs (as cantCreate, before opening it); each

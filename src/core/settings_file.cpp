@@ -4,7 +4,7 @@
 #include "tag_extract.h"
 #include "text_file.h"
 
-#include <QStringList>
+#include <algorithm>
 
 const std::array<SettingTag, 9> settingTags = {{
     {"XML", &RunSettings::documentPath},
@@ -35,10 +35,24 @@ std::optional<RunSettings> load_settings(const QString &path, QTextCodec *locale
     return settings_from_text(*text);
 }
 
+QString bad_hours_tag(int day)
+{
+    return QStringLiteral("TIME") + QString::number(day);
+}
+
+QStringList bad_hour_items(const RunSettings &settings, int day)
+{
+    return extract(settings.text, bad_hours_tag(day)).split(QLatin1Char(','), Qt::KeepEmptyParts);
+}
+
+bool item_blocks_hour(const QString &item, int hour)
+{
+    return item == QString::number(hour);
+}
+
 bool in_bad_hours(const RunSettings &settings, int day, int hour)
 {
-    const QString dayTag = QStringLiteral("TIME") + QString::number(day);
-    const QStringList items =
-        extract(settings.text, dayTag).split(QLatin1Char(','), Qt::KeepEmptyParts);
-    return items.contains(QString::number(hour), Qt::CaseSensitive);
+    const QStringList items = bad_hour_items(settings, day);
+    return std::any_of(items.begin(), items.end(),
+                       [hour](const QString &item) { return item_blocks_hour(item, hour); });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -35,7 +36,17 @@ RunSettings settings_from_text(const QString &text);
 // that are neither marked nor UTF-8). Nothing when it cannot be read.
 std::optional<RunSettings> load_settings(const QString &path, QTextCodec *localeCodec);
 
-// Whether `hour` (0-23) is listed in the bad hours of weekday `day`
-// (1 Monday .. 7 Sunday): the comma-separated value of the tag TIME<day>.
-// Items are compared as written, so "01" or " 2" never match.
+// The tag that lists the bad hours of weekday `day` (1 Monday .. 7 Sunday):
+// "TIME1" .. "TIME7".
+QString bad_hours_tag(int day);
+
+// The items of weekday `day`'s bad hours: its tag's value split at every
+// comma, empty items kept and nothing trimmed.
+QStringList bad_hour_items(const RunSettings &settings, int day);
+
+// Whether an item blocks `hour` (0-23): it is the hour written in decimal,
+// exactly, so "01" or " 2" never match.
+bool item_blocks_hour(const QString &item, int hour);
+
+// Whether `hour` is blocked by one of weekday `day`'s items.
 bool in_bad_hours(const RunSettings &settings, int day, int hour);

@@ -23,10 +23,20 @@ bool empty_element_before(const QString &text, const QString &tag, int limit)
 
 } // namespace
 
+QString opening_tag(const QString &tag)
+{
+    return QLatin1Char('<') + tag + QLatin1Char('>');
+}
+
+QString closing_tag(const QString &tag)
+{
+    return QLatin1String("</") + tag + QLatin1Char('>');
+}
+
 QString extract(const QString &text, const QString &tag)
 {
-    const QString openTag = QLatin1Char('<') + tag + QLatin1Char('>');
-    const QString closeTag = QLatin1String("</") + tag + QLatin1Char('>');
+    const QString openTag = opening_tag(tag);
+    const QString closeTag = closing_tag(tag);
 
     const int open = text.indexOf(openTag, 0, Qt::CaseSensitive);
     if (open < 0 || empty_element_before(text, tag, open))

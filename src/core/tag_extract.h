@@ -10,3 +10,7 @@
 // takes the value of a later one. An absent value is the empty string; there
 // is no failure.
 QString extract(const QString &text, const QString &tag);
+
+// The literal tags extract looks for: "<tag>" and "</tag>".
+QString opening_tag(const QString &tag);
+QString closing_tag(const QString &tag);

@@ -123,11 +123,16 @@ std::optional<QString> read_config_file(const QString &path, QTextCodec *localeC
     const auto expect = [&bytes](qint64 size) { bytes.reserve(int(size)); };
     if (!read_chunks(path, expect, [&](const char *chunk, int size) { bytes.append(chunk, size); }))
         return std::nullopt;
-    QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr);
-    if (!codec)
-        codec = is_valid_utf8(bytes) ? QTextCodec::codecForMib(106) : localeCodec;
     QTextCodec::ConverterState state; // drops a byte-order mark
-    return without_carriage_returns(codec->toUnicode(bytes.constData(), bytes.size(), &state));
+    return without_carriage_returns(
+        config_file_codec(bytes, localeCodec)->toUnicode(bytes.constData(), bytes.size(), &state));
+}
+
+QTextCodec *config_file_codec(const QByteArray &bytes, QTextCodec *localeCodec)
+{
+    if (QTextCodec *marked = QTextCodec::codecForUtfText(bytes, nullptr))
+        return marked;
+    return is_valid_utf8(bytes) ? QTextCodec::codecForMib(106) : localeCodec;
 }
 
 namespace {

@@ -23,10 +23,14 @@ bool usable_path(const QString &path);
 // writer).
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec);
 
-// Reads a configuration file (settings, letters) as read_text_file does, but
-// without a byte-order mark, bytes that are valid UTF-8 are read as UTF-8
-// (as Windows Notepad saves by default) and anything else in `localeCodec`.
+// Reads a configuration file (settings, letters) as read_text_file does, in
+// the codec config_file_codec picks.
 std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec);
+
+// The codec a configuration file's bytes are read in: the one a Unicode
+// byte-order mark names; without a mark UTF-8 when the bytes are valid UTF-8
+// (as Windows Notepad saves by default), and `localeCodec` otherwise.
+QTextCodec *config_file_codec(const QByteArray &bytes, QTextCodec *localeCodec);
 
 enum class WriteResult { Written, NotCreated, NotWritten };
 
