@@ -68,7 +68,8 @@ private slots:
         // (A tag written before the base settings overrides it, which also
         // gives the warning that it appears twice.)
         QTest::newRow("sound") << settings() << letters << doc << 0
-            << QStringList{"ok       RDS file: \"Kino - Kukushka\"", "ok       OUTXMLENC \"windows-1251\" is windows-1251"} << none;
+            << QStringList{"ok       RDS file: \"Kino - Kukushka\"", "ok       OUTXMLENC \"windows-1251\" is windows-1251",
+                           "note     the systemd path unit as installed watches \"/", "ok       nowplaying-watch is notified of every change"} << none;
         QTest::newRow("unknown encoding") << settings("<METAENC>cp1251x</METAENC>") << letters << doc << 1
             << QStringList{"warning  METAENC \"cp1251x\" is not a known encoding: the locale encoding (UTF-8) is used instead"} << none;
         QTest::newRow("hours that never match") << settings("<TIME3>1, 2,01,24,x,+3,5\n</TIME3>") << letters << doc << 1

@@ -3,6 +3,7 @@
 
 #include "conversion.h"
 #include "file_identity.h"
+#include "file_system_kind.h"
 #include "pass.h"
 #include "settings_file.h"
 #include "tag_extract.h"
@@ -21,15 +22,13 @@
 
 namespace {
 
-const QString settingsSection = QStringLiteral("settings.txt");
+const QString settingsSection = QLatin1String(settingsFileName);
 const QString encodingsSection = QStringLiteral("encodings");
 const QString hoursSection = QStringLiteral("bad hours");
-const QString lettersSection = QStringLiteral("rusletters.txt");
+const QString lettersSection = QLatin1String(lettersFileName);
 const QString outputsSection = QStringLiteral("outputs");
+const QString watchingSection = QStringLiteral("watching");
 const QString previewSection = QStringLiteral("preview");
-
-const QString settingsFile = QStringLiteral("settings.txt");
-const QString lettersFile = QStringLiteral("rusletters.txt");
 
 // How many items a finding lists before it only counts the rest.
 constexpr int maxListed = 6;
@@ -632,6 +631,41 @@ void check_outputs(Findings &f, const PassPlan &plan)
               QStringLiteral("META and RDS name the same file: it ends up holding the RDS text"));
 }
 
+// Whether the two ways of making a pass on every change would see the
+// document change: the systemd path unit as installed, and nowplaying-watch.
+void check_watching(Findings &f, const QString &documentPath)
+{
+    if (!usable_path(documentPath))
+        return;
+    const QFileInfo document(QDir::current().absoluteFilePath(documentPath));
+    const QString watched = QDir::current().absoluteFilePath(QStringLiteral("nowplaying.xml"));
+    if (same_target(document.absoluteFilePath(), watched))
+        f.add(watchingSection, Level::Ok,
+              QStringLiteral("the systemd path unit as installed watches the document"));
+    else
+        f.add(watchingSection, Level::Note,
+              QStringLiteral("the systemd path unit as installed watches %1, not the document: "
+                             "give it PathChanged=%2 in a drop-in, or use nowplaying-watch")
+                  .arg(visible(watched), document.absoluteFilePath()));
+    const QString folder = document.absolutePath();
+    const QString network = network_file_system(folder);
+    if (!QFileInfo(folder).isDir())
+        f.add(watchingSection, Level::Warning,
+              QStringLiteral("the document's folder %1 does not exist: nothing can be watched "
+                             "there until it does (nowplaying-watch looks for it again every "
+                             "quarter of a second)")
+                  .arg(visible(folder)));
+    else if (!network.isEmpty())
+        f.add(watchingSection, Level::Warning,
+              QStringLiteral("the document is on a network file system (%1): changes made on "
+                             "another machine come without notification, so neither the path "
+                             "unit nor nowplaying-watch sees them; run nowplaying-watch --poll 250")
+                  .arg(network));
+    else
+        f.add(watchingSection, Level::Ok,
+              QStringLiteral("nowplaying-watch is notified of every change of the document"));
+}
+
 // Characters an output's encoding cannot hold, which the pass writes as "?".
 void check_encodable(Findings &f, const PlannedOutput &output, const QString &what)
 {
@@ -719,6 +753,8 @@ QString unreadable(const QString &path)
 CheckReport check_configuration(const QDateTime &now)
 {
     Findings f;
+    const QString settingsFile = QLatin1String(settingsFileName);
+    const QString lettersFile = QLatin1String(lettersFileName);
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
     const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
     const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
@@ -739,6 +775,7 @@ CheckReport check_configuration(const QDateTime &now)
         return {f.list, {}};
 
     check_document(f, *settings, settings->documentPath);
+    check_watching(f, settings->documentPath);
     PassPlan plan = plan_pass_ignoring_hours();
     if (plan.stop == PassOutcome::Written) {
         check_outputs(f, plan);

@@ -32,17 +32,14 @@ const struct {
     {PassOutcome::CantWriteRds, "cant write RDS"},
 };
 
-// Relative paths in the settings name files in the configuration folder, as
-// they would for a pass started in it. Empty paths stay empty, so that they
-// still fail as unusable rather than naming the folder itself.
-QString in_folder(const QString &folder, const QString &path)
+} // namespace
+
+QString path_in_folder(const QString &folder, const QString &path)
 {
     if (folder.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path))
         return path;
     return folder + QLatin1Char('/') + path;
 }
-
-} // namespace
 
 QString pass_message(PassOutcome outcome)
 {
@@ -67,7 +64,7 @@ PassPlan plan(const QDateTime *now, const QString &folder)
 {
     PassPlan plan;
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
-    plan.settingsPath = in_folder(folder, QStringLiteral("settings.txt"));
+    plan.settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
     plan.settings = load_settings(plan.settingsPath, localeCodec);
     if (!plan.settings) {
         plan.stop = PassOutcome::CantReadSettings;
@@ -80,7 +77,7 @@ PassPlan plan(const QDateTime *now, const QString &folder)
         return plan;
     }
 
-    plan.lettersPath = in_folder(folder, QStringLiteral("rusletters.txt"));
+    plan.lettersPath = path_in_folder(folder, QLatin1String(lettersFileName));
     const std::optional<QString> letters = read_config_file(plan.lettersPath, localeCodec);
     if (!letters) {
         plan.stop = PassOutcome::CantReadLetters;
@@ -92,7 +89,7 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     QTextCodec *const documentCodec = codec_for_name(settings.documentEncoding);
     const CopyEncoding copyEncoding = copy_encoding(settings.copyEncoding);
 
-    plan.documentPath = in_folder(folder, settings.documentPath);
+    plan.documentPath = path_in_folder(folder, settings.documentPath);
     std::optional<QString> document = read_text_file(plan.documentPath, documentCodec);
     if (!document) {
         plan.stop = PassOutcome::CantOpenDocument;
@@ -110,13 +107,13 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     // replace the configuration.
     const QStringList configuration = {plan.settingsPath, plan.lettersPath};
     const QStringList allInputs = configuration + QStringList{plan.documentPath};
-    plan.outputs.push_back({in_folder(folder, settings.copyPath), copyEncoding.codec,
+    plan.outputs.push_back({path_in_folder(folder, settings.copyPath), copyEncoding.codec,
                             std::move(copy), PassOutcome::CantCreateCopy,
                             PassOutcome::CantWriteCopy, configuration});
-    plan.outputs.push_back({in_folder(folder, settings.metaPath), metaCodec,
+    plan.outputs.push_back({path_in_folder(folder, settings.metaPath), metaCodec,
                             meta_text(plan.artist, settings.metaSplitter, plan.title),
                             PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
-    plan.outputs.push_back({in_folder(folder, settings.rdsPath), nullptr,
+    plan.outputs.push_back({path_in_folder(folder, settings.rdsPath), nullptr,
                             rds_text(latin, settings.rdsSplitter), PassOutcome::CantCreateRds,
                             PassOutcome::CantWriteRds, allInputs});
     return plan;
@@ -150,7 +147,7 @@ PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)
 
 PassOutcome run_pass(const QDateTime &now, const QString &folder)
 {
-    const PassLock lock(in_folder(folder, QStringLiteral("settings.txt")),
+    const PassLock lock(path_in_folder(folder, QLatin1String(settingsFileName)),
                         std::chrono::milliseconds(passLockWaitMs));
     const PassPlan plan = plan_pass(now, folder);
     if (plan.stop != PassOutcome::Written)

@@ -29,6 +29,16 @@ enum class PassOutcome {
     CantWriteRds,
 };
 
+// The configuration files a pass reads in its folder.
+constexpr const char *settingsFileName = "settings.txt";
+constexpr const char *lettersFileName = "rusletters.txt";
+
+// A path from the settings as a pass in `folder` (the working folder when
+// empty) opens it: relative paths name files in the folder, as they would
+// for a pass started in it. An empty path stays empty, so that it still
+// fails as unusable rather than naming the folder itself.
+QString path_in_folder(const QString &folder, const QString &path);
+
 // The line a pass prints on standard error for `outcome`, without its line
 // end; empty for Written and BlockedHour, which print nothing.
 QString pass_message(PassOutcome outcome);

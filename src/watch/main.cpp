@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+// nowplaying-watch: makes a pass in the configuration folder at start and
+// after every change of its inputs, with the bytes, messages and bad-hours
+// gate of nowplaying-convert, until it is asked to stop.
+
+#include "program_setup.h"
+#include "stop_request.h"
+#include "version.h"
+#include "watcher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+const char *const usage =
+    "usage: nowplaying-watch [--quiet MS] [--poll MS] [--quiet-log] [FOLDER]\n"
+    "Makes a pass in FOLDER (the working directory by default) at start and\n"
+    "after every change of settings.txt, rusletters.txt or the document, and\n"
+    "logs one line per pass on standard error. Stops on Ctrl+C or SIGTERM,\n"
+    "after the pass in progress.\n"
+    "  --quiet MS   wait until the inputs have been still for MS milliseconds\n"
+    "               (default 50)\n"
+    "  --poll MS    compare size and modification time every MS milliseconds\n"
+    "               instead of waiting for notifications (network shares)\n"
+    "  --quiet-log  log failed passes only\n"
+    "  --help       print this help\n"
+    "  --version    print the version\n"
+    "Exit status: 0 when stopped, 2 for a usage error or a FOLDER that cannot\n"
+    "be entered.\n";
+
+int refuse(const QString &why)
+{
+    std::fprintf(stderr, "nowplaying-watch: %s\n%s", why.toLocal8Bit().constData(), usage);
+    return 2;
+}
+
+// A whole number of milliseconds, 0 up to a day; -1 otherwise.
+int milliseconds(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 0 && value <= 86400000 ? value : -1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    set_up_program();
+    QCoreApplication app(argc, argv);
+
+    WatchOptions options;
+    QStringList folders;
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--help")) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (arg == QLatin1String("--version")) {
+            std::printf("nowplaying-watch %s\n", programVersion);
+            return 0;
+        }
+        if (arg == QLatin1String("--quiet-log")) {
+            options.errorsOnly = true;
+        } else if (arg == QLatin1String("--quiet") || arg == QLatin1String("--poll")) {
+            const int ms = i + 1 < args.size() ? milliseconds(args.at(i + 1)) : -1;
+            if (ms < 0 || (arg == QLatin1String("--poll") && ms == 0))
+                return refuse(arg + QStringLiteral(" needs a number of milliseconds"));
+            (arg == QLatin1String("--quiet") ? options.quietMs : options.pollMs) = ms;
+            ++i;
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            return refuse(QStringLiteral("unknown option ") + arg);
+        } else {
+            folders << arg;
+        }
+    }
+    if (folders.size() > 1)
+        return refuse(QStringLiteral("one folder at most"));
+    if (!folders.isEmpty() && !QDir::setCurrent(folders.first())) {
+        std::fprintf(stderr, "nowplaying-watch: cannot enter the folder %s\n",
+                     folders.first().toLocal8Bit().constData());
+        return 2;
+    }
+    // Absolute, so that a folder that is removed and made again is found
+    // again by its path.
+    options.folder = QDir::currentPath();
+
+    Watcher watcher(options);
+    quit_on_stop_request();
+    QTimer::singleShot(0, &watcher, &Watcher::start);
+    app.exec();
+    stop_request_done();
+    return 0;
+}

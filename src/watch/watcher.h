@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "file_stamp.h"
+#include "pass.h"
+
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+
+struct WatchOptions {
+    QString folder;          // absolute: the configuration folder
+    int quietMs = 50;        // how long the inputs must be still before a pass
+    int pollMs = 0;          // above 0: compare stamps this often instead of notifications
+    bool errorsOnly = false; // log failed passes only
+};
+
+// Makes a pass in the folder at start and after every change of its inputs
+// (settings.txt, rusletters.txt and the document the settings name), once
+// they have been quiet for the quiet interval. A change that arrives during
+// a pass is followed by one more pass, so the outputs always end up made
+// from the last version of every input. Passes run in this thread, so a stop
+// request is handled between passes, never in the middle of writing a file.
+class Watcher : public QObject {
+    Q_OBJECT
+public:
+    explicit Watcher(const WatchOptions &options);
+
+    // The first pass, then watching.
+    void start();
+
+private:
+    using Stamps = QMap<QString, FileStamp>;
+
+    void notice();
+    void pass();
+    void watch_inputs();
+    Stamps current_stamps() const;
+
+    WatchOptions options_;
+    QFileSystemWatcher watcher_;
+    QTimer quiet_;          // fires when the inputs have been still long enough
+    QTimer poll_;           // with --poll: compares the stamps
+    QTimer retry_;          // while a folder to watch is missing: looks for it again
+    QElapsedTimer waiting_; // since the first change the quiet timer waits for
+    QStringList inputs_;    // absolute paths of what a pass reads
+    QString ownCopy_;       // an input that the pass itself writes (the copy in place)
+    Stamps lastPass_;       // the inputs' stamps right after the last pass
+};
+
+// One log line for a pass's outcome, with the local time, or an empty
+// string when `errorsOnly` leaves it out.
+QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnly);

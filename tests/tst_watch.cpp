@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+// nowplaying-watch, run as built in a temporary folder: a pass after every
+// way a playout program changes its document, outputs whole when it is
+// stopped in the middle of a burst, and its arguments.
+#include "folder_run.h"
+
+#include <csignal>
+
+namespace {
+
+QByteArray settings(const QByteArray &document = "doc.xml")
+{
+    return "<XML>" + document +
+           "</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
+           "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META><METASPLITTER> - </METASPLITTER>"
+           "<METAENC>UTF-8</METAENC><RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>";
+}
+
+QByteArray doc(const QByteArray &title)
+{
+    return "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>";
+}
+
+// Waits for a file to hold `bytes`, up to ten seconds.
+bool holds(const QString &folder, const QString &name, const QByteArray &bytes)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (contents(folder, name) != bytes) {
+        if (timer.elapsed() > 10000)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Replaces a file's content the way the row asks.
+void change(const QString &folder, const QString &name, const QByteArray &bytes, const QString &how)
+{
+    const QString path = QDir(folder).filePath(name);
+    if (how == "rename") {
+        put(folder, name + ".new", bytes);
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(path + ".new", path));
+    } else if (how == "delete and re-create") {
+        QVERIFY(QFile::remove(path));
+        QThread::msleep(100); // the playout program's pause between the two
+        put(folder, name, bytes);
+    } else if (how == "three chunks") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const int third = bytes.size() / 3;
+        for (const QByteArray &chunk :
+             {bytes.left(third), bytes.mid(third, third), bytes.mid(2 * third)}) {
+            QVERIFY(file.write(chunk) == chunk.size() && file.flush());
+            QThread::msleep(10);
+        }
+    } else {
+        put(folder, name, bytes);
+    }
+}
+
+struct Watch {
+    QProcess process;
+    explicit Watch(const QString &folder, const QStringList &args = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C.UTF-8");
+        process.setProcessEnvironment(env);
+        process.start(NOWPLAYING_WATCH_BIN, args + QStringList{folder});
+    }
+    ~Watch()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+} // namespace
+
+class WatchTest : public QObject {
+    Q_OBJECT
+private slots:
+    // clang-format off
+    void changes_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("written in place") << "in place";
+        QTest::newRow("replaced by rename") << "rename";
+        QTest::newRow("deleted and written anew") << "delete and re-create";
+        QTest::newRow("written in three chunks") << "three chunks";
+    }
+    // clang-format on
+    void changes()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        for (const QByteArray &title : {QByteArray("Кукушка"), QByteArray("Пачка сигарет")}) {
+            change(dir.path(), "doc.xml", doc(title), how);
+            QVERIFY(holds(dir.path(), "meta.txt", "Кино - " + title));
+        }
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Pachka sigaret"));
+        QVERIFY(holds(dir.path(), "out.xml", doc("Пачка сигарет")));
+    }
+
+    // The settings name a document in another folder, which then goes away
+    // and comes back.
+    void new_document_and_folder()
+    {
+        QTemporaryDir dir, feed;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        const QString elsewhere = feed.path() + "/sub";
+        QVERIFY(QDir().mkpath(elsewhere));
+        put(elsewhere, "now.xml", doc("Кукушка"));
+        change(dir.path(), "settings.txt", settings(QFile::encodeName(elsewhere) + "/now.xml"),
+               "in place");
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+        QVERIFY(QDir(elsewhere).removeRecursively());
+        QVERIFY(QDir().mkpath(elsewhere));
+        put(elsewhere, "now.xml", doc("Звезда"));
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+    }
+
+    // Stopped in the middle of a burst of changes, the watcher finishes the
+    // pass in progress: every output holds one whole version.
+    void stop_during_a_burst()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path(), {"--quiet", "0"});
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        const QByteArray titles[] = {"Кукушка", "Группа крови, концерт в Лужниках 1988 года"};
+        for (int i = 0; i < 200; ++i) {
+            // By rename: a reader never sees a half-written version.
+            change(dir.path(), "doc.xml", doc(titles[i % 2]), "rename");
+            if (i == 100)
+                QCOMPARE(::kill(watch.process.processId(), SIGTERM), 0);
+        }
+        QVERIFY(watch.process.waitForFinished(10000));
+        QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.process.exitCode(), 0);
+        const QByteArray rds = contents(dir.path(), "rds.txt");
+        QVERIFY2(rds == "Kino - Kukushka" ||
+                     rds == "Kino - Gruppa krovi, kontsert v Luzhnikah 1988 goda",
+                 rds);
+        const QByteArray meta = contents(dir.path(), "meta.txt");
+        QVERIFY2(meta == "Кино - " + titles[0] || meta == "Кино - " + titles[1], meta);
+        const QByteArray copy = contents(dir.path(), "out.xml");
+        QVERIFY2(copy == doc(titles[0]) || copy == doc(titles[1]), copy);
+    }
+
+    void log_and_arguments()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        {
+            Watch watch(dir.path());
+            watch.process.setReadChannel(QProcess::StandardError);
+            QVERIFY(watch.process.waitForReadyRead(10000));
+            const QString line = QString::fromUtf8(watch.process.readAllStandardError());
+            QVERIFY2(QRegularExpression(
+                         "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} cant open XML\n$")
+                         .match(line)
+                         .hasMatch(),
+                     qPrintable(line));
+        }
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--version"}).out,
+                 QByteArray("nowplaying-watch " NOWPLAYING_VERSION "\n"));
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"/nonexistent/folder"}).status, 2);
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--quiet", "soon"}).status, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(WatchTest)
+#include "tst_watch.moc"
