@@ -2,6 +2,7 @@
 #pragma once
 // Shared by the tests that run a built program in a temporary folder.
 
+#include <QTextCodec>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -16,6 +17,16 @@ inline const QByteArray fifo = "\x01(FIFO)";
 inline const QByteArray letters = QStringLiteral("абвгдежзийклмнопрстуфхцчшщъыьэюя"
                                                  "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")
                                       .toUtf8();
+
+// UTF-16LE bytes of a UTF-8 text, with or without a byte-order mark. (Qt 5's
+// encoder starts with a mark of its own, Qt 6's does not.)
+inline QByteArray utf16le(const QByteArray &utf8, bool mark)
+{
+    QByteArray bytes = QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromUtf8(utf8));
+    if (bytes.startsWith("\xFF\xFE"))
+        bytes.remove(0, 2);
+    return mark ? "\xFF\xFE" + bytes : bytes;
+}
 
 inline void put(const QString &folder, const QString &name, const QByteArray &bytes)
 {

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTextCodec>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -140,6 +142,31 @@ namespace {
 // Encodes `text` slice by slice, handing each slice's bytes to `sink`, which
 // keeps the encoded copy of a large document small. A slice never ends
 // between the two halves of a surrogate pair.
+// A lone surrogate (half of a pair, from a broken UTF-16 document) is
+// written as "?" by Qt 5's encoders and as U+FFFD by Qt 6's: both builds
+// write U+FFFD where the encoding has it, and "?" elsewhere.
+QString with_lone_surrogates_replaced(const QChar *chars, int n, QTextCodec *encoder)
+{
+    QString text(chars, n);
+    const QChar replacement = encoder->canEncode(QChar(QChar::ReplacementCharacter))
+                                  ? QChar(QChar::ReplacementCharacter)
+                                  : QChar(QLatin1Char('?'));
+    for (int i = 0; i < n; ++i) {
+        const bool pair =
+            i + 1 < n && text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (text.at(i).isSurrogate())
+            text[i] = replacement;
+    }
+    return text;
+}
+
+bool has_surrogates(const QChar *chars, int n)
+{
+    return std::any_of(chars, chars + n, [](QChar c) { return c.isSurrogate(); });
+}
+
 template <typename Sink> bool encode_slices(const QString &text, QTextCodec *codec, Sink sink)
 {
     QTextCodec *const encoder = codec ? codec : QTextCodec::codecForLocale();
@@ -151,7 +178,13 @@ template <typename Sink> bool encode_slices(const QString &text, QTextCodec *cod
         int n = qMin(slice, text.size() - at);
         if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
             --n;
-        if (!sink(encoder->fromUnicode(text.constData() + at, n, &state)))
+        const QChar *const chars = text.constData() + at;
+        const QByteArray bytes =
+            has_surrogates(chars, n)
+                ? encoder->fromUnicode(with_lone_surrogates_replaced(chars, n, encoder).constData(),
+                                       n, &state)
+                : encoder->fromUnicode(chars, n, &state);
+        if (!sink(bytes))
             return false;
         at += n;
     }
