@@ -220,11 +220,11 @@ Finding empty_value_consequence(const QString &tag)
             QStringLiteral("artist and title are written back to back")};
 }
 
-void check_settings(Findings &f, const RunSettings &s)
+void check_settings(Findings &f, const RunSettings &settings)
 {
     for (const SettingTag &setting : settingTags) {
         const QString tag = QLatin1String(setting.tag);
-        const TagState state = tag_state(s.text, tag);
+        const TagState state = tag_state(settings.text, tag);
         if (state.opens > 0 && !state.closed) {
             const Finding empty = empty_value_consequence(tag);
             f.add(settingsSection, is_encoding_tag(tag) ? Level::Warning : empty.level,
@@ -259,12 +259,13 @@ void check_settings(Findings &f, const RunSettings &s)
     }
 }
 
-void check_encodings(Findings &f, const RunSettings &s)
+void check_encodings(Findings &f, const RunSettings &settings)
 {
     const QString locale = locale_encoding_name();
-    const QList<QPair<QString, QString>> names = {{QStringLiteral("METAENC"), s.metaEncoding},
-                                                  {QStringLiteral("INXMLENC"), s.documentEncoding},
-                                                  {QStringLiteral("OUTXMLENC"), s.copyEncoding}};
+    const QList<QPair<QString, QString>> names = {
+        {QStringLiteral("METAENC"), settings.metaEncoding},
+        {QStringLiteral("INXMLENC"), settings.documentEncoding},
+        {QStringLiteral("OUTXMLENC"), settings.copyEncoding}};
     for (const auto &name : names) {
         QTextCodec *const codec = codec_for_name(name.second);
         if (name.second.isEmpty())
@@ -320,18 +321,18 @@ QString day_name(int day)
     return QStringLiteral("%1 (%2)").arg(bad_hours_tag(day), QLatin1String(dayNames[day - 1]));
 }
 
-void check_day(Findings &f, const RunSettings &s, int day)
+void check_day(Findings &f, const RunSettings &settings, int day)
 {
     const QString name = day_name(day);
     QStringList blocked;
     for (int hour = 0; hour < 24; ++hour)
-        if (in_bad_hours(s, day, hour))
+        if (in_bad_hours(settings, day, hour))
             blocked << QString::number(hour);
     f.add(hoursSection, Level::Ok,
           blocked.isEmpty() ? name + QStringLiteral(": the pass always runs")
                             : name + QStringLiteral(": no pass in the hours ") +
                                   blocked.join(QStringLiteral(", ")));
-    const TagState state = tag_state(s.text, bad_hours_tag(day));
+    const TagState state = tag_state(settings.text, bad_hours_tag(day));
     if (state.opens > 0 && !state.closed)
         f.add(hoursSection, Level::Warning,
               QStringLiteral("%1: %2 is not closed (no %3 after it), so its hours never count")
@@ -343,7 +344,7 @@ void check_day(Findings &f, const RunSettings &s, int day)
                   .arg(state.opens));
     if (state.value.isEmpty())
         return;
-    for (const QString &item : bad_hour_items(s, day)) {
+    for (const QString &item : bad_hour_items(settings, day)) {
         bool blocks = false;
         for (int hour = 0; hour < 24 && !blocks; ++hour)
             blocks = item_blocks_hour(item, hour);
@@ -360,7 +361,7 @@ void check_day(Findings &f, const RunSettings &s, int day)
 }
 
 // Tags that look like a weekday's hours but are none of the seven.
-void check_hour_look_alikes(Findings &f, const RunSettings &s)
+void check_hour_look_alikes(Findings &f, const RunSettings &settings)
 {
     QStringList tags;
     for (int day = 1; day <= 7; ++day)
@@ -368,7 +369,7 @@ void check_hour_look_alikes(Findings &f, const RunSettings &s)
     static const QRegularExpression lookAlike(
         QStringLiteral("<[ \\t\\n]*time[ \\t\\n]*[0-9]*[ \\t\\n]*>"),
         QRegularExpression::CaseInsensitiveOption);
-    for (auto it = lookAlike.globalMatch(s.text); it.hasNext();) {
+    for (auto it = lookAlike.globalMatch(settings.text); it.hasNext();) {
         const QString tag = it.next().captured();
         if (!tags.contains(tag))
             f.add(hoursSection, Level::Warning,
@@ -378,16 +379,16 @@ void check_hour_look_alikes(Findings &f, const RunSettings &s)
     }
 }
 
-void check_bad_hours(Findings &f, const RunSettings &s, const QDateTime &now)
+void check_bad_hours(Findings &f, const RunSettings &settings, const QDateTime &now)
 {
     for (int day = 1; day <= 7; ++day)
-        check_day(f, s, day);
-    check_hour_look_alikes(f, s);
+        check_day(f, settings, day);
+    check_hour_look_alikes(f, settings);
     const int today = now.date().dayOfWeek();
     const int hour = now.time().hour();
     const QString when =
         QStringLiteral("now (%1, hour %2)").arg(QLatin1String(dayNames[today - 1])).arg(hour);
-    if (in_bad_hours(s, today, hour))
+    if (in_bad_hours(settings, today, hour))
         f.add(hoursSection, Level::Note,
               when + QStringLiteral(": the pass would end at once, reading and writing nothing"));
     else
@@ -501,10 +502,10 @@ void check_letters(Findings &f, const QString &letters, const QByteArray &bytes)
 }
 
 // The declaration as the copy's readers will take it.
-void check_declaration(Findings &f, const QString &section, const RunSettings &s,
+void check_declaration(Findings &f, const QString &section, const RunSettings &settings,
                        const QString &text, QTextCodec *readIn, const QString &readAs)
 {
-    const CopyEncoding copy = copy_encoding(s.copyEncoding);
+    const CopyEncoding copy = copy_encoding(settings.copyEncoding);
     const NameSpan declaration = xml_declaration(text);
     const NameSpan span = declared_encoding(text);
     if (span.start < 0) {
@@ -542,10 +543,10 @@ void check_declaration(Findings &f, const QString &section, const RunSettings &s
                   .arg(visible(copyName), visible(declared)));
 }
 
-void check_document(Findings &f, const RunSettings &s, const QString &path)
+void check_document(Findings &f, const RunSettings &settings, const QString &path)
 {
-    const QString section = QStringLiteral("document ") + visible(s.documentPath);
-    QTextCodec *const setting = codec_for_name(s.documentEncoding);
+    const QString section = QStringLiteral("document ") + visible(settings.documentPath);
+    QTextCodec *const setting = codec_for_name(settings.documentEncoding);
     const std::optional<QString> text = read_text_file(path, setting);
     if (!text) {
         f.add(section, Level::Error,
@@ -570,9 +571,9 @@ void check_document(Findings &f, const RunSettings &s, const QString &path)
             f.add(section, Level::Note,
                   QStringLiteral("starts with a %1 byte-order mark, which wins over INXMLENC %2: "
                                  "it is read as %1")
-                      .arg(codec_name(mark), visible(s.documentEncoding)));
+                      .arg(codec_name(mark), visible(settings.documentEncoding)));
     }
-    check_declaration(f, section, s, *text, readIn, readAs);
+    check_declaration(f, section, settings, *text, readIn, readAs);
 
     for (const char *tag : {"NAME", "ARTIST"}) {
         const QString name = QLatin1String(tag);
