@@ -64,57 +64,55 @@ PassPlan plan(const QDateTime *now, const QString &folder)
 {
     PassPlan plan;
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
-    plan.settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
-    plan.settings = load_settings(plan.settingsPath, localeCodec);
-    if (!plan.settings) {
+    const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
+    const std::optional<RunSettings> settings = load_settings(settingsPath, localeCodec);
+    if (!settings) {
         plan.stop = PassOutcome::CantReadSettings;
         return plan;
     }
-    const RunSettings &settings = *plan.settings;
+    plan.documentPath = path_in_folder(folder, settings->documentPath);
 
-    if (now && in_bad_hours(settings, now->date().dayOfWeek(), now->time().hour())) {
+    if (now && in_bad_hours(*settings, now->date().dayOfWeek(), now->time().hour())) {
         plan.stop = PassOutcome::BlockedHour;
         return plan;
     }
 
-    plan.lettersPath = path_in_folder(folder, QLatin1String(lettersFileName));
-    const std::optional<QString> letters = read_config_file(plan.lettersPath, localeCodec);
+    const QString lettersPath = path_in_folder(folder, QLatin1String(lettersFileName));
+    const std::optional<QString> letters = read_config_file(lettersPath, localeCodec);
     if (!letters) {
         plan.stop = PassOutcome::CantReadLetters;
         return plan;
     }
-    plan.letters = *letters;
 
-    QTextCodec *const metaCodec = codec_for_name(settings.metaEncoding);
-    QTextCodec *const documentCodec = codec_for_name(settings.documentEncoding);
-    const CopyEncoding copyEncoding = copy_encoding(settings.copyEncoding);
+    QTextCodec *const metaCodec = codec_for_name(settings->metaEncoding);
+    QTextCodec *const documentCodec = codec_for_name(settings->documentEncoding);
+    const CopyEncoding copyEncoding = copy_encoding(settings->copyEncoding);
 
-    plan.documentPath = path_in_folder(folder, settings.documentPath);
     std::optional<QString> document = read_text_file(plan.documentPath, documentCodec);
     if (!document) {
         plan.stop = PassOutcome::CantOpenDocument;
         return plan;
     }
-    plan.title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
-    plan.artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
+    const QString title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
+    const QString artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
 
-    const LatinForms latin = latin_forms(plan.artist, plan.title, plan.letters);
+    const LatinForms latin = latin_forms(artist, title, *letters);
     // The document is not needed past this point: moving it lets the rewrite
     // work in place instead of on a copy.
     QString copy = rewrite_declaration(std::move(*document), copyEncoding.codec, copyEncoding.name);
 
     // The copy may replace the document (re-encoding in place); nothing may
     // replace the configuration.
-    const QStringList configuration = {plan.settingsPath, plan.lettersPath};
+    const QStringList configuration = {settingsPath, lettersPath};
     const QStringList allInputs = configuration + QStringList{plan.documentPath};
-    plan.outputs.push_back({path_in_folder(folder, settings.copyPath), copyEncoding.codec,
+    plan.outputs.push_back({path_in_folder(folder, settings->copyPath), copyEncoding.codec,
                             std::move(copy), PassOutcome::CantCreateCopy,
                             PassOutcome::CantWriteCopy, configuration});
-    plan.outputs.push_back({path_in_folder(folder, settings.metaPath), metaCodec,
-                            meta_text(plan.artist, settings.metaSplitter, plan.title),
+    plan.outputs.push_back({path_in_folder(folder, settings->metaPath), metaCodec,
+                            meta_text(artist, settings->metaSplitter, title),
                             PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
-    plan.outputs.push_back({path_in_folder(folder, settings.rdsPath), nullptr,
-                            rds_text(latin, settings.rdsSplitter), PassOutcome::CantCreateRds,
+    plan.outputs.push_back({path_in_folder(folder, settings->rdsPath), nullptr,
+                            rds_text(latin, settings->rdsSplitter), PassOutcome::CantCreateRds,
                             PassOutcome::CantWriteRds, allInputs});
     return plan;
 }

@@ -4,10 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "settings_file.h"
-
-#include <optional>
-
 #include <vector>
 
 class QDateTime;
@@ -58,17 +54,12 @@ struct PlannedOutput {
 // The input that `output` would overwrite, or an empty string.
 QString overwritten_input(const PlannedOutput &output);
 
-// Everything a pass reads and decides before it writes anything. What it
-// read is kept for nowplaying-check; a field stays empty when the pass
-// stopped before reading it.
+// Everything a pass decides before it writes anything.
 struct PassPlan {
     // Written when the pass goes on to write `outputs`; otherwise how it ends
     // before writing (bad hour, or an input that cannot be read).
     PassOutcome stop = PassOutcome::Written;
-    QString settingsPath, lettersPath, documentPath; // as the pass opens them
-    std::optional<RunSettings> settings;
-    QString letters;
-    QString title, artist;              // from the document, decoded
+    QString documentPath;               // as the pass opens it, once the settings are read
     std::vector<PlannedOutput> outputs; // the copy, the META file, the RDS file, in this order
 };
 
