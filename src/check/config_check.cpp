@@ -557,7 +557,7 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
     const QByteArray bytes = first_bytes(path);
     f.add(section, Level::Ok,
           QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
-    QTextCodec *readIn = setting ? setting : QTextCodec::codecForLocale();
+    QTextCodec *readIn = codec_or_locale(setting);
     QString readAs = setting ? QStringLiteral("%1 (INXMLENC)").arg(codec_name(setting))
                              : QStringLiteral("%1 (the locale encoding)").arg(codec_name(nullptr));
     if (QTextCodec *mark = QTextCodec::codecForUtfText(bytes, nullptr)) {
@@ -670,7 +670,7 @@ void check_watching(Findings &f, const QString &documentPath)
 // Characters an output's encoding cannot hold, which the pass writes as "?".
 void check_encodable(Findings &f, const PlannedOutput &output, const QString &what)
 {
-    QTextCodec *const codec = output.codec ? output.codec : QTextCodec::codecForLocale();
+    QTextCodec *const codec = codec_or_locale(output.codec);
     QStringList lost;
     for (const QString &c : characters_of(output.text))
         if (!codec->canEncode(c))
@@ -693,7 +693,7 @@ void check_preview(Findings &f, const PassPlan &plan)
 {
     const PlannedOutput &meta = plan.outputs[1], &rds = plan.outputs[2];
     for (const PlannedOutput *output : {&meta, &rds}) {
-        QTextCodec *const codec = output->codec ? output->codec : QTextCodec::codecForLocale();
+        QTextCodec *const codec = codec_or_locale(output->codec);
         // What a reader of the file sees, "?" for what the encoding lost.
         const QString shown = codec->toUnicode(encode_text(output->text, output->codec));
         f.add(previewSection, Level::Ok,

@@ -110,7 +110,7 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     const bool read = read_chunks(path, expect, [&](const char *chunk, int size) {
         if (!chosen) {
             chosen = QTextCodec::codecForUtfText(QByteArray::fromRawData(chunk, size),
-                                                 codec ? codec : QTextCodec::codecForLocale());
+                                                 codec_or_locale(codec));
         }
         text += chosen->toUnicode(chunk, size, &state);
     });
@@ -169,7 +169,7 @@ bool has_surrogates(const QChar *chars, int n)
 
 template <typename Sink> bool encode_slices(const QString &text, QTextCodec *codec, Sink sink)
 {
-    QTextCodec *const encoder = codec ? codec : QTextCodec::codecForLocale();
+    QTextCodec *const encoder = codec_or_locale(codec);
     // Without a header flag, the UTF-16 and UTF-32 encoders would start the
     // file with a byte-order mark.
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
@@ -223,6 +223,11 @@ QTextCodec *codec_for_name(const QString &name)
     if (name.isEmpty())
         return nullptr;
     return QTextCodec::codecForName(name.toLocal8Bit());
+}
+
+QTextCodec *codec_or_locale(QTextCodec *codec)
+{
+    return codec ? codec : QTextCodec::codecForLocale();
 }
 
 QString locale_encoding_name()

@@ -47,6 +47,10 @@ QByteArray encode_text(const QString &text, QTextCodec *codec);
 // name, which leaves the file in the locale encoding.
 QTextCodec *codec_for_name(const QString &name);
 
+// `codec`, or the locale encoding's codec when it is null: the codec a file
+// given no codec is read or written in.
+QTextCodec *codec_or_locale(QTextCodec *codec);
+
 // The name of the locale encoding, as an XML declaration would give it:
 // "UTF-8" on Linux, the ANSI code page ("windows-1251") on Windows.
 QString locale_encoding_name();
