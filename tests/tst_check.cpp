@@ -145,7 +145,10 @@ private slots:
             << QStringList{"will be replaced"};
         QTest::newRow("same outputs") << settings("<META>rds.txt</META><NEWXML>doc.xml</NEWXML>") << letters << doc << 1
             << QStringList{"warning  META and RDS name the same file: it ends up holding the RDS text",
-                           "warning  NEWXML names the document itself: the copy replaces it, and under the systemd path unit"} << none;
+                           "note     NEWXML names the document itself: the copy replaces it; later passes know the copy by its declaration"} << none;
+        QTest::newRow("copy over a document without declaration") << settings("<NEWXML>doc.xml</NEWXML>") << letters
+            << QByteArray("<ARTIST>a</ARTIST><NAME>b</NAME>") << 1
+            << QStringList{"warning  NEWXML names the document itself, which has no XML declaration: a later pass cannot tell its own copy"} << none;
         QTest::newRow("copy under META") << settings("<NEWXML>meta.txt</NEWXML>") << letters << doc << 1
             << QStringList{"warning  NEWXML names the same file as META: the copy is lost under it"} << none;
         QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2

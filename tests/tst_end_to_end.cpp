@@ -4,6 +4,8 @@
 #include "folder_run.h"
 #include "pass_lock.h"
 
+#include <unistd.h>
+
 namespace {
 
 QByteArray cp1251(const char *utf8)
@@ -121,7 +123,7 @@ private slots:
                                  QByteArray(65536 - 55, '-') + "--><ARTIST>Жуки</ARTIST><NAME>x</NAME>";
         QTest::newRow("letter across a read chunk")
             << settings("<INXMLENC>UTF-8</INXMLENC><OUTXMLENC>UTF-8</OUTXMLENC>") << letters
-            << split << QByteArray() << split << cp1251("Жуки - x") << QByteArray("ZHuki / x");
+            << split << QByteArray() << split << cp1251("Жуки - x") << QByteArray("Zhuki / x");
         // What XML writers escape is decoded for META and RDS; the copy keeps
         // the document as it stands.
         const QByteArray utf8In = settings("<INXMLENC>UTF-8</INXMLENC>");
@@ -168,6 +170,14 @@ private slots:
         QTest::newRow("declaration spelled differently")
             << settings() << letters << cp1251(docText).replace("windows-1251", "cp1251")
             << QByteArray() << copyUtf8 << meta << rds;
+        // On air, title and artist are one clean line; the copy keeps them.
+        const QByteArray untidy = "<ARTIST>  </ARTIST><NAME>\n   Кукушка\n</NAME>";
+        QTest::newRow("blank artist, title between line breaks")
+            << utf8In << letters << untidy << QByteArray() << untidy << cp1251(" - Кукушка") << QByteArray("- / -");
+        const QByteArray controls = raw("<ARTIST>Ки\x07но\x1B</ARTIST><NAME>\tЗвезда \r\n\x00по\xC2\xA0 имени</NAME>");
+        QTest::newRow("control characters dropped, white space runs one blank")
+            << utf8In << letters << controls << QByteArray() << QByteArray(controls).replace("\r", "")
+            << cp1251("Кино - Звезда по имени") << QByteArray("Kino / Zvezda po imeni");
         QTest::newRow("no artist")
             << settings() << letters << cp1251("<NAME>Звезда</NAME>") << QByteArray()
             << QByteArray("<NAME>Звезда</NAME>") << cp1251(" - Звезда") << QByteArray("- / -");
@@ -282,6 +292,155 @@ private slots:
     {
         QTemporaryDir dir;
         run_row(dir);
+    }
+
+    // An output is replaced in one step by a new file, so a reader sees the
+    // old bytes or the new, with the mode, owner and links that were there;
+    // where that cannot be done it is written in place.
+    // clang-format off
+    void output_replaced_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("replaced"); // a new file under the name, not the old one rewritten
+        QTest::newRow("regular file, mode and owner kept") << "mode 0640, owner 65534" << true;
+        QTest::newRow("symbolic link: its target replaced") << "link to sub/target" << true;
+        QTest::newRow("second hard link: written in place") << "hard link" << false;
+        QTest::newRow("leftover of a killed pass removed") << "leftover" << true;
+    }
+    // clang-format on
+    void output_replaced()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        const QByteArray path = QFile::encodeName(dir.filePath("rds.txt"));
+        const QByteArray target = QFile::encodeName(dir.filePath("sub/target"));
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        put(dir.path(), "sub/target", "old");
+        if (how == "link to sub/target")
+            QCOMPARE(symlink("sub/target", path.constData()), 0);
+        else if (how == "hard link")
+            QCOMPARE(link(target.constData(), path.constData()), 0);
+        else
+            put(dir.path(), "rds.txt", "old");
+        if (how == "leftover")
+            put(dir.path(), ".rds.txt.nowplaying-new", "killed");
+        if (how.startsWith("mode")) {
+            QCOMPARE(chmod(path.constData(), 0640), 0);
+            QCOMPARE(chown(path.constData(), 65534, 65534), 0);
+        }
+        struct stat before, after;
+        QCOMPARE(stat(path.constData(), &before), 0);
+
+        QCOMPARE(run_in(dir).err, QByteArray());
+        QCOMPARE(contents(dir.path(), "rds.txt"), rds);
+        QCOMPARE(stat(path.constData(), &after), 0);
+        QCOMPARE(after.st_ino != before.st_ino, replaced);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        if (how != "leftover")
+            QCOMPARE(contents(dir.path(), "sub/target"),
+                     how == "link to sub/target" || how == "hard link" ? rds : QByteArray("old"));
+        QVERIFY(QFileInfo(dir.filePath("rds.txt")).isSymLink() == (how == "link to sub/target"));
+        QCOMPARE(QDir(dir.path()).entryList({".*nowplaying-new"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
+    // A new file that cannot be written whole (a size limit stands for a
+    // full disk here) is removed: the old output stays whole and the pass
+    // reports it as before.
+    void output_not_written_whole()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings("<INXMLENC>UTF-8</INXMLENC>"));
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", "<ARTIST>a</ARTIST><NAME>" + QByteArray(4096, 'b') + "</NAME>");
+        put(dir.path(), "out.xml", "old copy");
+        // Past 2 KiB a write fails with EFBIG instead of killing the process.
+        const Result r =
+            run_program("/bin/bash", dir.path(),
+                        {"-c", "trap '' XFSZ; ulimit -f 2; exec \"$0\"", NOWPLAYING_BIN});
+        QCOMPARE(r.err, QByteArray("cant write XML\n"));
+        QCOMPARE(contents(dir.path(), "out.xml"), QByteArray("old copy"));
+        QCOMPARE(QDir(dir.path()).entryList({".*nowplaying-new"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
+    // A FIFO output is written in place to its reader; without one the pass
+    // gives up after a few seconds instead of hanging.
+    void fifo_output()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        put(dir.path(), "rds.txt", fifo);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(run_in(dir).err, QByteArray("cant create RDS\n"));
+        QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(contents(dir.path(), "meta.txt"), meta);
+
+        QProcess reader;
+        reader.start("cat", {dir.filePath("rds.txt")});
+        QVERIFY(reader.waitForStarted());
+        QCOMPARE(run_in(dir).err, QByteArray());
+        QVERIFY(reader.waitForFinished(10000));
+        QCOMPARE(reader.readAllStandardOutput(), rds);
+    }
+
+    // With NEWXML naming the document, later passes know their own copy by
+    // its declaration: the document, META and RDS stay right pass after
+    // pass, and an unchanged copy is not written again.
+    void copy_over_the_document()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings("<NEWXML>doc.xml</NEWXML>"));
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        const QByteArray path = QFile::encodeName(dir.filePath("doc.xml"));
+        struct stat first, later;
+        for (int pass = 1; pass <= 3; ++pass) {
+            QCOMPARE(run_in(dir).err, QByteArray());
+            QCOMPARE(contents(dir.path(), "doc.xml"), copyUtf8);
+            QCOMPARE(contents(dir.path(), "meta.txt"), meta);
+            QCOMPARE(contents(dir.path(), "rds.txt"), rds);
+            QCOMPARE(stat(path.constData(), pass == 1 ? &first : &later), 0);
+            if (pass > 1) {
+                QCOMPARE(later.st_ino, first.st_ino);
+                QCOMPARE(later.st_mtim.tv_nsec, first.st_mtim.tv_nsec);
+                QCOMPARE(later.st_mtim.tv_sec, first.st_mtim.tv_sec);
+            }
+        }
+    }
+
+    // --help and --version alone print and make no pass; with anything
+    // else the arguments are ignored (every other test passes some).
+    // clang-format off
+    void help_and_version_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QByteArray>("firstLine");
+        QTest::newRow("--help") << "--help" << QByteArray("usage: nowplaying-convert\n");
+        QTest::newRow("--version") << "--version" << QByteArray("nowplaying-convert " NOWPLAYING_VERSION "\n");
+    }
+    // clang-format on
+    void help_and_version()
+    {
+        QFETCH(QString, argument);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        const Result r = run_program(NOWPLAYING_BIN, dir.path(), {argument});
+        QCOMPARE(r.status, 0);
+        QTEST(r.out.left(r.out.indexOf('\n') + 1), "firstLine");
+        QCOMPARE(contents(dir.path(), "rds.txt"), absent);
     }
 
     // Two passes in one folder take turns: while the lock is held (here by

@@ -62,12 +62,26 @@ void change(const QString &folder, const QString &name, const QByteArray &bytes,
 
 struct Watch {
     QProcess process;
-    explicit Watch(const QString &folder, const QStringList &args = {})
+    // `prefix`: a command that wraps the watcher (faketime).
+    explicit Watch(const QString &folder, const QStringList &args = {},
+                   const QStringList &prefix = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("LC_ALL", "C.UTF-8");
+        env.insert("TZ", "UTC");
         process.setProcessEnvironment(env);
-        process.start(NOWPLAYING_WATCH_BIN, args + QStringList{folder});
+        const QStringList command =
+            prefix + QStringList{NOWPLAYING_WATCH_BIN} + args + QStringList{folder};
+        process.start(command.first(), command.mid(1));
+    }
+    // Stops it with `signal` and gives its exit status, or -1 when it did
+    // not stop within `ms`.
+    int stop(int signal, int ms)
+    {
+        if (::kill(process.processId(), signal) != 0 || !process.waitForFinished(ms) ||
+            process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
     }
     ~Watch()
     {
@@ -130,6 +144,111 @@ private slots:
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
     }
 
+    // A folder the watcher watches is replaced by another under the same
+    // path: the watch moves to the new one.
+    // clang-format off
+    void folder_replaced_data()
+    {
+        QTest::addColumn<QString>("replaced");
+        QTest::newRow("document folder renamed away and made anew") << "playout";
+        QTest::newRow("configuration folder replaced by rename") << "config";
+    }
+    // clang-format on
+    void folder_replaced()
+    {
+        QFETCH(QString, replaced);
+        QTemporaryDir top;
+        const QString config = top.filePath("config"), playout = top.filePath("playout");
+        QVERIFY(QDir().mkpath(config) && QDir().mkpath(playout));
+        put(config, "settings.txt", settings(QFile::encodeName(playout) + "/doc.xml"));
+        put(config, "rusletters.txt", letters);
+        put(playout, "doc.xml", doc("Звезда"));
+        Watch watch(config);
+        QVERIFY(holds(config, "rds.txt", "Kino - Zvezda"));
+        const QString path = top.filePath(replaced);
+        QVERIFY(QDir().mkpath(path + ".new"));
+        if (replaced == "config") {
+            put(path + ".new", "settings.txt", settings(QFile::encodeName(playout) + "/doc.xml"));
+            put(path + ".new", "rusletters.txt", letters);
+        }
+        QVERIFY(QFile::rename(path, path + ".old"));
+        QVERIFY(QFile::rename(path + ".new", path));
+        if (replaced == "config") {
+            QVERIFY(holds(config, "rds.txt", "Kino - Zvezda"));
+            put(config, "settings.txt",
+                settings(QFile::encodeName(playout) + "/doc.xml") + "<!-- edited -->");
+        }
+        put(playout, "doc.xml", doc("Кукушка"));
+        QVERIFY(holds(config, "rds.txt", "Kino - Kukushka"));
+        put(playout, "doc.xml", doc("Пачка сигарет"));
+        QVERIFY(holds(config, "rds.txt", "Kino - Pachka sigaret"));
+    }
+
+    // A playout program that deletes its document and writes it anew causes
+    // no false alarm: the watcher gives it time to come back.
+    void document_deleted_and_written_anew()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        QVERIFY(QFile::remove(dir.filePath("doc.xml")));
+        QThread::msleep(300);
+        put(dir.path(), "doc.xml", doc("Кукушка"));
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+        QCOMPARE(watch.stop(SIGTERM, 5000), 0);
+        const QByteArray log = watch.process.readAllStandardError();
+        QVERIFY2(!log.contains("cant open XML"), log.constData());
+    }
+
+    // A document changed during a bad hour is passed over when the hour
+    // ends, not at the next change.
+    void bad_hour_ends()
+    {
+        const QString faketime = QStandardPaths::findExecutable("faketime");
+        if (faketime.isEmpty())
+            QSKIP("faketime is not installed");
+        QTemporaryDir dir;
+        // Monday, two seconds before hour 11; hour 10 is a bad hour.
+        put(dir.path(), "settings.txt", settings() + "<TIME1>10</TIME1>");
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path(), {}, {faketime, "-f", "@2026-12-07 10:59:58"});
+        watch.process.setReadChannel(QProcess::StandardError);
+        QVERIFY(watch.process.waitForReadyRead(10000));
+        QVERIFY(watch.process.readAllStandardError().contains("blocked hour"));
+        put(dir.path(), "doc.xml", doc("Кукушка"));
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+    }
+
+    // Stop requests are answered at once, even while a pass waits for the
+    // reader of a FIFO output, and a closed terminal is one of them.
+    // clang-format off
+    void stop_requests_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("fifoOutput");
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGTERM while waiting for a FIFO's reader") << int(SIGTERM) << true;
+    }
+    // clang-format on
+    void stop_requests()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, fifoOutput);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        if (fifoOutput)
+            put(dir.path(), "rds.txt", fifo);
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "meta.txt", "Кино - Звезда"));
+        QCOMPARE(watch.stop(signal, 1000), 0);
+    }
+
     // Stopped in the middle of a burst of changes, the watcher finishes the
     // pass in progress: every output holds one whole version.
     void stop_during_a_burst()
@@ -179,7 +298,7 @@ private slots:
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--version"}).out,
                  QByteArray("nowplaying-watch " NOWPLAYING_VERSION "\n"));
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"/nonexistent/folder"}).status, 2);
-        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--quiet", "soon"}).status, 2);
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--quiet", "soon"}).status, 64);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "config_check.h"
 
 #include "conversion.h"
+#include "document_reading.h"
 #include "file_identity.h"
 #include "file_system_kind.h"
 #include "pass.h"
@@ -547,7 +548,9 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
 {
     const QString section = QStringLiteral("document ") + visible(settings.documentPath);
     QTextCodec *const setting = codec_for_name(settings.documentEncoding);
-    const std::optional<QString> text = read_text_file(path, setting);
+    const CopyEncoding copy = copy_encoding(settings.copyEncoding);
+    const DocumentText document = read_document(path, setting, settings.copyPath, copy.codec);
+    const std::optional<QString> &text = document.text;
     if (!text) {
         f.add(section, Level::Error,
               input_problem(path) + QStringLiteral(": ") +
@@ -557,9 +560,17 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
     const QByteArray bytes = first_bytes(path);
     f.add(section, Level::Ok,
           QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
-    QTextCodec *readIn = codec_or_locale(setting);
+    QTextCodec *readIn = codec_or_locale(document.codec);
     QString readAs = setting ? QStringLiteral("%1 (INXMLENC)").arg(codec_name(setting))
                              : QStringLiteral("%1 (the locale encoding)").arg(codec_name(nullptr));
+    if (document.earlierCopy) {
+        readAs = QStringLiteral("%1 (OUTXMLENC)").arg(codec_name(copy.codec));
+        f.add(
+            section, Level::Note,
+            QStringLiteral("is an earlier pass's copy (NEWXML names the document, and it declares "
+                           "the copy's encoding): it is read as %1, not as INXMLENC")
+                .arg(codec_name(copy.codec)));
+    }
     if (QTextCodec *mark = QTextCodec::codecForUtfText(bytes, nullptr)) {
         readIn = mark;
         readAs = QStringLiteral("%1 (its byte-order mark)").arg(codec_name(mark));
@@ -611,18 +622,28 @@ void check_outputs(Findings &f, const PassPlan &plan)
                       stops_with(output.cantCreate));
         else if (is_fifo_or_socket(output.path))
             f.add(outputsSection, Level::Note,
-                  name + QStringLiteral(" is a FIFO: each pass waits until something reads it"));
+                  name + QStringLiteral(" is a FIFO: each pass waits up to %1 seconds for "
+                                        "something to read it")
+                             .arg(fifoReaderWaitMs / 1000));
         else
             f.add(outputsSection, Level::Ok,
                   name + (QFileInfo::exists(output.path) ? QStringLiteral(" will be replaced")
                                                          : QStringLiteral(" will be created")));
     }
     const QString &copy = outputs[0].path, &meta = outputs[1].path, &rds = outputs[2].path;
-    if (same_target(copy, plan.documentPath))
-        f.add(outputsSection, Level::Warning,
-              QStringLiteral("NEWXML names the document itself: the copy replaces it, and under "
-                             "the systemd path unit every pass rewrites the watched document and "
-                             "so starts the next pass, which decodes its own output again"));
+    if (same_target(copy, plan.documentPath)) {
+        if (xml_declaration(outputs[0].text).start < 0)
+            f.add(outputsSection, Level::Warning,
+                  QStringLiteral("NEWXML names the document itself, which has no XML declaration: "
+                                 "a later pass cannot tell its own copy from a new document and "
+                                 "reads the copy in INXMLENC again, which garbles the text when "
+                                 "the encodings differ"));
+        else
+            f.add(outputsSection, Level::Note,
+                  QStringLiteral("NEWXML names the document itself: the copy replaces it; later "
+                                 "passes know the copy by its declaration, read it in its own "
+                                 "encoding and do not write it again while it is unchanged"));
+    }
     if (same_target(copy, meta) || same_target(copy, rds))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("NEWXML names the same file as %1: the copy is lost under it")

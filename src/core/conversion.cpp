@@ -7,6 +7,18 @@
 
 #include <QTextCodec>
 
+QString on_air_value(const QString &value)
+{
+    QString kept;
+    kept.reserve(value.size());
+    for (const QChar c : value) {
+        const bool control = c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+        if (!control || c.isSpace())
+            kept += c;
+    }
+    return kept.simplified();
+}
+
 LatinForms latin_forms(const QString &artist, const QString &title, const QString &letters)
 {
     if (title.isEmpty() || artist.isEmpty())

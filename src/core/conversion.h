@@ -11,6 +11,13 @@ struct LatinForms {
     QString title;
 };
 
+// A title or artist as it goes on air, in the META and RDS texts: one line
+// without control characters. White space at both ends is removed, each run
+// of white space inside (blanks, tabs, line breaks, no-break spaces) becomes
+// one blank, and control characters (U+0000 to U+001F, U+007F to U+009F)
+// that are not white space are dropped.
+QString on_air_value(const QString &value);
+
 // Both become "-" when either the title or the artist is empty; otherwise
 // both are transliterated against `letters` and every ";" in the title
 // becomes ", ".

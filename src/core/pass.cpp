@@ -2,6 +2,7 @@
 #include "pass.h"
 
 #include "conversion.h"
+#include "document_reading.h"
 #include "file_identity.h"
 #include "pass_lock.h"
 #include "settings_file.h"
@@ -88,13 +89,19 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     QTextCodec *const documentCodec = codec_for_name(settings->documentEncoding);
     const CopyEncoding copyEncoding = copy_encoding(settings->copyEncoding);
 
-    std::optional<QString> document = read_text_file(plan.documentPath, documentCodec);
+    const QString copyPath = path_in_folder(folder, settings->copyPath);
+    DocumentText read =
+        read_document(plan.documentPath, documentCodec, copyPath, copyEncoding.codec);
+    std::optional<QString> &document = read.text;
     if (!document) {
         plan.stop = PassOutcome::CantOpenDocument;
         return plan;
     }
-    const QString title = decode_xml_text(extract(*document, QStringLiteral("NAME")));
-    const QString artist = decode_xml_text(extract(*document, QStringLiteral("ARTIST")));
+    // On air as one clean line, whatever white space and control characters
+    // the document has around and inside the values.
+    const QString title = on_air_value(decode_xml_text(extract(*document, QStringLiteral("NAME"))));
+    const QString artist =
+        on_air_value(decode_xml_text(extract(*document, QStringLiteral("ARTIST"))));
 
     const LatinForms latin = latin_forms(artist, title, *letters);
     // The document is not needed past this point: moving it lets the rewrite
@@ -105,9 +112,12 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     // replace the configuration.
     const QStringList configuration = {settingsPath, lettersPath};
     const QStringList allInputs = configuration + QStringList{plan.documentPath};
-    plan.outputs.push_back({path_in_folder(folder, settings->copyPath), copyEncoding.codec,
-                            std::move(copy), PassOutcome::CantCreateCopy,
-                            PassOutcome::CantWriteCopy, configuration});
+    const bool copyInPlace =
+        same_file(copyPath, plan.documentPath) &&
+        read_file_bytes(plan.documentPath) == encode_text(copy, copyEncoding.codec);
+    plan.outputs.push_back({copyPath, copyEncoding.codec, std::move(copy),
+                            PassOutcome::CantCreateCopy, PassOutcome::CantWriteCopy, configuration,
+                            copyInPlace});
     plan.outputs.push_back({path_in_folder(folder, settings->metaPath), metaCodec,
                             meta_text(artist, settings->metaSplitter, title),
                             PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
@@ -134,6 +144,8 @@ PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)
     for (const PlannedOutput &output : outputs) {
         if (!overwritten_input(output).isEmpty())
             return output.cantCreate;
+        if (output.alreadyInPlace)
+            continue;
         const WriteResult result = write_text_file(output.path, output.text, output.codec);
         if (result == WriteResult::NotCreated)
             return output.cantCreate;

@@ -49,6 +49,10 @@ struct PlannedOutput {
     // The inputs this output must not be (by path, symbolic or hard link):
     // writing it would destroy them. The copy may replace the document.
     QStringList inputs;
+    // The file already holds exactly these bytes (the copy written over the
+    // document by an earlier pass): writing it again would only wake whoever
+    // watches it, and that would start another pass.
+    bool alreadyInPlace = false;
 };
 
 // The input that `output` would overwrite, or an empty string.
@@ -72,9 +76,9 @@ PassPlan plan_pass(const QDateTime &now, const QString &folder = QString());
 // would write.
 PassPlan plan_pass_ignoring_hours(const QString &folder = QString());
 
-// Writes the outputs in order and stops at the first that fails or would
-// overwrite one of its inputs (as cantCreate, before opening it); each
-// written output stays. Written when all three were written.
+// Writes the outputs in order (but those already in place) and stops at the first that fails or
+// would overwrite one of its inputs (as cantCreate, before opening it); each written output stays.
+// Written when all three were written.
 PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs);
 
 // One whole pass: plan_pass, then write_outputs when the plan goes on, while

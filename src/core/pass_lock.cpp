@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pass_lock.h"
 
+#include "interruption.h"
 #include "text_file.h"
 
 #include <QFile>
@@ -96,7 +97,7 @@ PassLock::PassLock(const QString &path, std::chrono::milliseconds wait)
     for (;;) {
         const int locked = try_lock(handle_);
         held_ = locked == 1;
-        if (locked != 0 || std::chrono::steady_clock::now() >= deadline)
+        if (locked != 0 || std::chrono::steady_clock::now() >= deadline || interruption_requested())
             return;
         std::this_thread::sleep_for(retryEvery);
     }

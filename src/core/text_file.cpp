@@ -119,15 +119,23 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     return without_carriage_returns(std::move(text));
 }
 
-std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec)
+std::optional<QByteArray> read_file_bytes(const QString &path)
 {
     QByteArray bytes;
     const auto expect = [&bytes](qint64 size) { bytes.reserve(int(size)); };
     if (!read_chunks(path, expect, [&](const char *chunk, int size) { bytes.append(chunk, size); }))
         return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec)
+{
+    const std::optional<QByteArray> bytes = read_file_bytes(path);
+    if (!bytes)
+        return std::nullopt;
     QTextCodec::ConverterState state; // drops a byte-order mark
-    return without_carriage_returns(
-        config_file_codec(bytes, localeCodec)->toUnicode(bytes.constData(), bytes.size(), &state));
+    return without_carriage_returns(config_file_codec(*bytes, localeCodec)
+                                        ->toUnicode(bytes->constData(), bytes->size(), &state));
 }
 
 QTextCodec *config_file_codec(const QByteArray &bytes, QTextCodec *localeCodec)
@@ -195,17 +203,11 @@ template <typename Sink> bool encode_slices(const QString &text, QTextCodec *cod
 
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec)
 {
-    if (!usable_path(path))
-        return WriteResult::NotCreated;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return WriteResult::NotCreated;
-    const bool written = encode_slices(text, codec, [&file](const QByteArray &bytes) {
-        return file.write(bytes) == bytes.size();
+    return write_output(path, [&](QFile &file) {
+        return encode_slices(text, codec, [&file](const QByteArray &bytes) {
+            return file.write(bytes) == bytes.size();
+        });
     });
-    file.close();
-    return written && file.error() == QFileDevice::NoError ? WriteResult::Written
-                                                           : WriteResult::NotWritten;
 }
 
 QByteArray encode_text(const QString &text, QTextCodec *codec)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "output_file.h"
+
 #include <QString>
 #include <optional>
 
@@ -23,6 +25,9 @@ bool usable_path(const QString &path);
 // writer).
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec);
 
+// The file's bytes, as read_text_file reads them before decoding.
+std::optional<QByteArray> read_file_bytes(const QString &path);
+
 // Reads a configuration file (settings, letters) as read_text_file does, in
 // the codec config_file_codec picks.
 std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec);
@@ -32,11 +37,8 @@ std::optional<QString> read_config_file(const QString &path, QTextCodec *localeC
 // (as Windows Notepad saves by default), and `localeCodec` otherwise.
 QTextCodec *config_file_codec(const QByteArray &bytes, QTextCodec *localeCodec);
 
-enum class WriteResult { Written, NotCreated, NotWritten };
-
-// Creates or truncates `path` and writes encode_text(text, codec) to it.
-// NotWritten means the file was opened but the text did not all reach it (a
-// full disk, for instance).
+// Writes encode_text(text, codec) to the output `path` as write_output
+// does: a reader sees the old bytes or the new, never a part.
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec);
 
 // The bytes of `text` in `codec` (the locale encoding when null), with no

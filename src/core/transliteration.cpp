@@ -44,6 +44,22 @@ QString usual_russian_letters()
                           "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ");
 }
 
+namespace {
+
+// A form of two or more capitals for a capital letter: before a lower-case
+// letter it is written as a name is (Zhanna, Yuriy), elsewhere in capitals
+// (ZHANNA, ZH.). Signs keep their forms (EUR for the euro sign).
+QString form_of(QChar letter, const char *form, QChar next)
+{
+    QString latin = QLatin1String(form);
+    const bool capitals = letter.isUpper() && latin.size() >= 2 && latin == latin.toUpper();
+    if (capitals && next.isLower())
+        return latin.at(0) + latin.mid(1).toLower();
+    return latin;
+}
+
+} // namespace
+
 QString transliterate(const QString &text, const QString &letters)
 {
     // A letters file shorter than the table leaves the tail positions with no
@@ -51,18 +67,20 @@ QString transliterate(const QString &text, const QString &letters)
     const int known = qMin(letters.size(), letterCount);
     QString latin;
     latin.reserve(text.size() * 2);
-    for (const QChar c : text) {
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const QChar next = i + 1 < text.size() ? text.at(i + 1) : QChar();
         bool matched = false;
         for (int k = 0; k < known; ++k) {
             if (c == letters.at(k)) {
-                latin += QLatin1String(latinTable[k]);
+                latin += form_of(c, latinTable[k], next);
                 matched = true;
             }
         }
         if (matched)
             continue;
         if (const char *form = built_in_form(c))
-            latin += QLatin1String(form);
+            latin += form_of(c, form, next);
         else
             latin += c;
     }

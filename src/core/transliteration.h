@@ -17,5 +17,7 @@ QString usual_russian_letters();
 // character not among the letters gets its built-in Latin form when it has
 // one (ё, the Ukrainian, Belarusian, Serbian and Macedonian letters of
 // windows-1251, typographic quotes, dashes and signs), and otherwise passes
-// through unchanged.
+// through unchanged. A form of two or more capitals (ZH for Ж) is written
+// with only its first letter capital before a lower-case letter (Zhanna),
+// as names are written, and in capitals elsewhere (ZHANNA, ZH.).
 QString transliterate(const QString &text, const QString &letters);

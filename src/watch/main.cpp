@@ -21,8 +21,8 @@ const char *const usage =
     "usage: nowplaying-watch [--quiet MS] [--poll MS] [--quiet-log] [FOLDER]\n"
     "Makes a pass in FOLDER (the working directory by default) at start and\n"
     "after every change of settings.txt, rusletters.txt or the document, and\n"
-    "logs one line per pass on standard error. Stops on Ctrl+C or SIGTERM,\n"
-    "after the pass in progress.\n"
+    "logs one line per pass on standard error. Stops on Ctrl+C, SIGTERM or\n"
+    "SIGHUP, after the pass in progress.\n"
     "  --quiet MS   wait until the inputs have been still for MS milliseconds\n"
     "               (default 50)\n"
     "  --poll MS    compare size and modification time every MS milliseconds\n"
@@ -30,13 +30,16 @@ const char *const usage =
     "  --quiet-log  log failed passes only\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
-    "Exit status: 0 when stopped, 2 for a usage error or a FOLDER that cannot\n"
-    "be entered.\n";
+    "Exit status: 0 when stopped, 2 for a FOLDER that cannot be entered, 64\n"
+    "for a usage error.\n";
+
+// As sysexits.h's EX_USAGE, like nowplaying-check.
+constexpr int usageError = 64;
 
 int refuse(const QString &why)
 {
     std::fprintf(stderr, "nowplaying-watch: %s\n%s", why.toLocal8Bit().constData(), usage);
-    return 2;
+    return usageError;
 }
 
 // A whole number of milliseconds, 0 up to a day; -1 otherwise.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "stop_request.h"
 
+#include "interruption.h"
+
 #include <QCoreApplication>
 
 #ifdef Q_OS_WIN
@@ -21,6 +23,7 @@ HANDLE loopDone = nullptr;
 
 BOOL WINAPI on_console_event(DWORD event)
 {
+    request_interruption();
     QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
     // Windows ends the process when this returns from any of these.
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
@@ -36,6 +39,7 @@ int wakeUp[2] = {-1, -1};
 
 void on_signal(int)
 {
+    request_interruption();
     const char byte = 1;
     const ssize_t written = write(wakeUp[0], &byte, 1);
     (void)written;
@@ -63,6 +67,8 @@ void quit_on_stop_request()
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal is a stop request like any other, not a failure.
+    sigaction(SIGHUP, &action, nullptr);
 #endif
 }
 

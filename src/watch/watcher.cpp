@@ -20,6 +20,25 @@ namespace {
 constexpr int longestWaitMs = 1000;
 // How often a missing folder is looked for again.
 constexpr int missingFolderRetryMs = 250;
+// How often the watched paths are compared with what they name, for a
+// folder replaced higher up than any watch reaches.
+constexpr int recheckMs = 1000;
+// How long a document deleted since the last pass may take to come back.
+constexpr int documentReturnMs = 1000;
+
+// Whether `now` is another file or folder than the one watched at `then`
+// (or none): the watch still sits on the old one.
+bool replaced(const FileStamp &then, const FileStamp &now)
+{
+    return then.exists != now.exists || then.fileNumber != now.fileNumber;
+}
+
+// Milliseconds until just past the start of the next hour of local time.
+int ms_to_next_hour(const QDateTime &now)
+{
+    const QDateTime hour(now.date(), QTime(now.time().hour(), 0));
+    return int(qMax<qint64>(1, now.msecsTo(hour.addSecs(3600)) + 1));
+}
 
 void log_line(const QString &line)
 {
@@ -50,6 +69,11 @@ Watcher::Watcher(const WatchOptions &options) : options_(options)
     connect(&quiet_, &QTimer::timeout, this, &Watcher::pass);
     connect(&poll_, &QTimer::timeout, this, &Watcher::notice);
     connect(&retry_, &QTimer::timeout, this, &Watcher::notice);
+    connect(&recheck_, &QTimer::timeout, this, &Watcher::notice);
+    nextHour_.setSingleShot(true);
+    // A coarse timer may be late by a twentieth of its interval: minutes.
+    nextHour_.setTimerType(Qt::PreciseTimer);
+    connect(&nextHour_, &QTimer::timeout, this, &Watcher::pass);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &Watcher::notice);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &Watcher::notice);
 }
@@ -59,11 +83,14 @@ void Watcher::start()
     pass();
     if (options_.pollMs > 0)
         poll_.start(options_.pollMs);
+    else
+        recheck_.start(recheckMs);
 }
 
 // The inputs as the settings name them now, and notifications for each of
-// them and its folder. Watching the folder as well catches a file that is
-// replaced by rename or deleted and written anew.
+// them, its folder and that folder's parent. The folder catches a file that
+// is replaced by rename or deleted and written anew; its parent catches the
+// folder itself being renamed away or replaced.
 void Watcher::watch_inputs()
 {
     const QString &folder = options_.folder;
@@ -82,20 +109,34 @@ void Watcher::watch_inputs()
         return;
 
     QStringList wanted;
-    for (const QString &input : std::as_const(inputs_))
-        wanted << input << QFileInfo(input).absolutePath();
+    for (const QString &input : std::as_const(inputs_)) {
+        const QString inputFolder = QFileInfo(input).absolutePath();
+        wanted << input << inputFolder;
+        const QString parent = QFileInfo(inputFolder).absolutePath();
+        if (parent != inputFolder)
+            wanted << parent;
+    }
     wanted.removeDuplicates();
+    watch_paths(wanted);
+}
+
+void Watcher::watch_paths(const QStringList &wanted)
+{
     const QStringList watched = watcher_.files() + watcher_.directories();
-    for (const QString &path : watched)
-        if (!wanted.contains(path))
+    for (const QString &path : watched) {
+        if (!wanted.contains(path) || replaced(watched_.value(path), stamp_of(path))) {
             watcher_.removePath(path);
+            watched_.remove(path);
+        }
+    }
+    const QStringList stillWatched = watcher_.files() + watcher_.directories();
     bool folderMissing = false;
-    for (const QString &path : std::as_const(wanted)) {
-        if (watched.contains(path))
+    for (const QString &path : wanted) {
+        if (stillWatched.contains(path))
             continue;
-        const QFileInfo info(path);
-        if (info.exists())
-            watcher_.addPath(path);
+        const FileStamp stamp = stamp_of(path);
+        if (stamp.exists && watcher_.addPath(path))
+            watched_.insert(path, stamp);
         else if (!inputs_.contains(path))
             folderMissing = true; // a missing input is seen through its folder
     }
@@ -126,13 +167,43 @@ void Watcher::notice()
     quiet_.start(qMax(0, qMin(options_.quietMs, left)));
 }
 
+// The document was there after the last pass and is gone now: the playout
+// program is most likely writing it anew. True while it is given time to.
+bool Watcher::document_just_deleted()
+{
+    if (inputs_.size() < 3 || stamp_of(inputs_.at(2)).exists ||
+        !lastPass_.value(inputs_.at(2)).exists) {
+        documentGone_.invalidate();
+        return false;
+    }
+    if (!documentGone_.isValid())
+        documentGone_.start();
+    const qint64 left = documentReturnMs - documentGone_.elapsed();
+    if (left <= 0)
+        return false;
+    // Its return is noticed sooner; this is the pass that reports it
+    // missing if it does not come back.
+    quiet_.start(int(left));
+    return true;
+}
+
 void Watcher::pass()
 {
     quiet_.stop();
     watch_inputs();
+    if (document_just_deleted())
+        return;
+    documentGone_.invalidate();
     const Stamps before = current_stamps();
-    const PassOutcome outcome = run_pass(QDateTime::currentDateTime(), options_.folder);
+    const QDateTime now = QDateTime::currentDateTime();
+    const PassOutcome outcome = run_pass(now, options_.folder);
     log_line(pass_log_line(QDateTime::currentDateTime(), outcome, options_.errorsOnly));
+    // What changed during a bad hour is passed over when the hour ends,
+    // not at the next change, which may be minutes away.
+    if (outcome == PassOutcome::BlockedHour)
+        nextHour_.start(ms_to_next_hour(now));
+    else
+        nextHour_.stop();
     watch_inputs();
     lastPass_ = current_stamps();
     // An input that changed while the pass ran may have been read in its

@@ -23,6 +23,12 @@ struct WatchOptions {
 // a pass is followed by one more pass, so the outputs always end up made
 // from the last version of every input. Passes run in this thread, so a stop
 // request is handled between passes, never in the middle of writing a file.
+// A watched file or folder that is renamed away, deleted or replaced by
+// another under the same path is noticed (through its parent folder, and
+// at the latest a second later), and the watch moves to what the path names
+// now. A pass that a bad hour blocked is made again when the hour is over.
+// A document that has just been deleted is given a second to come back
+// before a pass reports it missing: playout programs delete and write anew.
 class Watcher : public QObject {
     Q_OBJECT
 public:
@@ -37,17 +43,23 @@ private:
     void notice();
     void pass();
     void watch_inputs();
+    void watch_paths(const QStringList &wanted);
     Stamps current_stamps() const;
+    bool document_just_deleted();
 
     WatchOptions options_;
     QFileSystemWatcher watcher_;
-    QTimer quiet_;          // fires when the inputs have been still long enough
-    QTimer poll_;           // with --poll: compares the stamps
-    QTimer retry_;          // while a folder to watch is missing: looks for it again
-    QElapsedTimer waiting_; // since the first change the quiet timer waits for
-    QStringList inputs_;    // absolute paths of what a pass reads
-    QString ownCopy_;       // an input that the pass itself writes (the copy in place)
-    Stamps lastPass_;       // the inputs' stamps right after the last pass
+    QTimer quiet_;               // fires when the inputs have been still long enough
+    QTimer poll_;                // with --poll: compares the stamps
+    QTimer retry_;               // while a folder to watch is missing: looks for it again
+    QTimer recheck_;             // looks for watched paths replaced further up the tree
+    QTimer nextHour_;            // after a blocked pass: the start of the next hour
+    QElapsedTimer documentGone_; // since a pass found the document deleted
+    QElapsedTimer waiting_;      // since the first change the quiet timer waits for
+    QStringList inputs_;         // absolute paths of what a pass reads
+    QString ownCopy_;            // an input that the pass itself writes (the copy in place)
+    Stamps lastPass_;            // the inputs' stamps right after the last pass
+    Stamps watched_;             // what each watched path named when its watch was added
 };
 
 // One log line for a pass's outcome, with the local time, or an empty
