@@ -12,6 +12,11 @@
 //   watch_bench passes FOLDER COUNT
 //     Writes the document COUNT times, each time waiting until the RDS file
 //     holds its text (one pass each).
+//   watch_bench readers FOLDER COUNT
+//     Makes COUNT passes as `passes` does, with the document replaced by
+//     rename so that every version of it is whole, while a reader reads the three
+//     outputs over and over, and counts the reads that found an output
+//     empty, missing or partial (anything but a whole version of it).
 //   watch_bench cpu FOLDER COUNT BINARY
 //     CPU time of COUNT in-process passes in FOLDER against COUNT runs of
 //     BINARY there; prints the ratio process / in-process.
@@ -193,12 +198,26 @@ int latency(const QString &folder, int events, unsigned seed, int quietMs)
     return lost == 0 && mismatches == 0 && finalRight ? 0 : 1;
 }
 
-int passes(const QString &folder, int count)
+// Replaced in one step, so that no pass can read it half-written.
+void replace_document(const QString &path, const QByteArray &bytes)
+{
+    write_document(path + ".new", bytes);
+    if (::rename(QFile::encodeName(path + ".new").constData(),
+                 QFile::encodeName(path).constData()) != 0) {
+        std::perror("rename");
+        std::exit(1);
+    }
+}
+
+int passes(const QString &folder, int count, bool byRename = false)
 {
     const QString doc = QDir(folder).filePath("nowplaying.xml");
     const QString rds = QDir(folder).filePath("rds.txt");
     for (int k = 1; k <= count; ++k) {
-        write_document(doc, document(k));
+        if (byRename)
+            replace_document(doc, document(k));
+        else
+            write_document(doc, document(k));
         const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
         while (read_file(rds) != rds_of(k)) {
             if (Clock::now() > deadline) {
@@ -209,6 +228,64 @@ int passes(const QString &folder, int count)
         }
     }
     return 0;
+}
+
+// A whole version of one output: the one-shot pass's bytes for track 1,
+// with any track number in its place.
+struct WholeVersion {
+    QByteArray before, after; // around "Track N"
+    bool matches(const QByteArray &bytes) const
+    {
+        if (!bytes.startsWith(before) || !bytes.endsWith(after) ||
+            bytes.size() <= before.size() + after.size() + 6)
+            return false;
+        const QByteArray middle =
+            bytes.mid(before.size(), bytes.size() - before.size() - after.size());
+        bool number = false;
+        middle.mid(6).toInt(&number);
+        return middle.startsWith("Track ") && number;
+    }
+};
+
+WholeVersion whole_version(const QByteArray &trackOne)
+{
+    const int at = trackOne.indexOf("Track 1");
+    return {trackOne.left(at), trackOne.mid(at + 7)};
+}
+
+int readers(const QString &folder, int count)
+{
+    const Outputs first = one_shot(folder, document(1));
+    const QDir dir(folder);
+    const std::vector<std::pair<QString, WholeVersion>> outputs = {
+        {dir.filePath("nowplaying-utf8.xml"), whole_version(first.copy)},
+        {dir.filePath("meta.txt"), whole_version(first.meta)},
+        {dir.filePath("rds.txt"), whole_version(first.rds)}};
+    // The example's own outputs are no version of "Track N": one pass first.
+    if (passes(folder, 1, true) != 0)
+        return 1;
+    std::atomic<bool> running{true};
+    long reads = 0, empty = 0, partial = 0;
+    std::thread reader([&] {
+        while (running) {
+            for (const auto &output : outputs) {
+                const QByteArray bytes = read_file(output.first);
+                ++reads;
+                if (bytes.isEmpty())
+                    ++empty;
+                else if (!output.second.matches(bytes))
+                    ++partial;
+            }
+        }
+    });
+    // The document is replaced whole, so every version a pass reads is
+    // whole: an output caught otherwise is the pass's own fault.
+    const int status = passes(folder, count, true);
+    running = false;
+    reader.join();
+    std::printf("reads %ld during %d passes: empty or missing %ld, partial %ld\n", reads, count,
+                empty, partial);
+    return status;
 }
 
 double cpu_seconds(int who)
@@ -253,10 +330,13 @@ int main(int argc, char **argv)
                        unsigned(std::atoi(argv[4])), std::atoi(argv[5]));
     if (mode == "passes" && argc == 4)
         return passes(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    if (mode == "readers" && argc == 4)
+        return readers(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     if (mode == "cpu" && argc == 5)
         return cpu(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argv[4]);
     std::fprintf(stderr, "usage: watch_bench latency FOLDER EVENTS SEED QUIET_MS\n"
                          "       watch_bench passes FOLDER COUNT\n"
+                         "       watch_bench readers FOLDER COUNT\n"
                          "       watch_bench cpu FOLDER COUNT BINARY\n");
     return 2;
 }
