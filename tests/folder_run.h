@@ -2,10 +2,88 @@
 #pragma once
 // Shared by the tests that run a built program in a temporary folder.
 
+#include "text_file.h"
+
 #include <QTextCodec>
 #include <QtTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+// Tests and rows that need what only Linux has, skipped on Windows by name
+// ("function" for all its rows, "function(row)" for one), with the reason.
+struct LinuxOnly {
+    const char *name;
+    const char *reason;
+};
+inline const LinuxOnly linuxOnly[] = {
+    {"fifo_is_refused", "Windows has no FIFOs"},
+    {"fifo_output", "Windows has no FIFOs"},
+    {"pass(endless document)", "Windows has no /dev/zero"},
+    {"pass(copy not written)", "Windows has no /dev/full"},
+    {"pass(META not written)", "Windows has no /dev/full"},
+    {"pass(RDS not written)", "Windows has no /dev/full"},
+    {"bad_input(copy to /dev/zero)", "Windows has no /dev/zero"},
+    {"bad_input(settings are a FIFO)", "Windows has no FIFOs"},
+    {"bad_input(letters are a FIFO)", "Windows has no FIFOs"},
+    {"bad_input(document is a FIFO)", "Windows has no FIFOs"},
+    {"bad_input(RDS would replace the document through a link)", "Windows has no /proc"},
+    {"traps(outputs over inputs)", "Windows has no /proc"},
+    {"traps(document is a FIFO)", "Windows has no FIFOs"},
+    {"identity(symbolic link)", "symbolic links need a privilege on Windows"},
+    {"output_replaced", "modes, owners, symbolic links and inode numbers are Unix's"},
+    {"output_not_written_whole", "needs a shell's file size limit (ulimit -f)"},
+    {"bad_hours", "faketime works on Linux only"},
+    {"bad_hour_ends", "faketime works on Linux only"},
+    {"stop_requests", "POSIX signals"},
+    {"stop_during_a_burst", "POSIX signals"},
+};
+
+inline const char *windows_skip_reason()
+{
+#ifdef Q_OS_WIN
+    const QString function = QString::fromLatin1(QTest::currentTestFunction());
+    const QString row = function + "(" + QString::fromUtf8(QTest::currentDataTag()) + ")";
+    for (const LinuxOnly &entry : linuxOnly)
+        if (function == entry.name || row == entry.name)
+            return entry.reason;
+#endif
+    return nullptr;
+}
+
+#define SKIP_IF_LINUX_ONLY()                                                                       \
+    do {                                                                                           \
+        if (const char *why = windows_skip_reason())                                               \
+            QSKIP(why);                                                                            \
+    } while (false)
+
+// The bytes of a UTF-8 text in the locale encoding, as the programs write
+// the RDS file: UTF-8 on Linux (they run with LC_ALL=C.UTF-8), the ANSI
+// code page on Windows.
+inline QByteArray in_locale(const QByteArray &utf8)
+{
+#ifdef Q_OS_WIN
+    return codec_for_name(locale_encoding_name())->fromUnicode(QString::fromUtf8(utf8));
+#else
+    return utf8;
+#endif
+}
+
+// A second name for a file (a hard link).
+inline bool hard_link(const QString &existing, const QString &link)
+{
+#ifdef Q_OS_WIN
+    return CreateHardLinkW(reinterpret_cast<const wchar_t *>(link.utf16()),
+                           reinterpret_cast<const wchar_t *>(existing.utf16()), nullptr);
+#else
+    return ::link(QFile::encodeName(existing).constData(), QFile::encodeName(link).constData()) ==
+           0;
+#endif
+}
 
 // Markers for a file's content: no such file, a 3 GiB file of holes, or a
 // FIFO that nobody writes.
@@ -33,7 +111,11 @@ inline void put(const QString &folder, const QString &name, const QByteArray &by
     if (bytes == absent)
         return;
     if (bytes == fifo) {
+#ifdef Q_OS_WIN
+        QFAIL("no FIFOs on Windows: the row belongs in linuxOnly");
+#else
         QCOMPARE(mkfifo(QFile::encodeName(QDir(folder).filePath(name)).constData(), 0600), 0);
+#endif
         return;
     }
     QFile file(QDir(folder).filePath(name));

@@ -6,6 +6,11 @@
 
 #include <csignal>
 
+#ifdef Q_OS_WIN
+// Only for the rows' data; the tests that send them are Linux-only.
+#define SIGHUP 1
+#endif
+
 namespace {
 
 QByteArray settings(const QByteArray &document = "doc.xml")
@@ -76,12 +81,19 @@ struct Watch {
             prefix + QStringList{NOWPLAYING_WATCH_BIN} + args + QStringList{folder};
         process.start(command.first(), command.mid(1));
     }
-    // Stops it with `signal` and gives its exit status, or -1 when it did
-    // not stop within `ms`.
-    int stop(int signal, int ms)
+    bool send(int signal)
     {
-        if (::kill(process.processId(), signal) != 0 || !process.waitForFinished(ms) ||
-            process.exitStatus() != QProcess::NormalExit)
+#ifdef Q_OS_WIN
+        Q_UNUSED(signal)
+        return false;
+#else
+        return ::kill(process.processId(), signal) == 0;
+#endif
+    }
+    // Its exit status, or -1 when it did not end normally within `ms`.
+    int finished(int ms)
+    {
+        if (!process.waitForFinished(ms) || process.exitStatus() != QProcess::NormalExit)
             return -1;
         return process.exitCode();
     }
@@ -200,7 +212,9 @@ private slots:
         QThread::msleep(300);
         put(dir.path(), "doc.xml", doc("Кукушка"));
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
-        QCOMPARE(watch.stop(SIGTERM, 5000), 0);
+        // Each line is flushed as it is logged.
+        watch.process.kill();
+        QVERIFY(watch.process.waitForFinished(5000));
         const QByteArray log = watch.process.readAllStandardError();
         QVERIFY2(!log.contains("cant open XML"), log.constData());
     }
@@ -209,6 +223,7 @@ private slots:
     // ends, not at the next change.
     void bad_hour_ends()
     {
+        SKIP_IF_LINUX_ONLY();
         const QString faketime = QStandardPaths::findExecutable("faketime");
         if (faketime.isEmpty())
             QSKIP("faketime is not installed");
@@ -240,6 +255,7 @@ private slots:
     // clang-format on
     void stop_requests()
     {
+        SKIP_IF_LINUX_ONLY();
         QFETCH(int, signal);
         QFETCH(bool, fifoOutput);
         QTemporaryDir dir;
@@ -250,13 +266,15 @@ private slots:
             put(dir.path(), "rds.txt", fifo);
         Watch watch(dir.path());
         QVERIFY(holds(dir.path(), "meta.txt", "Кино - Звезда"));
-        QCOMPARE(watch.stop(signal, 1000), 0);
+        QVERIFY(watch.send(signal));
+        QCOMPARE(watch.finished(1000), 0);
     }
 
     // Stopped in the middle of a burst of changes, the watcher finishes the
     // pass in progress: every output holds one whole version.
     void stop_during_a_burst()
     {
+        SKIP_IF_LINUX_ONLY();
         QTemporaryDir dir;
         put(dir.path(), "settings.txt", settings());
         put(dir.path(), "rusletters.txt", letters);
@@ -268,11 +286,9 @@ private slots:
             // By rename: a reader never sees a half-written version.
             change(dir.path(), "doc.xml", doc(titles[i % 2]), "rename");
             if (i == 100)
-                QCOMPARE(::kill(watch.process.processId(), SIGTERM), 0);
+                QVERIFY(watch.send(SIGTERM));
         }
-        QVERIFY(watch.process.waitForFinished(10000));
-        QCOMPARE(watch.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(watch.process.exitCode(), 0);
+        QCOMPARE(watch.finished(10000), 0);
         const QByteArray rds = contents(dir.path(), "rds.txt");
         QVERIFY2(rds == "Kino - Kukushka" ||
                      rds == "Kino - Gruppa krovi, kontsert v Luzhnikah 1988 goda",

@@ -660,6 +660,14 @@ void check_watching(Findings &f, const QString &documentPath)
     if (!usable_path(documentPath))
         return;
     const QFileInfo document(QDir::current().absoluteFilePath(documentPath));
+#ifdef Q_OS_WIN
+    // No systemd here: the watcher, started at logon or by Task Scheduler,
+    // or the playout program's own hook, makes the passes.
+    f.add(watchingSection, Level::Note,
+          QStringLiteral("on Windows, run nowplaying-watch (at logon, or as a Task Scheduler task "
+                         "\"at startup\") for a pass on every change, or have the playout program "
+                         "start nowplaying-convert after each track"));
+#else
     const QString watched = QDir::current().absoluteFilePath(QStringLiteral("nowplaying.xml"));
     if (same_target(document.absoluteFilePath(), watched))
         f.add(watchingSection, Level::Ok,
@@ -669,6 +677,7 @@ void check_watching(Findings &f, const QString &documentPath)
               QStringLiteral("the systemd path unit as installed watches %1, not the document: "
                              "give it PathChanged=%2 in a drop-in, or use nowplaying-watch")
                   .arg(visible(watched), document.absoluteFilePath()));
+#endif
     const QString folder = document.absolutePath();
     const QString network = network_file_system(folder);
     if (!QFileInfo(folder).isDir())

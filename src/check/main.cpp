@@ -4,13 +4,13 @@
 
 #include "check_report.h"
 #include "config_check.h"
+#include "console_text.h"
 #include "program_setup.h"
 #include "version.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QStringList>
-#include <QTextStream>
 
 #include <cstdio>
 
@@ -33,7 +33,7 @@ const char *const usage =
 
 int refuse(const QString &why, int status)
 {
-    QTextStream(stderr) << "nowplaying-check: " << why << '\n';
+    print_text(stderr, QStringLiteral("nowplaying-check: ") + why + QLatin1Char('\n'));
     if (status == usageError)
         std::fputs(usage, stderr);
     return status;
@@ -72,6 +72,6 @@ int main(int argc, char *argv[])
         return refuse(QStringLiteral("cannot enter the folder ") + folders.first(), 2);
 
     const CheckReport report = check_configuration(QDateTime::currentDateTime());
-    QTextStream(stdout) << (json ? report_json(report) : report_text(report.findings));
+    print_text(stdout, json ? report_json(report) : report_text(report.findings));
     return exit_status(report.findings);
 }

@@ -4,6 +4,7 @@
 // playout program that starts us on each track change takes anything else as
 // its own failure. A failure is one line on standard error.
 
+#include "console_text.h"
 #include "pass.h"
 #include "program_setup.h"
 #include "version.h"
@@ -42,9 +43,7 @@ int main(int argc, char *argv[])
     // One clock reading: day and hour read apart could straddle midnight and
     // pair Monday's date with Tuesday's hour 0.
     const QString message = pass_message(run_pass(QDateTime::currentDateTime()));
-    if (!message.isEmpty()) {
-        std::fputs(message.toLocal8Bit().append('\n').constData(), stderr);
-        std::fflush(stderr);
-    }
+    if (!message.isEmpty())
+        print_text(stderr, message + QLatin1Char('\n'));
     return 0;
 }

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "program_setup.h"
 
+#include <QTextCodec>
 #include <QtGlobal>
 
 #include <clocale>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -11,10 +16,32 @@ void drop_qt_message(QtMsgType, const QMessageLogContext &, const QString &)
 {
 }
 
+#ifdef Q_OS_WIN
+// Qt's own codec for the ANSI code page. Windows' conversion, which Qt's
+// "System" codec uses, writes a character the code page lacks as a "best
+// fit" look-alike (the note sign as "d"); Qt's codecs write "?", as the same
+// code page does on Linux.
+QTextCodec *ansi_code_page_codec()
+{
+    const UINT codePage = GetACP();
+    if (codePage == CP_UTF8)
+        return QTextCodec::codecForMib(106);
+    for (const char *form : {"windows-%1", "CP%1", "IBM%1"})
+        if (QTextCodec *codec =
+                QTextCodec::codecForName(QString::fromLatin1(form).arg(codePage).toLatin1()))
+            return codec;
+    return nullptr;
+}
+#endif
+
 } // namespace
 
 void set_up_program()
 {
     qInstallMessageHandler(drop_qt_message);
     std::setlocale(LC_CTYPE, "");
+#ifdef Q_OS_WIN
+    if (QTextCodec *codec = ansi_code_page_codec())
+        QTextCodec::setCodecForLocale(codec);
+#endif
 }

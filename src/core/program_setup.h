@@ -6,4 +6,7 @@
 // would take Qt's for them), and the process takes its locale, which decides
 // the encoding of the RDS file and of file names. (An application object
 // would set the locale too, at the cost of an event loop a pass never runs.)
+// On Windows the locale encoding is Qt's own codec for the ANSI code page, so
+// that a character the code page lacks is written "?" as on Linux, never as
+// a look-alike.
 void set_up_program();

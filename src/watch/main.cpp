@@ -3,6 +3,7 @@
 // after every change of its inputs, with the bytes, messages and bad-hours
 // gate of nowplaying-convert, until it is asked to stop.
 
+#include "console_text.h"
 #include "program_setup.h"
 #include "stop_request.h"
 #include "version.h"
@@ -38,7 +39,8 @@ constexpr int usageError = 64;
 
 int refuse(const QString &why)
 {
-    std::fprintf(stderr, "nowplaying-watch: %s\n%s", why.toLocal8Bit().constData(), usage);
+    print_text(stderr, QStringLiteral("nowplaying-watch: ") + why + QLatin1Char('\n'));
+    std::fputs(usage, stderr);
     return usageError;
 }
 
@@ -87,8 +89,8 @@ int main(int argc, char *argv[])
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"));
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first())) {
-        std::fprintf(stderr, "nowplaying-watch: cannot enter the folder %s\n",
-                     folders.first().toLocal8Bit().constData());
+        print_text(stderr, QStringLiteral("nowplaying-watch: cannot enter the folder ") +
+                               folders.first() + QLatin1Char('\n'));
         return 2;
     }
     // Absolute, so that a folder that is removed and made again is found

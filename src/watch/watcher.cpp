@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "watcher.h"
 
+#include "console_text.h"
 #include "file_identity.h"
 #include "settings_file.h"
 #include "text_file.h"
@@ -44,8 +45,7 @@ void log_line(const QString &line)
 {
     if (line.isEmpty())
         return;
-    std::fputs(line.toLocal8Bit().append('\n').constData(), stderr);
-    std::fflush(stderr);
+    print_text(stderr, line + QLatin1Char('\n'));
 }
 
 } // namespace
