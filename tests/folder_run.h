@@ -40,6 +40,8 @@ inline const LinuxOnly linuxOnly[] = {
     {"bad_hours", "faketime works on Linux only"},
     {"bad_hour_ends", "faketime works on Linux only"},
     {"stop_requests", "POSIX signals"},
+    {"folder_replaced(configuration folder replaced by rename)",
+     "Windows does not rename a folder a running program is in"},
     {"stop_during_a_burst", "POSIX signals"},
 };
 
@@ -160,5 +162,10 @@ inline Result run_program(const QString &program, const QString &folder, const Q
         r.status = process.exitCode();
     r.out = process.readAllStandardOutput();
     r.err = process.readAllStandardError();
+#ifdef Q_OS_WIN
+    // Text written on Windows ends its lines with CR LF.
+    r.out.replace("\r\n", "\n");
+    r.err.replace("\r\n", "\n");
+#endif
     return r;
 }

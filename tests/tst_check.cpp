@@ -50,7 +50,12 @@ private slots:
                                                       QRegularExpression::MultilineOption)),
                  qPrintable(run.out));
         QVERIFY(run.out.contains("RDS file: \"Kino - Gruppa krovi\""));
-        QVERIFY(run.out.endsWith("\n0 errors, 0 warnings, 1 note\n"));
+#ifdef Q_OS_WIN
+        // And that the RDS file is in the ANSI code page.
+        QVERIFY2(run.out.endsWith("\n0 errors, 0 warnings, 2 notes\n"), qPrintable(run.out));
+#else
+        QVERIFY2(run.out.endsWith("\n0 errors, 0 warnings, 1 note\n"), qPrintable(run.out));
+#endif
     }
 
     // Each row is a folder: the findings it must show (each starting a line,
@@ -184,6 +189,8 @@ private slots:
             // What the same finding says on Windows.
             finding.replace("the locale encoding (UTF-8)",
                             "the locale encoding (" + locale_encoding_name() + ")");
+            finding.replace("but read as UTF-8", "but read as " + locale_encoding_name());
+            finding.replace("(looked for in /", "(looked for in ");
 #ifdef Q_OS_WIN
             if (finding.contains("the systemd path unit"))
                 finding = "note     on Windows, run nowplaying-watch";
