@@ -183,6 +183,16 @@ private slots:
             << utf8In << letters << QByteArray("<ARTIST>Ω</ARTIST><NAME>Песня ♫</NAME>") << QByteArray()
             << QByteArray("<ARTIST>Ω</ARTIST><NAME>Песня ♫</NAME>") << cp1251("? - Песня ?")
             << QByteArray("Ω / Pesnya ♫");
+        // An emoji is one character: one "?" where the encoding lacks it.
+#ifdef Q_OS_WIN
+        const QByteArray emojiInLocale = "?";
+#else
+        const QByteArray emojiInLocale = "🎵";
+#endif
+        QTest::newRow("emoji where the encoding lacks it")
+            << utf8In << letters << QByteArray("<ARTIST>Кино</ARTIST><NAME>Звезда 🎵</NAME>") << QByteArray()
+            << QByteArray("<ARTIST>Кино</ARTIST><NAME>Звезда 🎵</NAME>") << cp1251("Кино - Звезда ?")
+            << "Kino / Zvezda " + emojiInLocale;
 #ifdef Q_OS_WIN
         // Notepad's "ANSI": the settings in the ANSI code page, without a mark.
         QTest::newRow("settings in the ANSI code page")

@@ -47,8 +47,8 @@ int main(int argc, char *argv[])
 
     bool json = false;
     QStringList folders;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
+    const QStringList args = program_arguments(argc, argv);
+    for (const QString &arg : args) {
         if (arg == QLatin1String("--help")) {
             std::fputs(usage, stdout);
             return 0;

@@ -8,6 +8,8 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+// (after windows.h, which it needs)
+#include <shellapi.h>
 #endif
 
 namespace {
@@ -44,4 +46,23 @@ void set_up_program()
     if (QTextCodec *codec = ansi_code_page_codec())
         QTextCodec::setCodecForLocale(codec);
 #endif
+}
+
+QStringList program_arguments(int argc, char *argv[])
+{
+    QStringList arguments;
+#ifdef Q_OS_WIN
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    int count = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        LocalFree(wide);
+    }
+#else
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+#endif
+    return arguments;
 }

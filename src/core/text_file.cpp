@@ -152,20 +152,27 @@ namespace {
 // between the two halves of a surrogate pair.
 // A lone surrogate (half of a pair, from a broken UTF-16 document) is
 // written as "?" by Qt 5's encoders and as U+FFFD by Qt 6's: both builds
-// write U+FFFD where the encoding has it, and "?" elsewhere.
-QString with_lone_surrogates_replaced(const QChar *chars, int n, QTextCodec *encoder)
+// write U+FFFD where the encoding has it, and "?" elsewhere. A character
+// beyond the first 65,536 (an emoji) that the encoding lacks is one "?",
+// not one for each half of its pair.
+QString with_surrogates_replaced(const QChar *chars, int n, QTextCodec *encoder)
 {
-    QString text(chars, n);
     const QChar replacement = encoder->canEncode(QChar(QChar::ReplacementCharacter))
                                   ? QChar(QChar::ReplacementCharacter)
                                   : QChar(QLatin1Char('?'));
+    QString text;
+    text.reserve(n);
     for (int i = 0; i < n; ++i) {
-        const bool pair =
-            i + 1 < n && text.at(i).isHighSurrogate() && text.at(i + 1).isLowSurrogate();
-        if (pair)
+        const bool pair = i + 1 < n && chars[i].isHighSurrogate() && chars[i + 1].isLowSurrogate();
+        if (pair) {
+            if (encoder->canEncode(QStringView(chars + i, 2)))
+                text.append(chars + i, 2);
+            else
+                text += QLatin1Char('?');
             ++i;
-        else if (text.at(i).isSurrogate())
-            text[i] = replacement;
+        } else {
+            text += chars[i].isSurrogate() ? replacement : chars[i];
+        }
     }
     return text;
 }
@@ -187,11 +194,13 @@ template <typename Sink> bool encode_slices(const QString &text, QTextCodec *cod
         if (at + n < text.size() && text.at(at + n - 1).isHighSurrogate())
             --n;
         const QChar *const chars = text.constData() + at;
-        const QByteArray bytes =
-            has_surrogates(chars, n)
-                ? encoder->fromUnicode(with_lone_surrogates_replaced(chars, n, encoder).constData(),
-                                       n, &state)
-                : encoder->fromUnicode(chars, n, &state);
+        QByteArray bytes;
+        if (has_surrogates(chars, n)) {
+            const QString replaced = with_surrogates_replaced(chars, n, encoder);
+            bytes = encoder->fromUnicode(replaced.constData(), replaced.size(), &state);
+        } else {
+            bytes = encoder->fromUnicode(chars, n, &state);
+        }
         if (!sink(bytes))
             return false;
         at += n;

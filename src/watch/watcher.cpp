@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextCodec>
 
@@ -167,12 +168,29 @@ void Watcher::notice()
     quiet_.start(qMax(0, qMin(options_.quietMs, left)));
 }
 
+namespace {
+
+// Whether the file is there to be read. On Windows a file deleted while
+// someone still has it open lingers, "delete pending", until that handle
+// closes: it is listed but cannot be opened. (A FIFO is not opened here,
+// which would wait for a writer: the pass refuses it anyway.)
+bool present(const QString &path)
+{
+    if (!stamp_of(path).exists)
+        return false;
+    if (is_fifo_or_socket(path))
+        return true;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+} // namespace
+
 // The document was there after the last pass and is gone now: the playout
 // program is most likely writing it anew. True while it is given time to.
 bool Watcher::document_just_deleted()
 {
-    if (inputs_.size() < 3 || stamp_of(inputs_.at(2)).exists ||
-        !lastPass_.value(inputs_.at(2)).exists) {
+    if (inputs_.size() < 3 || !lastPass_.value(inputs_.at(2)).exists || present(inputs_.at(2))) {
         documentGone_.invalidate();
         return false;
     }
