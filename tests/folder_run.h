@@ -169,3 +169,28 @@ inline Result run_program(const QString &program, const QString &folder, const Q
 #endif
     return r;
 }
+
+#if defined(Q_OS_WIN) && defined(HOLD_FILE_BIN)
+// Another program holding `path` open with `sharing` ("none", "read",
+// "readwrite") for `ms` milliseconds (tests/helpers/hold_file.cpp); it has
+// the file once started() returns true.
+struct HeldFile {
+    QProcess process;
+    HeldFile(const QString &path, const QString &sharing, int ms)
+    {
+        process.start(HOLD_FILE_BIN,
+                      {QDir::toNativeSeparators(path), sharing, QString::number(ms)});
+    }
+    bool started()
+    {
+        QByteArray out;
+        while (!out.contains("held") && process.waitForReadyRead(10000))
+            out += process.readAllStandardOutput();
+        return out.contains("held");
+    }
+    ~HeldFile()
+    {
+        process.waitForFinished(30000);
+    }
+};
+#endif

@@ -508,6 +508,41 @@ private slots:
     }
 #endif
 
+#ifdef Q_OS_WIN
+    // A file another program holds open for a moment (a playout program
+    // writing its document, an RDS reader reading the file) is tried again
+    // for up to a second before the pass gives up.
+    // clang-format off
+    void held_by_another_program_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sharing");
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("document held without sharing for 400 ms") << "doc.xml" << "none" << 400 << QByteArray();
+        QTest::newRow("RDS file held for reading for 400 ms") << "rds.txt" << "read" << 400 << QByteArray();
+        QTest::newRow("document held for 4 s: given up") << "doc.xml" << "none" << 4000 << QByteArray("cant open XML\n");
+    }
+    // clang-format on
+    void held_by_another_program()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, sharing);
+        QFETCH(int, holdMs);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", cp1251(docText));
+        put(dir.path(), "rds.txt", "old");
+        HeldFile held(dir.filePath(file), sharing, holdMs);
+        QVERIFY(held.started());
+        QTEST(run_in(dir).err, "message");
+        QFETCH(QByteArray, message);
+        if (message.isEmpty())
+            QCOMPARE(contents(dir.path(), "rds.txt"), rds);
+    }
+#endif
+
     // Two passes in one folder take turns: while the lock is held (here by
     // the test), a pass waits and writes nothing; it goes on once released.
     void passes_take_turns()

@@ -44,9 +44,28 @@ void change(const QString &folder, const QString &name, const QByteArray &bytes,
 {
     const QString path = QDir(folder).filePath(name);
     if (how == "rename") {
+        // Replaced in one step, as playout programs do (rename; on Windows
+        // MoveFileEx).
         put(folder, name + ".new", bytes);
-        QVERIFY(QFile::remove(path));
-        QVERIFY(QFile::rename(path + ".new", path));
+#ifdef Q_OS_WIN
+        // A file that anyone has open, even for a moment (the watcher
+        // reading it), cannot be replaced on Windows: a playout program
+        // tries again, and so does this.
+        bool replaced = false;
+        for (int attempt = 0; attempt < 100 && !replaced; ++attempt) {
+            replaced = MoveFileExW(
+                reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path + ".new").utf16()),
+                reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                MOVEFILE_REPLACE_EXISTING);
+            if (!replaced)
+                QThread::msleep(10);
+        }
+        QVERIFY(replaced);
+#else
+        QCOMPARE(::rename(QFile::encodeName(path + ".new").constData(),
+                          QFile::encodeName(path).constData()),
+                 0);
+#endif
     } else if (how == "delete and re-create") {
         QVERIFY(QFile::remove(path));
         QThread::msleep(100); // the playout program's pause between the two
@@ -152,10 +171,13 @@ private slots:
         change(dir.path(), "settings.txt", settings(QFile::encodeName(elsewhere) + "/now.xml"),
                "in place");
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+#ifndef Q_OS_WIN
+        // (Windows does not remove a folder a running program watches.)
         QVERIFY(QDir(elsewhere).removeRecursively());
         QVERIFY(QDir().mkpath(elsewhere));
         put(elsewhere, "now.xml", doc("Звезда"));
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+#endif
     }
 
     // A folder the watcher watches is replaced by another under the same
@@ -243,6 +265,32 @@ private slots:
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
     }
 
+#ifdef Q_OS_WIN
+    // An RDS reader holding the file when the track changes costs no track:
+    // the watcher tries again until the pass gets through, and logs the
+    // failure once.
+    void output_held_by_a_reader()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc("Звезда"));
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        {
+            HeldFile held(dir.filePath("rds.txt"), "read", 700);
+            QVERIFY(held.started());
+            put(dir.path(), "doc.xml", doc("Кукушка"));
+            QVERIFY(holds(dir.path(), "meta.txt", "Кино - Кукушка"));
+        }
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+        watch.process.kill();
+        QVERIFY(watch.process.waitForFinished(5000));
+        const QByteArray log = watch.process.readAllStandardError();
+        QCOMPARE(log.count("cant create RDS"), 1);
+    }
+#endif
+
     // Stop requests are answered at once, even while a pass waits for the
     // reader of a FIFO output, and a closed terminal is one of them.
     // clang-format off
@@ -290,14 +338,17 @@ private slots:
                 QVERIFY(watch.send(SIGTERM));
         }
         QCOMPARE(watch.finished(10000), 0);
+        // All three from one version (the first, if no pass came between).
         const QByteArray rds = contents(dir.path(), "rds.txt");
-        QVERIFY2(rds == "Kino - Kukushka" ||
-                     rds == "Kino - Gruppa krovi, kontsert v Luzhnikah 1988 goda",
-                 rds);
-        const QByteArray meta = contents(dir.path(), "meta.txt");
-        QVERIFY2(meta == "Кино - " + titles[0] || meta == "Кино - " + titles[1], meta);
-        const QByteArray copy = contents(dir.path(), "out.xml");
-        QVERIFY2(copy == doc(titles[0]) || copy == doc(titles[1]), copy);
+        const QByteArray versions[][2] = {
+            {"Звезда", "Kino - Zvezda"},
+            {titles[0], "Kino - Kukushka"},
+            {titles[1], "Kino - Gruppa krovi, kontsert v Luzhnikah 1988 goda"}};
+        const auto version = std::find_if(std::begin(versions), std::end(versions),
+                                          [&](const auto &v) { return v[1] == rds; });
+        QVERIFY2(version != std::end(versions), rds);
+        QCOMPARE(contents(dir.path(), "meta.txt"), "Кино - " + (*version)[0]);
+        QCOMPARE(contents(dir.path(), "out.xml"), doc((*version)[0]));
     }
 
     void log_and_arguments()

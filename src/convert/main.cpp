@@ -25,6 +25,10 @@ const char *const usage =
     "  --help       print this help (alone: no pass)\n"
     "  --version    print the version (alone: no pass)\n";
 
+// A file another program holds open (Windows) is tried again for this long
+// before the pass gives up with its message.
+constexpr int heldRetryForMs = 1000;
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,7 +46,8 @@ int main(int argc, char *argv[])
     set_up_program();
     // One clock reading: day and hour read apart could straddle midnight and
     // pair Monday's date with Tuesday's hour 0.
-    const QString message = pass_message(run_pass(QDateTime::currentDateTime()));
+    const QString message =
+        pass_message(run_pass(QDateTime::currentDateTime(), QString(), heldRetryForMs));
     if (!message.isEmpty())
         print_text(stderr, message + QLatin1Char('\n'));
     return 0;

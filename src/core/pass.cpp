@@ -4,6 +4,8 @@
 #include "conversion.h"
 #include "document_reading.h"
 #include "file_identity.h"
+#include "file_sharing.h"
+#include "interruption.h"
 #include "pass_lock.h"
 #include "settings_file.h"
 #include "tag_extract.h"
@@ -12,7 +14,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTextCodec>
+#include <QThread>
 
 namespace {
 
@@ -155,12 +159,56 @@ PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs)
     return PassOutcome::Written;
 }
 
-PassOutcome run_pass(const QDateTime &now, const QString &folder)
+namespace {
+
+// The file a failed pass could not open, and whether it wanted to write it.
+struct FailedFile {
+    QString path;
+    bool forWriting = false;
+};
+
+FailedFile failed_file(const PassPlan &plan, PassOutcome outcome, const QString &folder)
+{
+    switch (outcome) {
+    case PassOutcome::CantReadSettings:
+        return {path_in_folder(folder, QLatin1String(settingsFileName)), false};
+    case PassOutcome::CantReadLetters:
+        return {path_in_folder(folder, QLatin1String(lettersFileName)), false};
+    case PassOutcome::CantOpenDocument:
+        return {plan.documentPath, false};
+    default:
+        break;
+    }
+    for (const PlannedOutput &output : plan.outputs)
+        if (outcome == output.cantCreate || outcome == output.cantWrite)
+            return {output.path, true};
+    return {};
+}
+
+} // namespace
+
+PassResult attempt_pass(const QDateTime &now, const QString &folder)
 {
     const PassLock lock(path_in_folder(folder, QLatin1String(settingsFileName)),
                         std::chrono::milliseconds(passLockWaitMs));
     const PassPlan plan = plan_pass(now, folder);
-    if (plan.stop != PassOutcome::Written)
-        return plan.stop;
-    return write_outputs(plan.outputs);
+    const PassOutcome outcome =
+        plan.stop != PassOutcome::Written ? plan.stop : write_outputs(plan.outputs);
+    if (outcome == PassOutcome::Written || outcome == PassOutcome::BlockedHour)
+        return {outcome, false};
+    const FailedFile failed = failed_file(plan, outcome, folder);
+    return {outcome, held_by_another_program(failed.path, failed.forWriting)};
+}
+
+PassOutcome run_pass(const QDateTime &now, const QString &folder, int retryForMs)
+{
+    QElapsedTimer trying;
+    trying.start();
+    for (;;) {
+        const PassResult result = attempt_pass(now, folder);
+        if (!result.heldByAnother || trying.elapsed() + heldRetryMs > retryForMs ||
+            interruption_requested())
+            return result.outcome;
+        QThread::msleep(heldRetryMs);
+    }
 }

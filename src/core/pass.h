@@ -81,7 +81,21 @@ PassPlan plan_pass_ignoring_hours(const QString &folder = QString());
 // Written when all three were written.
 PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs);
 
+// How one pass ended, and whether it failed on a file another program
+// holds open (held_by_another_program), which a moment later may succeed.
+struct PassResult {
+    PassOutcome outcome = PassOutcome::Written;
+    bool heldByAnother = false;
+};
+
 // One whole pass: plan_pass, then write_outputs when the plan goes on, while
 // holding the folder's PassLock (waiting for it at most passLockWaitMs).
 constexpr int passLockWaitMs = 5000;
-PassOutcome run_pass(const QDateTime &now, const QString &folder = QString());
+PassResult attempt_pass(const QDateTime &now, const QString &folder = QString());
+
+// attempt_pass, tried again every heldRetryMs while it fails on a file
+// another program holds, for at most `retryForMs` (unless an interruption
+// is requested): a playout program writing its document, or a reader
+// reading an output, must not cost a track.
+constexpr int heldRetryMs = 50;
+PassOutcome run_pass(const QDateTime &now, const QString &folder = QString(), int retryForMs = 0);

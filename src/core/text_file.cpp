@@ -13,6 +13,10 @@
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
+#include <QDir>
+
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -40,8 +44,25 @@ bool open_input(QFile &file, const QString &path)
     }
     return file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
 #else
-    file.setFileName(path);
-    return file.open(QIODevice::ReadOnly);
+    // Every sharing mode, deletion too: reading the document must never keep
+    // the playout program from writing, replacing or deleting it. (Qt's own
+    // open shares reading and writing only.)
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                    GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int fd = _open_osfhandle(intptr_t(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        return false;
+    }
+    return true;
 #endif
 }
 
@@ -94,6 +115,12 @@ QString without_carriage_returns(QString text)
 bool usable_path(const QString &path)
 {
     return !path.isEmpty() && !path.contains(QChar(0));
+}
+
+bool can_open_input(const QString &path)
+{
+    QFile file;
+    return open_input(file, path);
 }
 
 std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)

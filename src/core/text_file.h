@@ -17,6 +17,11 @@ constexpr qint64 maxInputBytes = 16 * 1024 * 1024;
 // which the system would cut the name and open another file.
 bool usable_path(const QString &path);
 
+// Whether `path` can be opened as read_text_file opens it (every sharing
+// mode on Windows, so that the check never stands in another program's
+// way; a FIFO or socket is refused without waiting).
+bool can_open_input(const QString &path);
+
 // Reads a whole document as text. A Unicode byte-order mark decides the
 // encoding and is dropped; otherwise `codec` is used (the locale encoding
 // when null). Carriage returns are dropped, so CR LF arrives as LF. Gives

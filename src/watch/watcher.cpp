@@ -27,6 +27,10 @@ constexpr int missingFolderRetryMs = 250;
 constexpr int recheckMs = 1000;
 // How long a document deleted since the last pass may take to come back.
 constexpr int documentReturnMs = 1000;
+// The pauses before trying again a pass that failed on a file another
+// program holds: the first, and the longest it grows to.
+constexpr int firstHeldPauseMs = 50;
+constexpr int longestHeldPauseMs = 2000;
 
 // Whether `now` is another file or folder than the one watched at `then`
 // (or none): the watch still sits on the old one.
@@ -75,6 +79,8 @@ Watcher::Watcher(const WatchOptions &options) : options_(options)
     // A coarse timer may be late by a twentieth of its interval: minutes.
     nextHour_.setTimerType(Qt::PreciseTimer);
     connect(&nextHour_, &QTimer::timeout, this, &Watcher::pass);
+    heldRetry_.setSingleShot(true);
+    connect(&heldRetry_, &QTimer::timeout, this, &Watcher::pass);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &Watcher::notice);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &Watcher::notice);
 }
@@ -162,6 +168,9 @@ void Watcher::notice()
     // pass's own writes: only a changed input counts.
     if (current_stamps() == lastPass_)
         return;
+    // Changed inputs get a pass of their own, with a fresh retry pause.
+    heldRetry_.stop();
+    heldPauseMs_ = 0;
     if (!quiet_.isActive())
         waiting_.start();
     const int left = longestWaitMs - int(waiting_.elapsed());
@@ -172,16 +181,10 @@ namespace {
 
 // Whether the file is there to be read. On Windows a file deleted while
 // someone still has it open lingers, "delete pending", until that handle
-// closes: it is listed but cannot be opened. (A FIFO is not opened here,
-// which would wait for a writer: the pass refuses it anyway.)
+// closes: it is listed but cannot be opened.
 bool present(const QString &path)
 {
-    if (!stamp_of(path).exists)
-        return false;
-    if (is_fifo_or_socket(path))
-        return true;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
+    return stamp_of(path).exists && can_open_input(path);
 }
 
 } // namespace
@@ -190,7 +193,7 @@ bool present(const QString &path)
 // program is most likely writing it anew. True while it is given time to.
 bool Watcher::document_just_deleted()
 {
-    if (inputs_.size() < 3 || !lastPass_.value(inputs_.at(2)).exists || present(inputs_.at(2))) {
+    if (inputs_.size() < 3 || !documentWasRead_ || present(inputs_.at(2))) {
         documentGone_.invalidate();
         return false;
     }
@@ -214,8 +217,26 @@ void Watcher::pass()
     documentGone_.invalidate();
     const Stamps before = current_stamps();
     const QDateTime now = QDateTime::currentDateTime();
-    const PassOutcome outcome = run_pass(now, options_.folder);
-    log_line(pass_log_line(QDateTime::currentDateTime(), outcome, options_.errorsOnly));
+    const PassResult result = attempt_pass(now, options_.folder);
+    const PassOutcome outcome = result.outcome;
+    // Judged by the stamps before the pass: those after it may already show
+    // the document deleted again.
+    documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
+                       outcome != PassOutcome::CantOpenDocument &&
+                       outcome != PassOutcome::BlockedHour;
+    // A file held by another program: logged once, then tried again after
+    // a growing pause; the pass that gets through is logged as usual.
+    heldRetry_.stop();
+    if (!result.heldByAnother || !heldLogged_)
+        log_line(pass_log_line(QDateTime::currentDateTime(), outcome, options_.errorsOnly));
+    heldLogged_ = result.heldByAnother;
+    if (result.heldByAnother) {
+        heldPauseMs_ =
+            heldPauseMs_ == 0 ? firstHeldPauseMs : qMin(2 * heldPauseMs_, longestHeldPauseMs);
+        heldRetry_.start(heldPauseMs_);
+    } else {
+        heldPauseMs_ = 0;
+    }
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)

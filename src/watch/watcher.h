@@ -29,6 +29,9 @@ struct WatchOptions {
 // now. A pass that a bad hour blocked is made again when the hour is over.
 // A document that has just been deleted is given a second to come back
 // before a pass reports it missing: playout programs delete and write anew.
+// A pass that failed on a file another program holds open (Windows) is
+// tried again after a pause that grows from 50 ms to 2 s, until one succeeds
+// or the inputs change; the failure is logged once, and so is the recovery.
 class Watcher : public QObject {
     Q_OBJECT
 public:
@@ -49,17 +52,21 @@ private:
 
     WatchOptions options_;
     QFileSystemWatcher watcher_;
-    QTimer quiet_;               // fires when the inputs have been still long enough
-    QTimer poll_;                // with --poll: compares the stamps
-    QTimer retry_;               // while a folder to watch is missing: looks for it again
-    QTimer recheck_;             // looks for watched paths replaced further up the tree
-    QTimer nextHour_;            // after a blocked pass: the start of the next hour
-    QElapsedTimer documentGone_; // since a pass found the document deleted
-    QElapsedTimer waiting_;      // since the first change the quiet timer waits for
-    QStringList inputs_;         // absolute paths of what a pass reads
-    QString ownCopy_;            // an input that the pass itself writes (the copy in place)
-    Stamps lastPass_;            // the inputs' stamps right after the last pass
-    Stamps watched_;             // what each watched path named when its watch was added
+    QTimer quiet_;                 // fires when the inputs have been still long enough
+    QTimer poll_;                  // with --poll: compares the stamps
+    QTimer retry_;                 // while a folder to watch is missing: looks for it again
+    QTimer recheck_;               // looks for watched paths replaced further up the tree
+    QTimer nextHour_;              // after a blocked pass: the start of the next hour
+    QElapsedTimer documentGone_;   // since a pass found the document deleted
+    bool documentWasRead_ = false; // the last pass found the document there
+    QTimer heldRetry_;             // after a pass failed on a file another program holds
+    int heldPauseMs_ = 0;          // the pause before that retry; 0 when none is due
+    bool heldLogged_ = false;      // the failure of the current streak was logged
+    QElapsedTimer waiting_;        // since the first change the quiet timer waits for
+    QStringList inputs_;           // absolute paths of what a pass reads
+    QString ownCopy_;              // an input that the pass itself writes (the copy in place)
+    Stamps lastPass_;              // the inputs' stamps right after the last pass
+    Stamps watched_;               // what each watched path named when its watch was added
 };
 
 // One log line for a pass's outcome, with the local time, or an empty

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "file_sharing.h"
+
+#include "text_file.h"
+
+#include <QDir>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+bool held_by_another_program(const QString &path, bool forWriting)
+{
+#ifdef Q_OS_WIN
+    if (!usable_path(path))
+        return false;
+    // Every sharing mode of our own: only the other program's can refuse us.
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                    forWriting ? GENERIC_WRITE : GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+#else
+    Q_UNUSED(path)
+    Q_UNUSED(forWriting)
+    return false;
+#endif
+}
