@@ -154,6 +154,14 @@ private slots:
         QTest::newRow("copy over a document without declaration") << settings("<NEWXML>doc.xml</NEWXML>") << letters
             << QByteArray("<ARTIST>a</ARTIST><NAME>b</NAME>") << 1
             << QStringList{"warning  NEWXML names the document itself, which has no XML declaration: a later pass cannot tell its own copy"} << none;
+#ifdef Q_OS_WIN
+        QTest::newRow("path in quotes, a device") << settings("<XML>\"doc.xml\"</XML><RDS>NUL</RDS>") << letters << doc << 1
+            << QStringList{"note     XML is in double quotes (as Explorer's \"Copy as path\" gives it): the pass drops them",
+                           "note     RDS \"NUL\" is a Windows device: each pass writes to it as it is"} << none;
+#else
+        QTest::newRow("path in quotes") << settings("<XML>\"doc.xml\"</XML>") << letters << doc << 2
+            << QStringList{"warning  XML is in double quotes, which are part of the name here: remove them"} << none;
+#endif
         QTest::newRow("copy under META") << settings("<NEWXML>meta.txt</NEWXML>") << letters << doc << 1
             << QStringList{"warning  NEWXML names the same file as META: the copy is lost under it"} << none;
         QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2

@@ -193,6 +193,20 @@ private slots:
             << utf8In << letters << QByteArray("<ARTIST>Кино</ARTIST><NAME>Звезда 🎵</NAME>") << QByteArray()
             << QByteArray("<ARTIST>Кино</ARTIST><NAME>Звезда 🎵</NAME>") << cp1251("Кино - Звезда ?")
             << "Kino / Zvezda " + emojiInLocale;
+        // Explorer's "Copy as path" puts quotes around a path: no Windows
+        // file name holds one, so they go; elsewhere they are the name's.
+#ifdef Q_OS_WIN
+        QTest::newRow("path in double quotes")
+            << settings("<XML>\"doc.xml\"</XML>") << letters << doc << QByteArray() << copyUtf8 << meta << rds;
+        QTest::newRow("RDS to the null device") << settings("<RDS>NUL</RDS>") << letters << doc << QByteArray()
+            << copyUtf8 << meta << absent;
+        QTest::newRow("RDS to the null device in the device namespace") << settings("<RDS>\\\\.\\nul</RDS>")
+            << letters << doc << QByteArray() << copyUtf8 << meta << absent;
+#else
+        QTest::newRow("path in double quotes")
+            << settings("<XML>\"doc.xml\"</XML>") << letters << doc << QByteArray("cant open XML\n")
+            << absent << absent << absent;
+#endif
 #ifdef Q_OS_WIN
         // Notepad's "ANSI": the settings in the ANSI code page, without a mark.
         QTest::newRow("settings in the ANSI code page")

@@ -69,6 +69,28 @@ private slots:
         QFETCH(QString, other);
         QTEST(same_file(dir.filePath("file"), dir.filePath(other)), "same");
     }
+
+    // Outputs that Windows writes as devices, in place.
+    // clang-format off
+    void windows_device_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("device");
+        QTest::newRow("NUL") << "NUL" << true;
+        QTest::newRow("nul with an extension, in a folder") << "C:\\out\\nul.txt" << true;
+        QTest::newRow("COM1 with a colon") << "com1:" << true;
+        QTest::newRow("COM10 only in the device namespace") << "COM10" << false;
+        QTest::newRow("device namespace") << "\\\\.\\COM10" << true;
+        QTest::newRow("named pipe") << "//./pipe/rds" << true;
+        QTest::newRow("a name that starts like one") << "NULL.txt" << false;
+        QTest::newRow("a file") << "C:/onair/rds.txt" << false;
+    }
+    // clang-format on
+    void windows_device()
+    {
+        QFETCH(QString, path);
+        QTEST(is_windows_device_path(path), "device");
+    }
 };
 
 QTEST_GUILESS_MAIN(TextFile)

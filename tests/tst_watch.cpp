@@ -26,6 +26,14 @@ QByteArray doc(const QByteArray &title)
     return "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>";
 }
 
+// The settings, the letters and a document with the title Звезда.
+void put_inputs(const QString &folder)
+{
+    put(folder, "settings.txt", settings());
+    put(folder, "rusletters.txt", letters);
+    put(folder, "doc.xml", doc("Звезда"));
+}
+
 // Waits for a file to hold `bytes`, up to ten seconds.
 bool holds(const QString &folder, const QString &name, const QByteArray &bytes)
 {
@@ -142,9 +150,7 @@ private slots:
     {
         QFETCH(QString, how);
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         Watch watch(dir.path());
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
         for (const QByteArray &title : {QByteArray("Кукушка"), QByteArray("Пачка сигарет")}) {
@@ -160,9 +166,7 @@ private slots:
     void new_document_and_folder()
     {
         QTemporaryDir dir, feed;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         Watch watch(dir.path());
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
         const QString elsewhere = feed.path() + "/sub";
@@ -226,9 +230,7 @@ private slots:
     void document_deleted_and_written_anew()
     {
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         Watch watch(dir.path());
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
         QVERIFY(QFile::remove(dir.filePath("doc.xml")));
@@ -272,9 +274,7 @@ private slots:
     void output_held_by_a_reader()
     {
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         Watch watch(dir.path());
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
         {
@@ -308,9 +308,7 @@ private slots:
         QFETCH(int, signal);
         QFETCH(bool, fifoOutput);
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         if (fifoOutput)
             put(dir.path(), "rds.txt", fifo);
         Watch watch(dir.path());
@@ -325,9 +323,7 @@ private slots:
     {
         SKIP_IF_LINUX_ONLY();
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", doc("Звезда"));
+        put_inputs(dir.path());
         Watch watch(dir.path(), {"--quiet", "0"});
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
         const QByteArray titles[] = {"Кукушка", "Группа крови, концерт в Лужниках 1988 года"};

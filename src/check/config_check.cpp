@@ -5,6 +5,7 @@
 #include "document_reading.h"
 #include "file_identity.h"
 #include "file_system_kind.h"
+#include "output_file.h"
 #include "pass.h"
 #include "settings_file.h"
 #include "tag_extract.h"
@@ -153,6 +154,10 @@ QString input_problem(const QString &path)
 // Why an output cannot be created, or an empty string.
 QString output_problem(const QString &path)
 {
+#ifdef Q_OS_WIN
+    if (is_windows_device_path(path))
+        return QString(); // written as a device, which it is
+#endif
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
     if (!usable_path(path))
@@ -254,6 +259,17 @@ void check_settings(Findings &f, const RunSettings &settings)
             f.add(settingsSection, Level::Warning,
                   tag + QStringLiteral(" has blanks or line breaks at its ends, which are part of "
                                        "the value: it names another file"));
+        const bool pathTag = !is_encoding_tag(tag) && !is_splitter_tag(tag);
+        if (pathTag && without_quotes(value) != value)
+#ifdef Q_OS_WIN
+            f.add(settingsSection, Level::Note,
+                  tag + QStringLiteral(" is in double quotes (as Explorer's \"Copy as path\" "
+                                       "gives it): the pass drops them"));
+#else
+            f.add(settingsSection, Level::Warning,
+                  tag + QStringLiteral(" is in double quotes, which are part of the name here: "
+                                       "remove them"));
+#endif
         if (is_splitter_tag(tag) && value.contains(QLatin1Char('\n')))
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" holds a line break, which is written as it is"));
@@ -611,6 +627,13 @@ void check_outputs(Findings &f, const PassPlan &plan)
         const QString name = QLatin1String(outputTags[i]) + QLatin1Char(' ') + visible(output.path);
         const QString input = overwritten_input(output);
         const QString problem = output_problem(output.path);
+#ifdef Q_OS_WIN
+        if (is_windows_device_path(output.path)) {
+            f.add(outputsSection, Level::Note,
+                  name + QStringLiteral(" is a Windows device: each pass writes to it as it is"));
+            continue;
+        }
+#endif
         if (!input.isEmpty())
             f.add(outputsSection, Level::Error,
                   QStringLiteral("%1 is the same file as %2, which the pass will not overwrite: "

@@ -13,6 +13,8 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
 #include <cerrno>
@@ -44,6 +46,8 @@ QString replacement_target(const QString &path)
 // for deletion; the in-place write is left for the others.
 std::optional<WriteResult> write_beside(const QString &target, const OutputFill &fill)
 {
+    if (is_windows_device_path(target))
+        return std::nullopt;
     const QFileInfo info(target);
     if (info.exists() && (!info.isFile() || info.isSymLink()))
         return std::nullopt;
@@ -67,8 +71,27 @@ std::optional<WriteResult> write_beside(const QString &target, const OutputFill 
 
 bool open_in_place(QFile &file, const QString &path)
 {
-    file.setFileName(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!is_windows_device_path(path)) {
+        file.setFileName(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    }
+    // A device is opened by its name as it stands: Qt would make NUL a
+    // file name in the working folder.
+    const HANDLE handle = CreateFileW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int fd = _open_osfhandle(intptr_t(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        return false;
+    }
+    return true;
 }
 
 #else
@@ -179,6 +202,25 @@ bool open_in_place(QFile &file, const QString &path)
 #endif
 
 } // namespace
+
+bool is_windows_device_path(const QString &path)
+{
+    QString native = path;
+    native.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (native.startsWith(QLatin1String("\\\\.\\")))
+        return true;
+    QString name = native.mid(native.lastIndexOf(QLatin1Char('\\')) + 1);
+    name = name.left(name.indexOf(QLatin1Char('.'))).left(name.indexOf(QLatin1Char(':')));
+    while (name.endsWith(QLatin1Char(' ')))
+        name.chop(1);
+    name = name.toUpper();
+    static const QStringList reserved = {QStringLiteral("NUL"), QStringLiteral("CON"),
+                                         QStringLiteral("PRN"), QStringLiteral("AUX")};
+    if (reserved.contains(name))
+        return true;
+    return name.size() == 4 && (name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT"))) &&
+           name.at(3) >= QLatin1Char('1') && name.at(3) <= QLatin1Char('9');
+}
 
 QString replacement_path(const QString &path)
 {

@@ -32,3 +32,10 @@ constexpr int fifoReaderWaitMs = 5000;
 
 // The name of the new file written beside `path` before it replaces it.
 QString replacement_path(const QString &path);
+
+// Whether `path` names a Windows device rather than a file: a reserved name
+// (NUL, CON, PRN, AUX, COM1 to COM9, LPT1 to LPT9, in any case, with or
+// without an extension or a colon, in any folder) or a path in the device
+// namespace (\\.\COM10, \\.\pipe\NAME). On Windows such an output is
+// opened as it is and written in place, as /dev/null and FIFOs are on Linux.
+bool is_windows_device_path(const QString &path);

@@ -18,12 +18,26 @@ const std::array<SettingTag, 9> settingTags = {{
     {"OUTXMLENC", &RunSettings::copyEncoding},
 }};
 
+QString without_quotes(const QString &path)
+{
+    if (path.size() >= 2 && path.startsWith(QLatin1Char('"')) && path.endsWith(QLatin1Char('"')))
+        return path.mid(1, path.size() - 2);
+    return path;
+}
+
 RunSettings settings_from_text(const QString &text)
 {
     RunSettings settings;
     settings.text = text;
     for (const SettingTag &setting : settingTags)
         settings.*setting.field = extract(text, QLatin1String(setting.tag));
+#ifdef Q_OS_WIN
+    // Explorer's "Copy as path" puts the path in double quotes, which no
+    // Windows file name can hold.
+    for (QString *path :
+         {&settings.documentPath, &settings.copyPath, &settings.metaPath, &settings.rdsPath})
+        *path = without_quotes(*path);
+#endif
     return settings;
 }
 

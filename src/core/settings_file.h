@@ -30,6 +30,12 @@ struct SettingTag {
 };
 extern const std::array<SettingTag, 9> settingTags;
 
+// `path` without one pair of double quotes around it, as Explorer's "Copy
+// as path" gives it; unchanged when it is not in quotes.
+QString without_quotes(const QString &path);
+
+// The settings in `text`. On Windows, where no file name holds a double
+// quote, one pair of them around a path is dropped (without_quotes).
 RunSettings settings_from_text(const QString &text);
 
 // Reads the settings file as read_config_file does (`localeCodec` for bytes
