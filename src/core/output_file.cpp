@@ -218,7 +218,8 @@ bool is_windows_device_path(const QString &path)
                                          QStringLiteral("PRN"), QStringLiteral("AUX")};
     if (reserved.contains(name))
         return true;
-    return name.size() == 4 && (name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT"))) &&
+    return name.size() == 4 &&
+           (name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT"))) &&
            name.at(3) >= QLatin1Char('1') && name.at(3) <= QLatin1Char('9');
 }
 
