@@ -217,6 +217,38 @@ private slots:
         QVERIFY(!report.value("findings").toArray().isEmpty());
     }
 
+#ifdef Q_OS_WIN
+    // Files another program holds open are judged as the pass will find
+    // them: in use for now, not missing or unwritable for good.
+    // clang-format off
+    void held_files_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sharing");
+        QTest::addColumn<QString>("finding");
+        QTest::newRow("document held without sharing") << "doc.xml" << "none"
+            << "error    is in use by another program, which keeps it from being read now";
+        QTest::newRow("RDS file held by a reader") << "rds.txt" << "read"
+            << "warning  RDS \"rds.txt\" is held open by another program, which keeps it from being written now";
+    }
+    // clang-format on
+    void held_files()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, sharing);
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc);
+        put(dir.path(), "rds.txt", "old");
+        HeldFile held(dir.filePath(file), sharing, 3000);
+        QVERIFY(held.started());
+        const Run run = check(dir.path(), {});
+        QFETCH(QString, finding);
+        QVERIFY2(run.out.contains("\n  " + finding), qPrintable(run.out));
+    }
+#endif
+
     // The preview is what the pass writes: the checker first, then the pass,
     // on the same folder, every preview field against the files. A null
     // entry means the file is not written.

@@ -4,6 +4,7 @@
 #include "conversion.h"
 #include "document_reading.h"
 #include "file_identity.h"
+#include "file_sharing.h"
 #include "file_system_kind.h"
 #include "output_file.h"
 #include "pass.h"
@@ -148,6 +149,10 @@ QString input_problem(const QString &path)
                               "writer for ever)");
     if (info.size() > maxInputBytes)
         return QStringLiteral("is larger than %1 bytes").arg(maxInputBytes);
+    if (held_by_another_program(path, false))
+        return QStringLiteral("is in use by another program, which keeps it from being read now "
+                              "(nowplaying-convert tries again for up to a second, "
+                              "nowplaying-watch until it can)");
     return QStringLiteral("cannot be read (permissions)");
 }
 
@@ -639,6 +644,14 @@ void check_outputs(Findings &f, const PassPlan &plan)
                   QStringLiteral("%1 is the same file as %2, which the pass will not overwrite: "
                                  "%3")
                       .arg(name, visible(input), stops_with(output.cantCreate)));
+        else if (held_by_another_program(output.path, true))
+            // As the pass will find it: not for good, but right now.
+            f.add(outputsSection, Level::Warning,
+                  name + QStringLiteral(" is held open by another program, which keeps it from "
+                                        "being written now: a pass tries again (nowplaying-convert "
+                                        "for up to a second, then %1; nowplaying-watch until it "
+                                        "can)")
+                             .arg(stops_with(output.cantCreate)));
         else if (!problem.isEmpty())
             f.add(outputsSection, Level::Error,
                   name + QLatin1Char(' ') + problem + QStringLiteral(": ") +
