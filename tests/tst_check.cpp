@@ -320,6 +320,24 @@ private slots:
         }
     }
 
+    // A folder named in letters beyond the ANSI code page (a Cyrillic one
+    // on a Western Windows, Café ü on a Russian one) is entered as named.
+    void folder_named_beyond_the_code_page()
+    {
+        QTemporaryDir top;
+        const QString folder = top.filePath("Café ü Кафе");
+        QVERIFY(QDir().mkpath(folder));
+        put(folder, "settings.txt", settings());
+        put(folder, "rusletters.txt", letters);
+        put(folder, "doc.xml", doc);
+        const Run run = check(top.path(), {folder});
+        QVERIFY2(!run.out.contains("cannot enter") &&
+                     run.out.contains("RDS file: \"Kino - Kukushka\""),
+                 qPrintable(run.out));
+        const Run json = check(top.path(), {"--json", folder});
+        QVERIFY(QJsonDocument::fromJson(json.out.toUtf8()).isObject());
+    }
+
     void arguments()
     {
         QCOMPARE(check(".", {"--help"}).status, 0);
