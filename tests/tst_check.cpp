@@ -162,6 +162,8 @@ private slots:
         QTest::newRow("path in quotes") << settings("<XML>\"doc.xml\"</XML>") << letters << doc << 2
             << QStringList{"warning  XML is in double quotes, which are part of the name here: remove them"} << none;
 #endif
+        QTest::newRow("backslash shown as it stands") << settings("<META>.\\meta.txt</META>") << letters << doc << 1
+            << QStringList{"ok       META = \".\\meta.txt\""} << QStringList{".\\\\meta"};
         QTest::newRow("copy under META") << settings("<NEWXML>meta.txt</NEWXML>") << letters << doc << 1
             << QStringList{"warning  NEWXML names the same file as META: the copy is lost under it"} << none;
         QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2

@@ -50,7 +50,9 @@ struct Findings {
 };
 
 // A value in quotes, with line breaks, tabs and other control characters
-// spelled out, so that a blank or a line break inside a tag can be seen.
+// spelled out, so that a blank or a line break inside a tag can be seen. A
+// backslash stands as it is, so that a Windows path copied from the report
+// (C:\Playout) works as it is.
 QString visible(const QString &value)
 {
     QString out = QStringLiteral("\"");
@@ -61,8 +63,6 @@ QString visible(const QString &value)
             out += QLatin1String("\\t");
         else if (c == QLatin1Char('"'))
             out += QLatin1String("\\\"");
-        else if (c == QLatin1Char('\\'))
-            out += QLatin1String("\\\\");
         else if (c.unicode() < 0x20 || c.category() == QChar::Other_Format || c.isSurrogate())
             out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
         else
@@ -714,7 +714,8 @@ void check_watching(Findings &f, const QString &documentPath)
                              "give it PathChanged=%2 in a drop-in, or use nowplaying-watch")
                   .arg(visible(watched), document.absoluteFilePath()));
 #endif
-    const QString folder = document.absolutePath();
+    // As the system writes paths (backslashes on Windows).
+    const QString folder = QDir::toNativeSeparators(document.absolutePath());
     const QString network = network_file_system(folder);
     if (!QFileInfo(folder).isDir())
         f.add(watchingSection, Level::Warning,
