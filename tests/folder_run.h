@@ -176,11 +176,15 @@ inline Result run_program(const QString &program, const QString &folder, const Q
 // the file once started() returns true.
 struct HeldFile {
     QProcess process;
-    HeldFile(const QString &path, const QString &sharing, int ms)
+    // With `content`, a file whose bytes it writes over `path` first.
+    HeldFile(const QString &path, const QString &sharing, int ms, const QString &content = {})
     {
-        process.start(HOLD_FILE_BIN,
-                      {QDir::toNativeSeparators(path), sharing, QString::number(ms)});
+        QStringList args = {QDir::toNativeSeparators(path), sharing, QString::number(ms)};
+        if (!content.isEmpty())
+            args << QDir::toNativeSeparators(content);
+        process.start(HOLD_FILE_BIN, args);
     }
+
     bool started()
     {
         QByteArray out;
