@@ -4,8 +4,11 @@
 #include "text_file.h"
 
 #include <QDir>
+#include <QFile>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -32,3 +35,28 @@ bool held_by_another_program(const QString &path, bool forWriting)
     return false;
 #endif
 }
+
+#ifdef Q_OS_WIN
+bool open_existing_shared(QFile &file, const QString &path, bool forWriting, unsigned long sharing)
+{
+    const HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                    forWriting ? GENERIC_WRITE : GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    const int fd =
+        _open_osfhandle(intptr_t(handle), (forWriting ? _O_WRONLY : _O_RDONLY) | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return false;
+    }
+    // The descriptor, and with it the handle, is the file's to close.
+    if (!file.open(fd, forWriting ? QIODevice::WriteOnly : QIODevice::ReadOnly,
+                   QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        return false;
+    }
+    return true;
+}
+#endif

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "output_file.h"
 
+#include "file_sharing.h"
 #include "interruption.h"
 #include "text_file.h"
 
@@ -13,8 +14,6 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 #else
 #include <cerrno>
@@ -77,21 +76,7 @@ bool open_in_place(QFile &file, const QString &path)
     }
     // A device is opened by its name as it stands: Qt would make NUL a
     // file name in the working folder.
-    const HANDLE handle = CreateFileW(
-        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    const int fd = _open_osfhandle(intptr_t(handle), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        _close(fd);
-        return false;
-    }
-    return true;
+    return open_existing_shared(file, path, true, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
 #else

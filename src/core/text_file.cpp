@@ -13,10 +13,8 @@
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
-#include <QDir>
+#include "file_sharing.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 #endif
 
@@ -47,22 +45,8 @@ bool open_input(QFile &file, const QString &path)
     // Every sharing mode, deletion too: reading the document must never keep
     // the playout program from writing, replacing or deleting it. (Qt's own
     // open shares reading and writing only.)
-    const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-                    GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    const int fd = _open_osfhandle(intptr_t(handle), _O_RDONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        _close(fd);
-        return false;
-    }
-    return true;
+    return open_existing_shared(file, path, false,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 #endif
 }
 
