@@ -44,6 +44,14 @@ const char *const docMeta = "Кино - Звезда; по имени Солнц
 const QByteArray meta = cp1251(docMeta);
 const QByteArray rds = "Kino / Zvezda,  po imeni Solntse";
 
+// The three inputs of a sound pass, with `settingsFile` for the settings.
+void put_inputs(const QString &folder, const QByteArray &settingsFile = settings())
+{
+    put(folder, "settings.txt", settingsFile);
+    put(folder, "rusletters.txt", letters);
+    put(folder, "doc.xml", cp1251(docText));
+}
+
 Result run_in(const QTemporaryDir &dir, const QStringList &prefix = {})
 {
     // Arguments must be ignored, so every pass gets some.
@@ -353,9 +361,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(bool, replaced);
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         const QByteArray path = QFile::encodeName(dir.filePath("rds.txt"));
         const QByteArray target = QFile::encodeName(dir.filePath("sub/target"));
         QVERIFY(QDir(dir.path()).mkdir("sub"));
@@ -419,9 +425,7 @@ private slots:
     {
         SKIP_IF_LINUX_ONLY();
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         put(dir.path(), "rds.txt", fifo);
         QElapsedTimer timer;
         timer.start();
@@ -443,9 +447,7 @@ private slots:
     void copy_over_the_document()
     {
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings("<NEWXML>doc.xml</NEWXML>"));
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path(), settings("<NEWXML>doc.xml</NEWXML>"));
         QDateTime written;
         for (int pass = 1; pass <= 3; ++pass) {
             QCOMPARE(run_in(dir).err, QByteArray());
@@ -475,9 +477,7 @@ private slots:
     {
         QFETCH(QString, argument);
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         const Result r = run_program(NOWPLAYING_BIN, dir.path(), {argument});
         QCOMPARE(r.status, 0);
         QTEST(r.out.left(r.out.indexOf('\n') + 1), "firstLine");
@@ -490,10 +490,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QByteArray native = QDir::toNativeSeparators(dir.path()).toUtf8();
-        put(dir.path(), "settings.txt",
-            settings("<XML>" + native + "\\doc.xml</XML><RDS>" + native + "\\rds.txt</RDS>"));
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path(), settings("<XML>" + native + "\\doc.xml</XML><RDS>" + native +
+                                        "\\rds.txt</RDS>"));
         QCOMPARE(run_in(dir).err, QByteArray());
         QCOMPARE(contents(dir.path(), "rds.txt"), rds);
     }
@@ -503,9 +501,7 @@ private slots:
     void output_held_open()
     {
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         put(dir.path(), "rds.txt", "old");
         const HANDLE held =
             CreateFileW(reinterpret_cast<const wchar_t *>(
@@ -544,9 +540,7 @@ private slots:
         QFETCH(QString, sharing);
         QFETCH(int, holdMs);
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         put(dir.path(), "rds.txt", "old");
         HeldFile held(dir.filePath(file), sharing, holdMs);
         QVERIFY(held.started());
@@ -562,9 +556,7 @@ private slots:
     void passes_take_turns()
     {
         QTemporaryDir dir;
-        put(dir.path(), "settings.txt", settings());
-        put(dir.path(), "rusletters.txt", letters);
-        put(dir.path(), "doc.xml", cp1251(docText));
+        put_inputs(dir.path());
         auto lock = std::make_unique<PassLock>(QDir(dir.path()).filePath("settings.txt"),
                                                std::chrono::milliseconds(0));
         QVERIFY(lock->held());

@@ -12,6 +12,21 @@
 #include <windows.h>
 #endif
 
+#ifdef Q_OS_WIN
+namespace {
+
+// The existing `path`, opened by its name as it stands, allowing others
+// `sharing`.
+HANDLE open_existing(const QString &path, bool forWriting, DWORD sharing)
+{
+    return CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                       forWriting ? GENERIC_WRITE : GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+} // namespace
+#endif
+
 bool held_by_another_program(const QString &path, bool forWriting)
 {
 #ifdef Q_OS_WIN
@@ -19,10 +34,7 @@ bool held_by_another_program(const QString &path, bool forWriting)
         return false;
     // Every sharing mode of our own: only the other program's can refuse us.
     const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-                    forWriting ? GENERIC_WRITE : GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        open_existing(path, forWriting, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
         return false;
@@ -39,10 +51,7 @@ bool held_by_another_program(const QString &path, bool forWriting)
 #ifdef Q_OS_WIN
 bool open_existing_shared(QFile &file, const QString &path, bool forWriting, unsigned long sharing)
 {
-    const HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-                    forWriting ? GENERIC_WRITE : GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = open_existing(path, forWriting, sharing);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
     const int fd =

@@ -41,8 +41,8 @@ QString replacement_target(const QString &path)
     return path;
 }
 
-// Windows can replace a file that is open only if every holder shares it
-// for deletion; the in-place write is left for the others.
+// Windows refuses to replace a file that another program has open: such an
+// output, like a device, is written in place instead.
 std::optional<WriteResult> write_beside(const QString &target, const OutputFill &fill)
 {
     if (is_windows_device_path(target))

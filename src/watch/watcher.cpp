@@ -8,7 +8,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTextCodec>
 
@@ -44,6 +43,14 @@ int ms_to_next_hour(const QDateTime &now)
 {
     const QDateTime hour(now.date(), QTime(now.time().hour(), 0));
     return int(qMax<qint64>(1, now.msecsTo(hour.addSecs(3600)) + 1));
+}
+
+// Whether the file is there to be read. On Windows a file deleted while
+// someone still has it open lingers, "delete pending", until that handle
+// closes: it is listed but cannot be opened.
+bool present(const QString &path)
+{
+    return stamp_of(path).exists && can_open_input(path);
 }
 
 void log_line(const QString &line)
@@ -177,18 +184,6 @@ void Watcher::notice()
     quiet_.start(qMax(0, qMin(options_.quietMs, left)));
 }
 
-namespace {
-
-// Whether the file is there to be read. On Windows a file deleted while
-// someone still has it open lingers, "delete pending", until that handle
-// closes: it is listed but cannot be opened.
-bool present(const QString &path)
-{
-    return stamp_of(path).exists && can_open_input(path);
-}
-
-} // namespace
-
 // The document was there after the last pass and is gone now: the playout
 // program is most likely writing it anew. True while it is given time to.
 bool Watcher::document_just_deleted()
@@ -200,12 +195,33 @@ bool Watcher::document_just_deleted()
     if (!documentGone_.isValid())
         documentGone_.start();
     const qint64 left = documentReturnMs - documentGone_.elapsed();
-    if (left <= 0)
+    if (left <= 0) {
+        documentGone_.invalidate();
         return false;
+    }
     // Its return is noticed sooner; this is the pass that reports it
     // missing if it does not come back.
     quiet_.start(int(left));
     return true;
+}
+
+// A pass that failed on a file another program holds is tried again after
+// a pause growing from firstHeldPauseMs to longestHeldPauseMs. Whether the
+// pass is to be logged: the first failure of such a streak is, and so is
+// the pass that gets through; the retries in between are not.
+bool Watcher::retry_if_held(bool held)
+{
+    heldRetry_.stop();
+    const bool log = !held || !heldLogged_;
+    heldLogged_ = held;
+    if (!held) {
+        heldPauseMs_ = 0;
+        return log;
+    }
+    heldPauseMs_ =
+        heldPauseMs_ == 0 ? firstHeldPauseMs : qMin(2 * heldPauseMs_, longestHeldPauseMs);
+    heldRetry_.start(heldPauseMs_);
+    return log;
 }
 
 void Watcher::pass()
@@ -214,7 +230,6 @@ void Watcher::pass()
     watch_inputs();
     if (document_just_deleted())
         return;
-    documentGone_.invalidate();
     const Stamps before = current_stamps();
     const QDateTime now = QDateTime::currentDateTime();
     const PassResult result = attempt_pass(now, options_.folder);
@@ -224,19 +239,8 @@ void Watcher::pass()
     documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
-    // A file held by another program: logged once, then tried again after
-    // a growing pause; the pass that gets through is logged as usual.
-    heldRetry_.stop();
-    if (!result.heldByAnother || !heldLogged_)
+    if (retry_if_held(result.heldByAnother))
         log_line(pass_log_line(QDateTime::currentDateTime(), outcome, options_.errorsOnly));
-    heldLogged_ = result.heldByAnother;
-    if (result.heldByAnother) {
-        heldPauseMs_ =
-            heldPauseMs_ == 0 ? firstHeldPauseMs : qMin(2 * heldPauseMs_, longestHeldPauseMs);
-        heldRetry_.start(heldPauseMs_);
-    } else {
-        heldPauseMs_ = 0;
-    }
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)

@@ -49,6 +49,7 @@ private:
     void watch_paths(const QStringList &wanted);
     Stamps current_stamps() const;
     bool document_just_deleted();
+    bool retry_if_held(bool held);
 
     WatchOptions options_;
     QFileSystemWatcher watcher_;
