@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The checker's parts, one per subject: each adds its findings in the order
+// the report shows them.
+
+#include "check_common.h"
+#include "settings_file.h"
+
+class QDateTime;
+
+// The nine settings: present, closed, once, without quotes or stray blanks.
+void check_settings(Findings &f, const RunSettings &settings);
+// The three encoding names, and the text files' own encodings.
+void check_encodings(Findings &f, const RunSettings &settings, const QByteArray &settingsBytes);
+
+// Each weekday's bad hours, items that never match, look-alike tags, and
+// whether a pass at `now` would run.
+void check_bad_hours(Findings &f, const RunSettings &settings, const QDateTime &now);
+
+// The letters file as read (`letters`) and as saved (`bytes`).
+void check_letters(Findings &f, const QString &letters, const QByteArray &bytes);
+
+// The document: how it is read, its declaration, and which title and
+// artist the pass takes from it.
+void check_document(Findings &f, const RunSettings &settings, const QString &path);
+
+// Whether each output can be written, and outputs that name one file.
+void check_outputs(Findings &f, const PassPlan &plan);
+// Whether what makes a pass on every change sees the document change.
+void check_watching(Findings &f, const QString &documentPath);
+
+// The META and RDS texts as they go on air, and what they lose.
+void check_preview(Findings &f, const PassPlan &plan);
+// The outputs a pass at `now` writes, in order, until the first it would
+// not (an input in its place, or a path it cannot create).
+std::array<std::optional<PreviewOutput>, 3> preview_now(const QDateTime &now);

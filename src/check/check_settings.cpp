@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+#include "check_parts.h"
+
+#include "conversion.h"
+#include "text_file.h"
+
+#include <QTextCodec>
+
+namespace {
+
+bool is_encoding_tag(const QString &tag)
+{
+    return tag.endsWith(QLatin1String("ENC"));
+}
+
+bool is_splitter_tag(const QString &tag)
+{
+    return tag.endsWith(QLatin1String("SPLITTER"));
+}
+
+// What an empty value of a path or splitter setting leads to.
+Finding empty_value_consequence(const QString &tag)
+{
+    const struct {
+        const char *tag;
+        PassOutcome outcome;
+    } paths[] = {{"XML", PassOutcome::CantOpenDocument},
+                 {"NEWXML", PassOutcome::CantCreateCopy},
+                 {"META", PassOutcome::CantCreateMeta},
+                 {"RDS", PassOutcome::CantCreateRds}};
+    for (const auto &path : paths)
+        if (tag == QLatin1String(path.tag))
+            return {settingsSection, Level::Error, stops_with(path.outcome)};
+    return {settingsSection, Level::Note,
+            QStringLiteral("artist and title are written back to back")};
+}
+
+} // namespace
+
+void check_settings(Findings &f, const RunSettings &settings)
+{
+    for (const SettingTag &setting : settingTags) {
+        const QString tag = QLatin1String(setting.tag);
+        const TagState state = tag_state(settings.text, tag);
+        if (state.opens > 0 && !state.closed) {
+            const Finding empty = empty_value_consequence(tag);
+            f.add(settingsSection, is_encoding_tag(tag) ? Level::Warning : empty.level,
+                  tag + QStringLiteral(" is not closed, so its value is empty") +
+                      (is_encoding_tag(tag) ? QString() : QStringLiteral(": ") + empty.text));
+        } else if (state.value.isEmpty()) {
+            // An empty encoding name is reported once, with the encodings.
+            if (!is_encoding_tag(tag)) {
+                const Finding empty = empty_value_consequence(tag);
+                f.add(settingsSection, empty.level,
+                      tag +
+                          (state.opens ? QStringLiteral(" is empty: ")
+                                       : QStringLiteral(" is missing: ")) +
+                          empty.text);
+            }
+        } else {
+            f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(state.value));
+        }
+        if (state.opens > 1)
+            f.add(settingsSection, Level::Warning,
+                  QStringLiteral("%1 appears %2 times: only the first one counts")
+                      .arg(tag)
+                      .arg(state.opens));
+        const QString value = state.value;
+        if (!is_encoding_tag(tag) && !is_splitter_tag(tag) && value != value.trimmed())
+            f.add(settingsSection, Level::Warning,
+                  tag + QStringLiteral(" has blanks or line breaks at its ends, which are part of "
+                                       "the value: it names another file"));
+        const bool pathTag = !is_encoding_tag(tag) && !is_splitter_tag(tag);
+        if (pathTag && without_quotes(value) != value)
+#ifdef Q_OS_WIN
+            f.add(settingsSection, Level::Note,
+                  tag + QStringLiteral(" is in double quotes (as Explorer's \"Copy as path\" "
+                                       "gives it): the pass drops them"));
+#else
+            f.add(settingsSection, Level::Warning,
+                  tag + QStringLiteral(" is in double quotes, which are part of the name here: "
+                                       "remove them"));
+#endif
+        if (is_splitter_tag(tag) && value.contains(QLatin1Char('\n')))
+            f.add(settingsSection, Level::Note,
+                  tag + QStringLiteral(" holds a line break, which is written as it is"));
+    }
+}
+
+void check_encodings(Findings &f, const RunSettings &settings, const QByteArray &settingsBytes)
+{
+    const QString locale = locale_encoding_name();
+    const QList<QPair<QString, QString>> names = {
+        {QStringLiteral("METAENC"), settings.metaEncoding},
+        {QStringLiteral("INXMLENC"), settings.documentEncoding},
+        {QStringLiteral("OUTXMLENC"), settings.copyEncoding}};
+    for (const auto &name : names) {
+        QTextCodec *const codec = codec_for_name(name.second);
+        if (name.second.isEmpty())
+            f.add(encodingsSection, Level::Warning,
+                  QStringLiteral("%1 is empty or missing: the locale encoding (%2) is used")
+                      .arg(name.first, locale));
+        else if (!codec)
+            f.add(encodingsSection, Level::Warning,
+                  QStringLiteral("%1 %2 is not a known encoding: the locale encoding (%3) is used "
+                                 "instead")
+                      .arg(name.first, visible(name.second), locale));
+        else if (name.second != name.second.trimmed())
+            f.add(encodingsSection, Level::Note,
+                  QStringLiteral("%1 %2 has blanks or line breaks at its ends, which Qt ignores: "
+                                 "it is %3")
+                      .arg(name.first, visible(name.second), codec_name(codec)));
+        else
+            f.add(encodingsSection, Level::Ok,
+                  QStringLiteral("%1 %2 is %3")
+                      .arg(name.first, visible(name.second), codec_name(codec)));
+    }
+    f.add(encodingsSection, Level::Note,
+          QStringLiteral("the RDS file is written in the locale encoding (%1)").arg(locale));
+}
