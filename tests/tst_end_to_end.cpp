@@ -143,6 +143,16 @@ private slots:
         const QByteArray jingle = "<Current><ARTIST/><NAME>Jingle</NAME></Current><Next><ARTIST>Кино</ARTIST></Next>";
         QTest::newRow("empty element borrows nothing")
             << utf8In << letters << jingle << QByteArray() << jingle << QByteArray(" - Jingle") << QByteArray("- / -");
+        // A comment is not content: its tags count neither in the document
+        // nor in the settings, and an unclosed one hides the rest.
+        const QByteArray template_ = "<!-- template: <ARTIST>ARTIST</ARTIST><NAME>TITLE</NAME> -->\n"
+                                     "<ARTIST>A</ARTIST><NAME>B<!-- edited --></NAME>";
+        QTest::newRow("tags in a comment do not count")
+            << "<!-- <XML>old.xml</XML> -->" + utf8In << letters << template_ << QByteArray() << template_
+            << QByteArray("A - B") << QByteArray("A / B");
+        const QByteArray unclosed = "<ARTIST>A</ARTIST><!-- <NAME>B</NAME>";
+        QTest::newRow("an unclosed comment hides the rest")
+            << utf8In << letters << unclosed << QByteArray() << unclosed << QByteArray("A - ") << QByteArray("- / -");
         const QByteArray attribute = "<?xml version=\"1.0\"?>\n<track encoding=\"MP3\"><ARTIST>A</ARTIST><NAME>B</NAME></track>";
         QTest::newRow("encoding attribute outside the declaration")
             << utf8In << letters << attribute << QByteArray() << attribute << QByteArray("A - B") << QByteArray("A / B");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Tag value extraction: literal tags, first pair wins, empty elements, nothing trimmed or decoded.
+// Tag value extraction: literal tags, first pair wins, empty elements, comments, nothing trimmed or
+// decoded.
 #include "tag_extract.h"
 
 #include <QtTest>
@@ -34,6 +35,14 @@ private slots:
             << "<METAENC>cp</METAENC><METASPLITTER>-</METASPLITTER><META>m.txt</META>"
             << "META" << "m.txt";
         QTest::newRow("XML is not NEWXML") << "<NEWXML>n</NEWXML><XML>x</XML>" << "XML" << "x";
+        QTest::newRow("tags in a comment skipped")
+            << "<!-- <NAME>T</NAME> --><NAME>x</NAME>" << "NAME" << "x";
+        QTest::newRow("closing tag in a comment skipped")
+            << "<NAME>x<!-- </NAME> --></NAME>" << "NAME" << "x<!-- </NAME> -->";
+        QTest::newRow("empty element in a comment skipped") << "<!--<NAME/>--><NAME>x</NAME>" << "NAME" << "x";
+        QTest::newRow("unclosed comment hides the rest") << "<!-- <NAME>x</NAME>" << "NAME" << "";
+        QTest::newRow("tag after two comments")
+            << "<!--a--><!--<NAME>b</NAME>--><NAME>x</NAME>" << "NAME" << "x";
         QTest::newRow("built name") << "<TIME7>0,1</TIME7>" << "TIME7" << "0,1";
     }
     // clang-format on

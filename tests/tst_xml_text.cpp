@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Decoding a title or artist as an XML reader would: entities, character
-// references and CDATA sections, and what stays as written.
+// references, CDATA sections, comments, and what stays as written.
 #include "xml_text.h"
 
 #include <QtTest>
@@ -23,6 +23,9 @@ private slots:
         QTest::newRow("unknown, bare and unended") << "&bogus; R & B &amp" << "&bogus; R & B &amp";
         QTest::newRow("CDATA as it stands") << "<![CDATA[a &amp; <b>]]> &amp;" << "a &amp; <b> &";
         QTest::newRow("unclosed CDATA") << "<![CDATA[a &amp;" << "<![CDATA[a &";
+        QTest::newRow("comment left out") << "Song<!-- &amp; edited -->!" << "Song!";
+        QTest::newRow("comment in CDATA stays") << "<![CDATA[<!-- a -->]]>" << "<!-- a -->";
+        QTest::newRow("unclosed comment") << "a<!-- b &amp;" << "a<!-- b &";
     }
     // clang-format on
     void decode()

@@ -5,13 +5,54 @@
 
 namespace {
 
+const QLatin1String commentOpen("<!--");
+const QLatin1String commentClose("-->");
+
+// Finds a needle outside comments, left to right. The next comment's start
+// is searched for once per comment, not once per needle, so that many
+// needles before a late comment (or none) stay linear.
+class OutsideComments {
+public:
+    explicit OutsideComments(const QString &text) : text_(text)
+    {
+    }
+
+    // The first `needle` at or after `from` (outside comments, and not before
+    // an earlier result) that is not inside a comment, or -1.
+    int next(const QString &needle, int from)
+    {
+        for (int at = from;;) {
+            const int found = text_.indexOf(needle, at);
+            if (found < 0)
+                return -1;
+            if (comment_ < at)
+                comment_ = text_.indexOf(commentOpen, at);
+            if (comment_ < 0) {
+                comment_ = text_.size(); // none left
+                return found;
+            }
+            if (found < comment_)
+                return found;
+            const int end = text_.indexOf(commentClose, comment_ + commentOpen.size());
+            if (end < 0)
+                return -1; // an unclosed comment hides the rest
+            at = end + commentClose.size();
+        }
+    }
+
+private:
+    const QString &text_;
+    int comment_ = -1; // the next comment's start at or after the last search
+};
+
 // Whether an empty-element tag ("<tag/>", or with white space before "/>")
-// starts somewhere before `limit`.
+// starts outside comments somewhere before `limit`.
 bool empty_element_before(const QString &text, const QString &tag, int limit)
 {
     const QString start = QLatin1Char('<') + tag;
-    for (int at = text.indexOf(start); at >= 0 && at < limit;
-         at = text.indexOf(start, at + start.size())) {
+    OutsideComments search(text);
+    for (int at = search.next(start, 0); at >= 0 && at < limit;
+         at = search.next(start, at + start.size())) {
         int end = at + start.size();
         while (end < text.size() && is_xml_space(text.at(end)))
             ++end;
@@ -33,18 +74,33 @@ QString closing_tag(const QString &tag)
     return QLatin1String("</") + tag + QLatin1Char('>');
 }
 
+QVector<int> positions_outside_comments(const QString &text, const QString &needle, int limit)
+{
+    QVector<int> positions;
+    if (needle.isEmpty())
+        return positions;
+    OutsideComments search(text);
+    for (int at = search.next(needle, 0); at >= 0 && (limit < 0 || positions.size() < limit);
+         at = search.next(needle, at + needle.size()))
+        positions.append(at);
+    return positions;
+}
+
+int index_outside_comments(const QString &text, const QString &needle, int from)
+{
+    return OutsideComments(text).next(needle, from);
+}
+
 QString extract(const QString &text, const QString &tag)
 {
     const QString openTag = opening_tag(tag);
-    const QString closeTag = closing_tag(tag);
-
-    const int open = text.indexOf(openTag, 0, Qt::CaseSensitive);
+    const int open = index_outside_comments(text, openTag);
     if (open < 0 || empty_element_before(text, tag, open))
         return QString();
     const int valueStart = open + openTag.size();
     // Searching on from the opening tag keeps a stray closing tag earlier in
     // the text from turning the value into "everything up to the end".
-    const int close = text.indexOf(closeTag, valueStart, Qt::CaseSensitive);
+    const int close = index_outside_comments(text, closing_tag(tag), valueStart);
     if (close < 0)
         return QString();
     return text.mid(valueStart, close - valueStart);

@@ -5,6 +5,8 @@ namespace {
 
 const QLatin1String cdataOpen("<![CDATA[");
 const QLatin1String cdataClose("]]>");
+const QLatin1String commentOpen("<!--");
+const QLatin1String commentClose("-->");
 
 const struct {
     QLatin1String name;
@@ -91,8 +93,9 @@ QString decode_xml_text(const QString &value)
 {
     QString text;
     text.reserve(value.size());
-    // Once a CDATA section has no end, no later one has either.
+    // Once a CDATA section or comment has no end, no later one has either.
     bool cdataCanClose = true;
+    bool commentCanClose = true;
     int at = 0;
     while (at < value.size()) {
         const QChar c = value.at(at);
@@ -106,6 +109,14 @@ QString decode_xml_text(const QString &value)
                 continue;
             }
             cdataCanClose = false;
+        } else if (c == QLatin1Char('<') && commentCanClose &&
+                   QStringView(value).mid(at).startsWith(commentOpen)) {
+            const int close = value.indexOf(commentClose, at + commentOpen.size());
+            if (close >= 0) {
+                at = close + commentClose.size();
+                continue;
+            }
+            commentCanClose = false;
         } else if (c == QLatin1Char('&')) {
             const int semicolon = reference_end(value, at);
             if (semicolon > at + 1) {
