@@ -127,14 +127,58 @@ private slots:
                            "ok       NAME = \"Mrs. Robinson\"", "ok       RDS file: \"Simon & Garfunkel - Mrs. Robinson\""} << none;
         QTest::newRow("empty element") << settings() << letters
             << QByteArray("<ARTIST/><NAME>Jingle</NAME><ARTIST>Кино</ARTIST>") << 1
-            << QStringList{"warning  no ARTIST value: the RDS file gets \"-\" for artist and title", "ok       RDS file: \"- - -\""} << none;
+            << QStringList{"warning  no ARTIST value: on air the META text is \" - Jingle\" and the RDS text \"- - -\"", "ok       RDS file: \"- - -\""} << none;
         QTest::newRow("no declaration, copy in UTF-8") << settings("<OUTXMLENC>UTF-8</OUTXMLENC>") << letters
             << QByteArray("<ARTIST>a</ARTIST><NAME>b</NAME>") << 1
             << QStringList{"ok       has no XML declaration: readers take the copy for UTF-8, which it is"} << QStringList{"but it is written in"};
         QTest::newRow("no declaration, no artist") << settings() << letters << QByteArray("<NAME>x</NAME>") << 1
-            << QStringList{"warning  no ARTIST value: the RDS file gets \"-\" for artist and title",
+            << QStringList{"warning  no ARTIST value: on air the META text is \" - x\" and the RDS text \"- - -\"",
                            "warning  has no XML declaration: readers take the copy for UTF-8, but it is written in windows-1251",
                            "ok       RDS file: \"- - -\""} << none;
+        // Which track goes on air, and what is not content.
+        QTest::newRow("previous track first")
+            << settings() << letters << QByteArray("<np>\n<Previous>\n<ARTIST>A</ARTIST><NAME>Old</NAME></Previous>\n"
+                                                   "<Current>\n<ARTIST>Кино</ARTIST><NAME>Кукушка</NAME></Current></np>") << 1
+            << QStringList{"warning  holds more than one NAME element: the pass takes the first, on line 3 in <Previous> (line 2); "
+                           "not the one on line 5 in <Current> (line 4)"} << none;
+        QTest::newRow("template in a comment")
+            << settings().replace("<RDSSPLITTER> - </RDSSPLITTER>", "<!-- <RDSSPLITTER> - </RDSSPLITTER> -->") << letters
+            << QByteArray("<!-- template: <ARTIST>ARTIST</ARTIST> -->\n<ARTIST>Кино</ARTIST><!-- <NAME>TITLE</NAME> -->") << 1
+            << QStringList{"ok       ARTIST = \"Кино\"", "note     <NAME> stands only inside a comment (<!-- ... -->, line 2), which is not content",
+                           "note     <RDSSPLITTER> stands only inside a comment (<!-- ... -->), which the pass skips"}
+            << QStringList{"more than one ARTIST"};
+        // A document read in another encoding than it is saved in.
+        QTest::newRow("UTF-8 read as windows-1251")
+            << settings("<INXMLENC>windows-1251</INXMLENC>") << letters << QByteArray("<ARTIST>Кино</ARTIST><NAME>Кукушка</NAME>") << 1
+            << QStringList{"warning  looks like UTF-8 (its letters beyond ASCII are all valid UTF-8) but is read as windows-1251 (INXMLENC): "
+                           "set INXMLENC to UTF-8"} << none;
+        for (const char *encoding : {"windows-1251", "KOI8-R", "IBM866", "ISO-8859-5"})
+            QTest::newRow(qPrintable(QString(encoding) + " read as UTF-8")) << settings() << letters
+                << QTextCodec::codecForName(encoding)->fromUnicode("<ARTIST>Кино</ARTIST><NAME>Звезда по имени Солнце</NAME>") << 1
+                << QStringList{"warning  is read as UTF-8 (INXMLENC) but is not UTF-8: 23 bytes are read as \"\uFFFD\"; it looks like "
+                               + QString(encoding) + ": set INXMLENC to " + encoding} << none;
+#ifndef Q_OS_WIN
+        // (Where the locale encoding is UTF-8; on Windows it is the ANSI code page.)
+        QTest::newRow("settings in windows-1251") << QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(settings("<METASPLITTER> — </METASPLITTER>"))) << letters << doc << 1
+            << QStringList{"warning  settings.txt is read as UTF-8 (the locale encoding) but is not UTF-8: 1 bytes are read as \"\uFFFD\"; save it as UTF-8"} << none;
+#endif
+        // Tags written almost as the pass reads them.
+        QTest::newRow("case and another name") << settings() << letters << QByteArray("<np>\n<TITLE>Кукушка</TITLE>\n<Artist>Кино</Artist>") << 1
+            << QStringList{"note     <TITLE> on line 2: the pass reads <NAME>, not <TITLE>",
+                           "note     <Artist> on line 3: tags are matched exactly, case included",
+                           "warning  no NAME value: on air the META text is \" - \" and the RDS text \"- - -\""} << none;
+        QTest::newRow("attributes and a blank") << settings() << letters << QByteArray("<NAME lang=\"ru\">Кукушка</NAME>< ARTIST>Кино</ARTIST>") << 1
+            << QStringList{"note     <NAME lang=\"ru\"> on line 1: a tag with attributes is not matched: write <NAME>",
+                           "note     < ARTIST> on line 1: no blank may stand after \"<\""} << none;
+        // Text as it goes on air: characters as themselves, counted as
+        // receivers count them, controls spelled out.
+        QTest::newRow("emoji counted once") << settings() << letters
+            << "<ARTIST>" + QByteArray(60, 'x') + "</ARTIST><NAME>🎵</NAME>" << 1
+            << QStringList{"ok       NAME = \"🎵\""} << QStringList{"\\ud83c", "RDS text has"};
+        QTest::newRow("control character and blanks") << settings() << letters
+            << QByteArray("<ARTIST>Кино</ARTIST><NAME>\nКукушка\x07 </NAME>") << 1
+            << QStringList{"ok       NAME = \"\\nКукушка\\x07 \"",
+                           "warning  NAME has line breaks, blanks at its ends, control characters: the pass writes it as \"Кукушка\""} << none;
         QTest::newRow("characters the encodings cannot hold")
             << settings("<METAENC>KOI8-R</METAENC><OUTXMLENC>KOI8-R</OUTXMLENC>") << letters
             << QByteArray("<ARTIST>Кино</ARTIST><NAME>Сіль її</NAME>") << 1
@@ -168,6 +212,11 @@ private slots:
             << QStringList{"warning  NEWXML names the same file as META: the copy is lost under it"} << none;
         QTest::newRow("output folder missing") << settings("<RDS>none/rds.txt</RDS>") << letters << doc << 2
             << QStringList{"error    RDS \"none/rds.txt\" is in a folder that does not exist: the pass stops with \"cant create RDS\""} << none;
+#ifndef Q_OS_WIN
+        // The system resolves "..": "sub" must exist (Windows drops "sub\.." by the name alone).
+        QTest::newRow("output through a missing folder") << settings("<META>sub/../meta.txt</META>") << letters << doc << 2
+            << QStringList{"error    META \"sub/../meta.txt\" is in a folder that does not exist"} << none;
+#endif
         QTest::newRow("long RadioText") << settings() << letters << "<ARTIST>" + QByteArray(70, 'x') + "</ARTIST><NAME>ab</NAME>" << 1
             << QStringList{"warning  the RDS text has 75 characters; RadioText shows 64 (the pass still writes them all)"} << none;
         QTest::newRow("document is a FIFO") << settings() << letters << fifo << 2
@@ -271,6 +320,7 @@ private slots:
             << QByteArray("<?xml version='1.0' encoding = 'UTF-8'?><ARTIST>Кино &amp; ДДТ</ARTIST><NAME>Сіль її</NAME>");
         QTest::newRow("UTF-16 copy, no declaration") << settings("<OUTXMLENC>UTF-16LE</OUTXMLENC>") << QByteArray("<NAME>x</NAME>");
         QTest::newRow("META not created") << settings("<META>none/meta.txt</META>") << doc;
+        QTest::newRow("META through a missing folder") << settings("<META>none/../meta.txt</META>") << doc;
         QTest::newRow("RDS over the settings") << settings("<RDS>settings.txt</RDS>") << doc;
         QTest::newRow("blocked hour") << settings(blocked) << doc;
     }

@@ -12,6 +12,11 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 const QString settingsSection = QLatin1String(settingsFileName);
 const QString encodingsSection = QStringLiteral("encodings");
 const QString hoursSection = QStringLiteral("bad hours");
@@ -143,21 +148,65 @@ QString input_problem(const QString &path)
 }
 
 // Why an output cannot be created, or an empty string.
+namespace {
+
+// The folder part of `path` as written ("." for a bare name), its last
+// separator kept, so that the system resolves it as the pass's own open
+// does: on Linux "sub/../" needs "sub" to exist.
+QString written_folder(const QString &path)
+{
+    int slash = int(path.lastIndexOf(QLatin1Char('/')));
+#ifdef Q_OS_WIN
+    slash = std::max(slash, int(path.lastIndexOf(QLatin1Char('\\'))));
+#endif
+    return slash < 0 ? QStringLiteral(".") : path.left(slash + 1);
+}
+
+// What the system says of a path as written, never cleaned up first.
+struct PathState {
+    bool exists = false;
+    bool folder = false;
+    bool writable = false; // for a folder: files can be made in it
+};
+
+PathState path_state(const QString &path)
+{
+    PathState state;
+#ifdef Q_OS_WIN
+    // Windows itself resolves "." and ".." by the name alone, as QFileInfo
+    // does.
+    const QFileInfo info(path);
+    state.exists = info.exists();
+    state.folder = info.isDir();
+    state.writable = info.isWritable();
+#else
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st;
+    state.exists = ::stat(native.constData(), &st) == 0;
+    state.folder = state.exists && S_ISDIR(st.st_mode);
+    state.writable =
+        state.exists && ::access(native.constData(), state.folder ? W_OK | X_OK : W_OK) == 0;
+#endif
+    return state;
+}
+
+} // namespace
+
 QString output_problem(const QString &path)
 {
 #ifdef Q_OS_WIN
     if (is_windows_device_path(path))
         return QString(); // written as a device, which it is
 #endif
-    const QFileInfo info(path);
-    const QFileInfo folder(info.absolutePath());
     if (!usable_path(path))
         return QStringLiteral("is not a usable path");
-    if (info.isDir())
+    const PathState output = path_state(path);
+    const PathState folder = path_state(written_folder(path));
+    if (output.folder)
         return QStringLiteral("is a folder");
-    if (!folder.isDir())
+    if (!folder.folder)
         return QStringLiteral("is in a folder that does not exist");
-    if (info.exists() ? !info.isWritable() : !folder.isWritable())
+    if (output.exists ? !output.writable : !folder.writable)
         return QStringLiteral("cannot be written (permissions)");
     return QString();
 }
@@ -176,8 +225,11 @@ TagState tag_state(const QString &text, const QString &tag)
 {
     TagState state;
     const QString openTag = opening_tag(tag);
-    state.opens = text.count(openTag);
-    state.closed = state.opens > 0 && text.indexOf(closing_tag(tag), text.indexOf(openTag)) >= 0;
+    state.opens = positions_outside_comments(text, openTag).size();
+    state.inCommentOnly = state.opens == 0 && text.contains(openTag);
+    state.closed =
+        state.opens > 0 &&
+        index_outside_comments(text, closing_tag(tag), index_outside_comments(text, openTag)) >= 0;
     state.value = extract(text, tag);
     return state;
 }

@@ -74,10 +74,12 @@ QString output_problem(const QString &path);
 // byte-order marks and encodings; empty when it cannot be read.
 QByteArray first_bytes(const QString &path);
 
-// How a tag stands in a text: how often it opens, whether the first opening
-// is closed, and its value as the pass reads it.
+// How a tag stands in a text: how often it opens outside comments, whether
+// it stands only inside comments, whether the first opening is closed, and
+// its value as the pass reads it.
 struct TagState {
     int opens = 0;
+    bool inCommentOnly = false;
     bool closed = false;
     QString value;
 };

@@ -3,10 +3,12 @@
 
 #include "conversion.h"
 #include "document_reading.h"
+#include "encoding_guess.h"
 #include "tag_extract.h"
 #include "text_file.h"
 #include "xml_text.h"
 
+#include <QRegularExpression>
 #include <QTextCodec>
 
 namespace {
@@ -53,6 +55,235 @@ void check_declaration(Findings &f, const QString &section, const RunSettings &s
                   .arg(visible(copyName), visible(declared)));
 }
 
+// The line (from 1) that `position` stands on.
+int line_of(const QString &text, int position)
+{
+    return int(QStringView(text).left(position).count(QLatin1Char('\n'))) + 1;
+}
+
+// An element around a position: its name and the line of its start tag;
+// no name at the top level.
+struct Enclosing {
+    QString name;
+    int line = 0;
+};
+
+QString described(const Enclosing &where, int line)
+{
+    if (where.name.isEmpty())
+        return QStringLiteral("on line %1, at the top level").arg(line);
+    return QStringLiteral("on line %1 in <%2> (line %3)").arg(line).arg(where.name).arg(where.line);
+}
+
+// The innermost element open at each of `positions` (in ascending order),
+// found in one sweep up to the last of them: start and end tags counted,
+// comments, CDATA sections, processing instructions and declarations
+// skipped.
+QVector<Enclosing> enclosing_elements(const QString &text, const QVector<int> &positions)
+{
+    QVector<Enclosing> found;
+    QVector<Enclosing> open;
+    int line = 1;
+    int at = 0;
+    const auto skip_to = [&](const QString &end) {
+        const int close = text.indexOf(end, at);
+        const int stop = close < 0 ? text.size() : close + end.size();
+        line += int(QStringView(text).mid(at, stop - at).count(QLatin1Char('\n')));
+        at = stop;
+    };
+    for (const int position : positions) {
+        while (at < position) {
+            const QChar c = text.at(at);
+            if (c == QLatin1Char('\n'))
+                ++line;
+            if (c != QLatin1Char('<')) {
+                ++at;
+                continue;
+            }
+            const QStringView rest = QStringView(text).mid(at);
+            if (rest.startsWith(QLatin1String("<!--"))) {
+                skip_to(QStringLiteral("-->"));
+            } else if (rest.startsWith(QLatin1String("<![CDATA["))) {
+                skip_to(QStringLiteral("]]>"));
+            } else if (rest.startsWith(QLatin1String("<?"))) {
+                skip_to(QStringLiteral("?>"));
+            } else {
+                const bool closing = rest.startsWith(QLatin1String("</"));
+                int end = at + (closing ? 2 : 1);
+                const int nameStart = end;
+                while (end < text.size() && !is_xml_space(text.at(end)) &&
+                       text.at(end) != QLatin1Char('>') && text.at(end) != QLatin1Char('/'))
+                    ++end;
+                const QString name = text.mid(nameStart, end - nameStart);
+                const int tagLine = line;
+                skip_to(QStringLiteral(">"));
+                const bool empty = at >= 2 && text.at(at - 1) == QLatin1Char('>') &&
+                                   text.at(at - 2) == QLatin1Char('/');
+                if (rest.startsWith(QLatin1String("<!")) || name.isEmpty()) {
+                    // a declaration, or a lone "<"
+                } else if (closing) {
+                    for (int k = open.size() - 1; k >= 0; --k)
+                        if (open.at(k).name == name) {
+                            open.resize(k);
+                            break;
+                        }
+                } else if (!empty) {
+                    open.append({name, tagLine});
+                }
+            }
+        }
+        found.append(open.isEmpty() ? Enclosing{} : open.last());
+    }
+    return found;
+}
+
+// Where the elements `tag` the pass knows ("<tag>", "<tag/>", "<tag />")
+// stand outside comments, the first few.
+QVector<int> elements_of(const QString &text, const QString &tag, int limit)
+{
+    const QString start = QLatin1Char('<') + tag;
+    QVector<int> elements;
+    int from = 0;
+    while (elements.size() < limit) {
+        const int at = index_outside_comments(text, start, from);
+        if (at < 0)
+            break;
+        int end = at + start.size();
+        while (end < text.size() && is_xml_space(text.at(end)))
+            ++end;
+        const QStringView after = QStringView(text).mid(end);
+        if ((end == at + start.size() && after.startsWith(QLatin1Char('>'))) ||
+            after.startsWith(QLatin1String("/>")))
+            elements.append(at);
+        from = at + start.size();
+    }
+    return elements;
+}
+
+// A document with a history or a next track holds the tag more than once;
+// the pass takes the first, which may not be the track on air.
+void check_repeated_elements(Findings &f, const QString &section, const QString &text,
+                             const QString &tag)
+{
+    const int shown = 4;
+    const QVector<int> elements = elements_of(text, tag, shown + 1);
+    if (elements.size() < 2)
+        return;
+    const QVector<Enclosing> where = enclosing_elements(text, elements);
+    QStringList others;
+    for (int k = 1; k < elements.size() && k < shown; ++k)
+        others << described(where.at(k), line_of(text, elements.at(k)));
+    if (elements.size() > shown)
+        others << QStringLiteral("and more");
+    f.add(section, Level::Warning,
+          QStringLiteral("holds more than one %1 element: the pass takes the first, %2; not the "
+                         "one %3; if that is not the track on air, have the playout program "
+                         "write the current track first")
+              .arg(tag, described(where.at(0), line_of(text, elements.at(0))),
+                   others.join(QStringLiteral(", nor the one "))));
+}
+
+// Whether `position` is inside a comment. Comments do not nest: one ends
+// at the first "-->", so the last "<!--" before the position decides.
+bool inside_comment(const QString &text, int position)
+{
+    const int start = int(text.lastIndexOf(QLatin1String("<!--"), position));
+    if (start < 0)
+        return false;
+    const int end = int(text.indexOf(QLatin1String("-->"), start + 4));
+    return end < 0 || end + 3 > position;
+}
+
+// A tag written almost as the pass looks for it: another case, attributes,
+// a blank after "<", or the usual other name (TITLE for NAME).
+void check_near_miss(Findings &f, const QString &section, const QString &text, const QString &tag)
+{
+    if (text.contains(opening_tag(tag)) && index_outside_comments(text, opening_tag(tag)) < 0) {
+        f.add(section, Level::Note,
+              QStringLiteral("<%1> stands only inside a comment (<!-- ... -->, line %2), which is "
+                             "not content")
+                  .arg(tag)
+                  .arg(line_of(text, int(text.indexOf(opening_tag(tag))))));
+        return;
+    }
+    const QString names = tag == QLatin1String("NAME") ? QStringLiteral("NAME|TITLE") : tag;
+    const QRegularExpression nearMiss(
+        QStringLiteral("<[ \\t\\r\\n]*(%1)([ \\t\\r\\n][^>]*)?/?>").arg(names),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = nearMiss.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const int at = int(match.capturedStart());
+        if (inside_comment(text, at))
+            continue;
+        const QString written = match.captured();
+        QString why;
+        if (match.captured(1).compare(tag, Qt::CaseInsensitive) != 0)
+            why = QStringLiteral("the pass reads <%1>, not <%2>").arg(tag, match.captured(1));
+        else if (match.captured(1) != tag)
+            why = QStringLiteral("tags are matched exactly, case included");
+        else if (written.startsWith(opening_tag(tag).left(1) + QLatin1Char(' ')) ||
+                 !written.startsWith(QLatin1Char('<') + tag))
+            why = QStringLiteral("no blank may stand after \"<\"");
+        else
+            why = QStringLiteral("a tag with attributes is not matched: write <%1>").arg(tag);
+        f.add(section, Level::Note,
+              QStringLiteral("%1 on line %2: %3").arg(written).arg(line_of(text, at)).arg(why));
+        return;
+    }
+}
+
+// What the pass writes for a value with line breaks, blanks at its ends or
+// control characters.
+void check_untidy_value(Findings &f, const QString &section, const QString &tag,
+                        const QString &value)
+{
+    const QString onAir = on_air_value(value);
+    if (onAir == value)
+        return;
+    QStringList found;
+    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
+        found << QStringLiteral("line breaks");
+    if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()))
+        found << QStringLiteral("blanks at its ends");
+    if (std::any_of(value.begin(), value.end(), [](QChar c) {
+            return (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) &&
+                   !c.isSpace();
+        }))
+        found << QStringLiteral("control characters");
+    if (found.isEmpty())
+        found << QStringLiteral("runs of white space");
+    f.add(section, Level::Warning,
+          QStringLiteral("%1 has %2: the pass writes it as %3")
+              .arg(tag, found.join(QStringLiteral(", ")), visible(onAir)));
+}
+
+// Bytes read in a single-byte encoding that are UTF-8, or read as UTF-8
+// that are not: every letter on air comes out wrong.
+void check_misread(Findings &f, const QString &section, const QByteArray &bytes, QTextCodec *readIn,
+                   const QString &readAs, const QString &setting)
+{
+    if (is_single_byte(readIn) && looks_like_utf8(bytes)) {
+        f.add(section, Level::Warning,
+              QStringLiteral("looks like UTF-8 (its letters beyond ASCII are all valid UTF-8) but "
+                             "is read as %1: set %2 to UTF-8")
+                  .arg(readAs, setting));
+        return;
+    }
+    if (readIn->mibEnum() != 106)
+        return;
+    const int invalid = invalid_utf8_bytes(bytes);
+    if (invalid == 0)
+        return;
+    const QString likely = likely_cyrillic_encoding(bytes);
+    f.add(section, Level::Warning,
+          QStringLiteral("is read as %1 but is not UTF-8: %2 bytes are read as \"\uFFFD\"; %3")
+              .arg(readAs)
+              .arg(invalid)
+              .arg(likely.isEmpty()
+                       ? QStringLiteral("set %1 to the encoding it is saved in").arg(setting)
+                       : QStringLiteral("it looks like %1: set %2 to %1").arg(likely, setting)));
+}
+
 } // namespace
 
 void check_document(Findings &f, const RunSettings &settings, const QString &path)
@@ -97,19 +328,31 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
     }
     check_declaration(f, section, settings, *text, readIn, readAs);
 
+    if (!document.earlierCopy && !QTextCodec::codecForUtfText(bytes, nullptr))
+        check_misread(f, section, bytes, readIn, readAs, QStringLiteral("INXMLENC"));
+
+    // What goes on air when a value is missing, as the pass makes it.
+    const QString title = on_air_value(decode_xml_text(extract(*text, QStringLiteral("NAME"))));
+    const QString artist = on_air_value(decode_xml_text(extract(*text, QStringLiteral("ARTIST"))));
+    const QString onAir =
+        QStringLiteral("on air the META text is %1 and the RDS text %2")
+            .arg(visible(meta_text(artist, settings.metaSplitter, title)),
+                 visible(rds_text(latin_forms(artist, title, QString()), settings.rdsSplitter)));
     for (const char *tag : {"NAME", "ARTIST"}) {
         const QString name = QLatin1String(tag);
         const QString written = extract(*text, name);
         const QString value = decode_xml_text(written);
-        if (value.isEmpty())
-            f.add(section, Level::Warning,
-                  QStringLiteral("no %1 value: the RDS file gets \"-\" for artist and title")
-                      .arg(name));
-        else
+        if (on_air_value(value).isEmpty()) {
+            f.add(section, Level::Warning, QStringLiteral("no %1 value: %2").arg(name, onAir));
+            check_near_miss(f, section, *text, name);
+        } else {
             f.add(section, Level::Ok, QStringLiteral("%1 = %2").arg(name, visible(value)));
+        }
         if (written != value)
             f.add(section, Level::Note,
                   QStringLiteral("%1 is written %2 in the document: the pass decodes it")
                       .arg(name, visible(written)));
+        check_untidy_value(f, section, name, value);
+        check_repeated_elements(f, section, *text, name);
     }
 }

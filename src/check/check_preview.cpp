@@ -59,11 +59,11 @@ void check_preview(Findings &f, const PassPlan &plan)
               QStringLiteral("the RDS text keeps characters that are not Latin, which RadioText "
                              "receivers cannot show: ") +
                   listed(foreign));
-    if (rds.text.size() > radioTextLength)
+    if (character_count(rds.text) > radioTextLength)
         f.add(previewSection, Level::Warning,
               QStringLiteral("the RDS text has %1 characters; RadioText shows %2 (the pass still "
                              "writes them all)")
-                  .arg(rds.text.size())
+                  .arg(character_count(rds.text))
                   .arg(radioTextLength));
 }
 

@@ -2,6 +2,8 @@
 #include "check_parts.h"
 
 #include "conversion.h"
+#include "encoding_guess.h"
+#include "tag_extract.h"
 #include "text_file.h"
 
 #include <QTextCodec>
@@ -60,6 +62,10 @@ void check_settings(Findings &f, const RunSettings &settings)
         } else {
             f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(state.value));
         }
+        if (state.inCommentOnly)
+            f.add(settingsSection, Level::Note,
+                  opening_tag(tag) + QStringLiteral(" stands only inside a comment (<!-- ... -->), "
+                                                    "which the pass skips"));
         if (state.opens > 1)
             f.add(settingsSection, Level::Warning,
                   QStringLiteral("%1 appears %2 times: only the first one counts")
@@ -117,4 +123,18 @@ void check_encodings(Findings &f, const RunSettings &settings, const QByteArray 
     }
     f.add(encodingsSection, Level::Note,
           QStringLiteral("the RDS file is written in the locale encoding (%1)").arg(locale));
+    // Without a mark, settings that are not UTF-8 are read in the locale
+    // encoding; where that is UTF-8 too, every byte beyond ASCII is lost.
+    QTextCodec *const readIn = config_file_codec(settingsBytes, QTextCodec::codecForLocale());
+    const int invalid = readIn->mibEnum() == 106 ? invalid_utf8_bytes(settingsBytes) : 0;
+    if (invalid > 0) {
+        const QString likely = likely_cyrillic_encoding(settingsBytes);
+        f.add(encodingsSection, Level::Warning,
+              QStringLiteral("%1 is read as UTF-8 (the locale encoding) but is not UTF-8: %2 "
+                             "bytes are read as \"\uFFFD\"%3; save it as UTF-8")
+                  .arg(settingsSection)
+                  .arg(invalid)
+                  .arg(likely.isEmpty() ? QString()
+                                        : QStringLiteral(" (it looks like %1)").arg(likely)));
+    }
 }
