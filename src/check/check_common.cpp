@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
+#include <vector>
+
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,7 +75,13 @@ QString visible(const QString &value)
 
 int character_count(const QString &text)
 {
-    return text.toUcs4().size();
+    int count = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        ++count;
+    }
+    return count;
 }
 
 QString listed(QStringList items)
@@ -105,12 +113,17 @@ bool same_encoding(QTextCodec *a, QTextCodec *b)
 QStringList characters_of(const QString &text)
 {
     QStringList characters;
+    std::vector<bool> seen(0x110000); // one bit per code point: a large copy is read fast
     for (int i = 0; i < text.size(); ++i) {
-        const int n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString c = text.mid(i, n);
-        if (!characters.contains(c))
-            characters << c;
-        i += n - 1;
+        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() &&
+                          text.at(i + 1).isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                                : char32_t(text.at(i).unicode());
+        if (!seen[c]) {
+            seen[c] = true;
+            characters << text.mid(i, pair ? 2 : 1);
+        }
+        i += pair ? 1 : 0;
     }
     return characters;
 }

@@ -32,6 +32,7 @@ void check_watching(Findings &f, const QString &documentPath);
 
 // The META and RDS texts as they go on air, and what they lose.
 void check_preview(Findings &f, const PassPlan &plan);
-// The outputs a pass at `now` writes, in order, until the first it would
-// not (an input in its place, or a path it cannot create).
-std::array<std::optional<PreviewOutput>, 3> preview_now(const QDateTime &now);
+// The outputs a pass with `plan` writes, in order, until the first it would
+// not (an input in its place, or a path it cannot create); none when the
+// plan stops before writing.
+std::array<std::optional<PreviewOutput>, 3> preview_of(const PassPlan &plan);

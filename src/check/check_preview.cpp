@@ -69,10 +69,9 @@ void check_preview(Findings &f, const PassPlan &plan)
 
 // The outputs a pass at `now` writes, in order, until the first it would
 // not (an input in its place, or a path it cannot create).
-std::array<std::optional<PreviewOutput>, 3> preview_now(const QDateTime &now)
+std::array<std::optional<PreviewOutput>, 3> preview_of(const PassPlan &plan)
 {
     std::array<std::optional<PreviewOutput>, 3> preview;
-    const PassPlan plan = plan_pass(now);
     if (plan.stop != PassOutcome::Written)
         return preview;
     for (size_t i = 0; i < plan.outputs.size(); ++i) {

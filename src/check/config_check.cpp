@@ -48,10 +48,15 @@ CheckReport check_configuration(const QDateTime &now)
 
     check_document(f, *settings, settings->documentPath);
     check_watching(f, settings->documentPath);
+    // One plan for the findings and the preview: a document of many
+    // megabytes is read and held once.
     PassPlan plan = plan_pass_ignoring_hours();
     if (plan.stop == PassOutcome::Written) {
         check_outputs(f, plan);
         check_preview(f, plan);
+        const bool blocked =
+            in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
+        return {f.list, blocked ? std::array<std::optional<PreviewOutput>, 3>{} : preview_of(plan)};
     } else {
         // The pass would stop before writing; the paths can still be checked.
         plan.outputs = {{settings->copyPath, nullptr, {}, PassOutcome::CantCreateCopy, {}, {}},
@@ -59,5 +64,5 @@ CheckReport check_configuration(const QDateTime &now)
                         {settings->rdsPath, nullptr, {}, PassOutcome::CantCreateRds, {}, {}}};
         check_outputs(f, plan);
     }
-    return {f.list, preview_now(now)};
+    return {f.list, {}};
 }

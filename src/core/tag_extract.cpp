@@ -8,32 +8,26 @@ namespace {
 const QLatin1String commentOpen("<!--");
 const QLatin1String commentClose("-->");
 
-// Finds a needle outside comments, left to right. The next comment's start
-// is searched for once per comment, not once per needle, so that many
-// needles before a late comment (or none) stay linear.
-class OutsideComments {
+// Finds a needle outside comments, left to right. Only the stretch before
+// each candidate is searched for a comment, so that a run of searches, each
+// from the end of the last result, reads the text once.
+class OutsideComments
+{
 public:
-    explicit OutsideComments(const QString &text) : text_(text)
-    {
-    }
+    explicit OutsideComments(const QString &text) : text_(text) {}
 
-    // The first `needle` at or after `from` (outside comments, and not before
-    // an earlier result) that is not inside a comment, or -1.
-    int next(const QString &needle, int from)
+    // The first `needle` at or after `from` (which is outside comments) that
+    // is not inside a comment, or -1.
+    int next(const QString &needle, int from) const
     {
         for (int at = from;;) {
-            const int found = text_.indexOf(needle, at);
+            const int found = int(text_.indexOf(needle, at));
             if (found < 0)
                 return -1;
-            if (comment_ < at)
-                comment_ = text_.indexOf(commentOpen, at);
-            if (comment_ < 0) {
-                comment_ = text_.size(); // none left
+            const int comment = int(QStringView(text_).mid(at, found - at).indexOf(commentOpen));
+            if (comment < 0)
                 return found;
-            }
-            if (found < comment_)
-                return found;
-            const int end = text_.indexOf(commentClose, comment_ + commentOpen.size());
+            const int end = int(text_.indexOf(commentClose, at + comment + commentOpen.size()));
             if (end < 0)
                 return -1; // an unclosed comment hides the rest
             at = end + commentClose.size();
@@ -42,7 +36,6 @@ public:
 
 private:
     const QString &text_;
-    int comment_ = -1; // the next comment's start at or after the last search
 };
 
 // Whether an empty-element tag ("<tag/>", or with white space before "/>")
