@@ -23,9 +23,19 @@ LatinForms latin_forms(const QString &artist, const QString &title, const QStrin
 {
     if (title.isEmpty() || artist.isEmpty())
         return {QStringLiteral("-"), QStringLiteral("-")};
-    QString latinTitle = transliterate(title, letters);
-    latinTitle.replace(QLatin1Char(';'), QLatin1String(", "));
-    return {transliterate(artist, letters), latinTitle};
+    return {latin_artist(artist, letters), latin_title(title, letters)};
+}
+
+QString latin_artist(const QString &artist, const QString &letters)
+{
+    return transliterate(artist, letters);
+}
+
+QString latin_title(const QString &title, const QString &letters)
+{
+    QString latin = transliterate(title, letters);
+    latin.replace(QLatin1Char(';'), QLatin1String(", "));
+    return latin;
 }
 
 QString meta_text(const QString &artist, const QString &splitter, const QString &title)

@@ -23,6 +23,11 @@ QString on_air_value(const QString &value);
 // becomes ", ".
 LatinForms latin_forms(const QString &artist, const QString &title, const QString &letters);
 
+// An artist's and a title's Latin forms alone, as latin_forms makes them
+// when both are there (empty for an empty value).
+QString latin_artist(const QString &artist, const QString &letters);
+QString latin_title(const QString &title, const QString &letters);
+
 // The META file's text: artist, splitter and title as in the document.
 QString meta_text(const QString &artist, const QString &splitter, const QString &title);
 

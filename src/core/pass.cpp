@@ -108,6 +108,15 @@ PassPlan plan(const QDateTime *now, const QString &folder)
         on_air_value(decode_xml_text(extract(*document, QStringLiteral("ARTIST"))));
 
     const LatinForms latin = latin_forms(artist, title, *letters);
+    plan.onAir = {artist,
+                  title,
+                  latin_artist(artist, *letters),
+                  latin_title(title, *letters),
+                  settings->metaSplitter,
+                  settings->rdsSplitter,
+                  meta_text(artist, settings->metaSplitter, title),
+                  rds_text(latin, settings->rdsSplitter),
+                  now ? *now : QDateTime::currentDateTime()};
     // The document is not needed past this point: moving it lets the rewrite
     // work in place instead of on a copy.
     QString copy = rewrite_declaration(std::move(*document), copyEncoding.codec, copyEncoding.name);
@@ -122,11 +131,10 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     plan.outputs.push_back({copyPath, copyEncoding.codec, std::move(copy),
                             PassOutcome::CantCreateCopy, PassOutcome::CantWriteCopy, configuration,
                             copyInPlace});
-    plan.outputs.push_back({path_in_folder(folder, settings->metaPath), metaCodec,
-                            meta_text(artist, settings->metaSplitter, title),
+    plan.outputs.push_back({path_in_folder(folder, settings->metaPath), metaCodec, plan.onAir.meta,
                             PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
     plan.outputs.push_back({path_in_folder(folder, settings->rdsPath), nullptr,
-                            rds_text(latin, settings->rdsSplitter), PassOutcome::CantCreateRds,
+                            plan.onAir.rds, PassOutcome::CantCreateRds,
                             PassOutcome::CantWriteRds, allInputs});
     return plan;
 }
@@ -194,10 +202,12 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder)
     const PassPlan plan = plan_pass(now, folder);
     const PassOutcome outcome =
         plan.stop != PassOutcome::Written ? plan.stop : write_outputs(plan.outputs);
-    if (outcome == PassOutcome::Written || outcome == PassOutcome::BlockedHour)
-        return {outcome, false};
+    if (outcome == PassOutcome::Written)
+        return {outcome, false, plan.onAir};
+    if (outcome == PassOutcome::BlockedHour)
+        return {outcome, false, std::nullopt};
     const FailedFile failed = failed_file(plan, outcome, folder);
-    return {outcome, held_by_another_program(failed.path, failed.forWriting)};
+    return {outcome, held_by_another_program(failed.path, failed.forWriting), std::nullopt};
 }
 
 PassOutcome run_pass(const QDateTime &now, const QString &folder, int retryForMs)

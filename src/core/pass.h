@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
-class QDateTime;
 class QTextCodec;
 
 // How a pass ends. Every value but Written and BlockedHour is a failure with
@@ -58,6 +59,22 @@ struct PlannedOutput {
 // The input that `output` would overwrite, or an empty string.
 QString overwritten_input(const PlannedOutput &output);
 
+// What a pass puts on air, for those who carry it on (stream servers, RDS
+// encoders): title and artist as the META file has them, their Latin forms
+// as the RDS file has them (without the "-" that stands in for a missing
+// one), the splitters, and both files' texts.
+struct OnAirText {
+    QString artist;
+    QString title;
+    QString latinArtist;
+    QString latinTitle;
+    QString metaSplitter;
+    QString rdsSplitter;
+    QString meta; // the META file's text
+    QString rds;  // the RDS file's text
+    QDateTime time; // when the pass was made
+};
+
 // Everything a pass decides before it writes anything.
 struct PassPlan {
     // Written when the pass goes on to write `outputs`; otherwise how it ends
@@ -65,6 +82,7 @@ struct PassPlan {
     PassOutcome stop = PassOutcome::Written;
     QString documentPath;               // as the pass opens it, once the settings are read
     std::vector<PlannedOutput> outputs; // the copy, the META file, the RDS file, in this order
+    OnAirText onAir;                    // when the pass goes on to write
 };
 
 // Reads the configuration in `folder` (the working folder when empty), with
@@ -86,6 +104,7 @@ PassOutcome write_outputs(const std::vector<PlannedOutput> &outputs);
 struct PassResult {
     PassOutcome outcome = PassOutcome::Written;
     bool heldByAnother = false;
+    std::optional<OnAirText> onAir; // what went on air, when all three were written
 };
 
 // One whole pass: plan_pass, then write_outputs when the plan goes on, while
