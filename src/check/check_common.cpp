@@ -115,8 +115,8 @@ QStringList characters_of(const QString &text)
     QStringList characters;
     std::vector<bool> seen(0x110000); // one bit per code point: a large copy is read fast
     for (int i = 0; i < text.size(); ++i) {
-        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() &&
-                          text.at(i + 1).isLowSurrogate();
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         const char32_t c = pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
                                 : char32_t(text.at(i).unicode());
         if (!seen[c]) {

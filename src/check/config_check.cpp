@@ -54,8 +54,7 @@ CheckReport check_configuration(const QDateTime &now)
     if (plan.stop == PassOutcome::Written) {
         check_outputs(f, plan);
         check_preview(f, plan);
-        const bool blocked =
-            in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
+        const bool blocked = in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
         return {f.list, blocked ? std::array<std::optional<PreviewOutput>, 3>{} : preview_of(plan)};
     } else {
         // The pass would stop before writing; the paths can still be checked.

@@ -34,8 +34,8 @@ struct RdsDialect {
     // RT+ lengths as the RT+ standard codes them (the "length marker", one
     // less than the number of characters) rather than as counts.
     bool rtPlusLengthMarker;
-    bool awaitsReply;  // whether the encoder answers each command with a line
-    const char *done;  // replies that mean done, separated by blanks
+    bool awaitsReply;    // whether the encoder answers each command with a line
+    const char *done;    // replies that mean done, separated by blanks
     const char *refused; // replies that mean refused, separated by blanks
 };
 extern const std::array<RdsDialect, 3> rdsDialects;
@@ -48,11 +48,11 @@ struct Destination {
     QTextCodec *charset = nullptr; // what the text is sent in
     bool charsetNamed = false;     // charset= was given (Icecast then names it in the request)
     const RdsDialect *dialect = nullptr; // RDS encoders only
-    int timeoutMs = 2000; // for connecting, and again for each reply
-    int everyMs = 0;      // above 0: the last text is sent again this often
-    bool rtPlus = false;  // RDS encoders: RT+ tags for artist and title as well
-    int streamId = 0;     // Shoutcast version 2's sid; 0 for version 1
-    QString error;        // why the URL cannot be used; empty when it can
+    int timeoutMs = 2000;                // for connecting, and again for each reply
+    int everyMs = 0;                     // above 0: the last text is sent again this often
+    bool rtPlus = false;                 // RDS encoders: RT+ tags for artist and title as well
+    int streamId = 0;                    // Shoutcast version 2's sid; 0 for version 1
+    QString error;                       // why the URL cannot be used; empty when it can
 };
 
 // The destination a "SENDn" value describes. White space around the URL is

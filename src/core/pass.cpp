@@ -133,9 +133,8 @@ PassPlan plan(const QDateTime *now, const QString &folder)
                             copyInPlace});
     plan.outputs.push_back({path_in_folder(folder, settings->metaPath), metaCodec, plan.onAir.meta,
                             PassOutcome::CantCreateMeta, PassOutcome::CantWriteMeta, allInputs});
-    plan.outputs.push_back({path_in_folder(folder, settings->rdsPath), nullptr,
-                            plan.onAir.rds, PassOutcome::CantCreateRds,
-                            PassOutcome::CantWriteRds, allInputs});
+    plan.outputs.push_back({path_in_folder(folder, settings->rdsPath), nullptr, plan.onAir.rds,
+                            PassOutcome::CantCreateRds, PassOutcome::CantWriteRds, allInputs});
     return plan;
 }
 

@@ -70,8 +70,8 @@ struct OnAirText {
     QString latinTitle;
     QString metaSplitter;
     QString rdsSplitter;
-    QString meta; // the META file's text
-    QString rds;  // the RDS file's text
+    QString meta;   // the META file's text
+    QString rds;    // the RDS file's text
     QDateTime time; // when the pass was made
 };
 

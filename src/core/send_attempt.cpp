@@ -57,8 +57,8 @@ void SendAttempt::start_http()
     // A redirect would carry the password elsewhere.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    reply_ = request_.method == "POST" ? network_.post(request, request_.body)
-                                       : network_.get(request);
+    reply_ =
+        request_.method == "POST" ? network_.post(request, request_.body) : network_.get(request);
     QNetworkReply *reply = reply_;
     connect(&deadline_, &QTimer::timeout, this, [this]() {
         const Verdict verdict{false, timed_out(destination_.timeoutMs)};
@@ -103,9 +103,10 @@ void SendAttempt::start_socket()
         if (!running_)
             return;
         const bool midReply = !received_.isEmpty();
-        end({false, midReply ? QStringLiteral("closed in mid-reply: \"%1\"")
-                                   .arg(QString::fromLatin1(received_))
-                             : socket_->errorString()});
+        end({false,
+             midReply
+                 ? QStringLiteral("closed in mid-reply: \"%1\"").arg(QString::fromLatin1(received_))
+                 : socket_->errorString()});
     });
     deadline_.start(destination_.timeoutMs);
     socket_->connectToHost(destination_.url.host(), quint16(destination_.url.port()));
@@ -114,8 +115,8 @@ void SendAttempt::start_socket()
 void SendAttempt::send_next_command()
 {
     if (nextCommand_ >= request_.commands.size()) {
-        end({true, destination_.dialect->awaitsReply ? QStringLiteral("done")
-                                                     : QStringLiteral("sent")});
+        end({true,
+             destination_.dialect->awaitsReply ? QStringLiteral("done") : QStringLiteral("sent")});
         return;
     }
     const QByteArray &command = request_.commands.at(nextCommand_++);

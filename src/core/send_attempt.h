@@ -25,7 +25,10 @@ public:
 
     // Starts the attempt; `finished` follows exactly once.
     void start(const Destination &destination, const SendRequest &request);
-    bool running() const { return running_; }
+    bool running() const
+    {
+        return running_;
+    }
 
 signals:
     void finished(const Verdict &verdict);

@@ -66,7 +66,8 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
 SentText sent_text(const Destination &destination, const OnAirText &onAir)
 {
     const bool rds = destination.text == DestinationText::Rds;
-    SentText sent{rds ? onAir.latinArtist : onAir.artist, rds ? onAir.rdsSplitter : onAir.metaSplitter,
+    SentText sent{rds ? onAir.latinArtist : onAir.artist,
+                  rds ? onAir.rdsSplitter : onAir.metaSplitter,
                   rds ? onAir.latinTitle : onAir.title, QString()};
     if (sent.artist.isEmpty() || sent.title.isEmpty())
         sent.splitter.clear();
@@ -133,7 +134,8 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
                 tags.append({0, 0, 0}); // RT+'s dummy tag: nothing
             QByteArrayList fields;
             for (const RtPlusTag &tag : tags) {
-                const int length = dialect.rtPlusLengthMarker ? qMax(0, tag.length - 1) : tag.length;
+                const int length =
+                    dialect.rtPlusLengthMarker ? qMax(0, tag.length - 1) : tag.length;
                 fields << QByteArray::number(tag.type) << QByteArray::number(tag.start)
                        << QByteArray::number(length);
             }

@@ -11,10 +11,11 @@ const QLatin1String commentClose("-->");
 // Finds a needle outside comments, left to right. Only the stretch before
 // each candidate is searched for a comment, so that a run of searches, each
 // from the end of the last result, reads the text once.
-class OutsideComments
-{
+class OutsideComments {
 public:
-    explicit OutsideComments(const QString &text) : text_(text) {}
+    explicit OutsideComments(const QString &text) : text_(text)
+    {
+    }
 
     // The first `needle` at or after `from` (which is outside comments) that
     // is not inside a comment, or -1.

@@ -101,6 +101,7 @@ int main(int argc, char *argv[])
     quit_on_stop_request();
     QTimer::singleShot(0, &watcher, &Watcher::start);
     app.exec();
+    watcher.finish_sending();
     stop_request_done();
     return 0;
 }

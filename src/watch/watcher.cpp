@@ -2,6 +2,7 @@
 #include "watcher.h"
 
 #include "console_text.h"
+#include "destination.h"
 #include "file_identity.h"
 #include "settings_file.h"
 #include "text_file.h"
@@ -75,7 +76,7 @@ QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnl
     return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + what;
 }
 
-Watcher::Watcher(const WatchOptions &options) : options_(options)
+Watcher::Watcher(const WatchOptions &options) : options_(options), sending_(options.errorsOnly)
 {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &Watcher::pass);
@@ -111,7 +112,9 @@ void Watcher::watch_inputs()
     inputs_ = QStringList{path_in_folder(folder, QLatin1String(settingsFileName)),
                           path_in_folder(folder, QLatin1String(lettersFileName))};
     ownCopy_.clear();
+    settingsText_.clear();
     if (const auto settings = load_settings(inputs_.first(), QTextCodec::codecForLocale())) {
+        settingsText_ = settings->text;
         const QString document = path_in_folder(folder, settings->documentPath);
         if (usable_path(document)) {
             inputs_ << QDir::cleanPath(document);
@@ -248,6 +251,9 @@ void Watcher::pass()
     else
         nextHour_.stop();
     watch_inputs();
+    // Files first, then the destinations, which never hold up a pass.
+    if (result.onAir)
+        sending_.offer(destinations_in(settingsText_), *result.onAir);
     lastPass_ = current_stamps();
     // An input that changed while the pass ran may have been read in its
     // old version: one more pass, right away. The copy written over the

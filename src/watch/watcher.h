@@ -3,6 +3,7 @@
 
 #include "file_stamp.h"
 #include "pass.h"
+#include "sending.h"
 
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
@@ -32,6 +33,8 @@ struct WatchOptions {
 // A pass that failed on a file another program holds open (Windows) is
 // tried again after a pause that grows from 50 ms to 2 s, until one succeeds
 // or the inputs change; the failure is logged once, and so is the recovery.
+// After each pass that wrote its files, the destinations the settings name
+// (SEND1 to SEND9) get its text, each on its own (Sending).
 class Watcher : public QObject {
     Q_OBJECT
 public:
@@ -39,6 +42,12 @@ public:
 
     // The first pass, then watching.
     void start();
+
+    // For shutdown: the sends in flight get at most one timeout.
+    void finish_sending()
+    {
+        sending_.finish();
+    }
 
 private:
     using Stamps = QMap<QString, FileStamp>;
@@ -65,9 +74,11 @@ private:
     bool heldLogged_ = false;      // the failure of the current streak was logged
     QElapsedTimer waiting_;        // since the first change the quiet timer waits for
     QStringList inputs_;           // absolute paths of what a pass reads
-    QString ownCopy_;              // an input that the pass itself writes (the copy in place)
-    Stamps lastPass_;              // the inputs' stamps right after the last pass
-    Stamps watched_;               // what each watched path named when its watch was added
+    QString settingsText_;         // settings.txt as last read, for the destinations
+    Sending sending_;
+    QString ownCopy_; // an input that the pass itself writes (the copy in place)
+    Stamps lastPass_; // the inputs' stamps right after the last pass
+    Stamps watched_;  // what each watched path named when its watch was added
 };
 
 // One log line for a pass's outcome, with the local time, or an empty
