@@ -43,6 +43,7 @@ inline const LinuxOnly linuxOnly[] = {
     {"folder_replaced(configuration folder replaced by rename)",
      "Windows does not rename a folder a running program is in"},
     {"stop_during_a_burst", "POSIX signals"},
+    {"shutdown_waits_one_timeout", "POSIX signals"},
 };
 
 inline const char *windows_skip_reason()

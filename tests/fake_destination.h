@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Loopback stand-ins for the destinations nowplaying-watch sends to, each
+// able to misbehave as real ones do: an RDS encoder answering each command
+// line (or never, or slowly, or closing in mid-reply), an HTTP server
+// answering each request, a UDP encoder that only listens.
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+
+struct FakeBehaviour {
+    QByteArray reply;        // sent for each command or request; empty: never answers
+    int delayMs = 0;         // before the reply
+    bool closeAfter = false; // closes the connection once the reply is out
+};
+
+class FakeDestination : public QObject {
+public:
+    enum Kind { Encoder, Http, Udp };
+
+    FakeDestination(Kind kind, FakeBehaviour behaviour, quint16 port = 0)
+        : kind_(kind), behaviour_(behaviour)
+    {
+        clock_.start();
+        if (kind == Udp) {
+            udp_.bind(QHostAddress::LocalHost, port);
+            connect(&udp_, &QUdpSocket::readyRead, this, [this]() {
+                while (udp_.hasPendingDatagrams()) {
+                    QByteArray datagram(int(udp_.pendingDatagramSize()), '\0');
+                    udp_.readDatagram(datagram.data(), datagram.size());
+                    record(datagram);
+                }
+            });
+            return;
+        }
+        tcp_.listen(QHostAddress::LocalHost, port);
+        connect(&tcp_, &QTcpServer::newConnection, this, [this]() {
+            while (QTcpSocket *socket = tcp_.nextPendingConnection())
+                serve(socket);
+        });
+    }
+
+    quint16 port() const
+    {
+        return kind_ == Udp ? udp_.localPort() : tcp_.serverPort();
+    }
+    // Each command line (line end included) or each whole HTTP request.
+    QList<QByteArray> received;
+    // When each one came, in milliseconds since the fake started.
+    QList<qint64> receivedAt;
+
+private:
+    void record(const QByteArray &message)
+    {
+        received << message;
+        receivedAt << clock_.elapsed();
+    }
+
+    // The next whole command or request in `buffer`, taken out of it.
+    QByteArray take_message(QByteArray &buffer) const
+    {
+        if (kind_ == Encoder) {
+            const int end = int(buffer.indexOf('\n'));
+            if (end < 0)
+                return QByteArray();
+            const QByteArray line = buffer.left(end + 1);
+            buffer.remove(0, end + 1);
+            return line;
+        }
+        const int headerEnd = int(buffer.indexOf("\r\n\r\n"));
+        if (headerEnd < 0)
+            return QByteArray();
+        int length = 0;
+        for (const QByteArray &line : buffer.left(headerEnd).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toInt();
+        if (buffer.size() < headerEnd + 4 + length)
+            return QByteArray();
+        const QByteArray request = buffer.left(headerEnd + 4 + length);
+        buffer.remove(0, request.size());
+        return request;
+    }
+
+    void serve(QTcpSocket *socket)
+    {
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer]() {
+            *buffer += socket->readAll();
+            for (QByteArray message = take_message(*buffer); !message.isEmpty();
+                 message = take_message(*buffer)) {
+                record(message);
+                if (behaviour_.reply.isEmpty())
+                    continue;
+                QTimer::singleShot(behaviour_.delayMs, socket, [this, socket]() {
+                    socket->write(behaviour_.reply);
+                    if (behaviour_.closeAfter)
+                        socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+
+    Kind kind_;
+    FakeBehaviour behaviour_;
+    QTcpServer tcp_;
+    QUdpSocket udp_;
+    QElapsedTimer clock_;
+};
+
+// A loopback port nothing listens on: connecting to it is refused.
+inline quint16 refusing_port()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: MIT
+// nowplaying-watch sending each pass's text to its destinations, against
+// loopback fakes: the bytes each kind gets over the wire, destinations that
+// refuse, hang, answer slowly or wrongly, or close in mid-reply (none of
+// which may delay the files or another destination), newest text only, no
+// repeats, periodic resends, and shutdown with a send in flight.
+#include "fake_destination.h"
+#include "folder_run.h"
+
+#include <csignal>
+#include <functional>
+
+namespace {
+
+const QByteArray baseSettings =
+    "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
+    "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META>"
+    "<METASPLITTER> - </METASPLITTER><METAENC>UTF-8</METAENC>"
+    "<RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>";
+
+QByteArray doc(const QByteArray &title)
+{
+    return "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>";
+}
+
+// Spins the event loop (the fakes live in it) until `done` or `ms` pass.
+bool wait_until(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// The watcher on a folder whose settings send to `destinations` (SEND1,
+// SEND2, ... in order), its log kept as it comes.
+struct SendingWatch {
+    QTemporaryDir dir;
+    QProcess process;
+    QString log;
+    QElapsedTimer clock;
+
+    explicit SendingWatch(const QStringList &destinations, const QByteArray &title = "Звезда")
+    {
+        QByteArray settings = baseSettings;
+        for (int i = 0; i < destinations.size(); ++i)
+            settings += "<SEND" + QByteArray::number(i + 1) + ">" + destinations[i].toUtf8() +
+                        "</SEND" + QByteArray::number(i + 1) + ">";
+        put(dir.path(), "settings.txt", settings);
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc(title));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", "C.UTF-8");
+        process.setProcessEnvironment(env);
+        QObject::connect(&process, &QProcess::readyReadStandardError, [this]() {
+            log += QString::fromUtf8(process.readAllStandardError()).remove('\r');
+        });
+        clock.start();
+        process.start(NOWPLAYING_WATCH_BIN, {dir.path()});
+    }
+    // When `text` first appeared in the log, in milliseconds since the
+    // start; -1 when it does not within `ms`.
+    qint64 logged(const QString &text, int ms = 5000)
+    {
+        if (!wait_until([&]() { return log.contains(text); }, ms))
+            return -1;
+        return clock.elapsed();
+    }
+    int count(const QString &text) const
+    {
+        return log.count(text);
+    }
+    ~SendingWatch()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+QString with_port(QString url, quint16 port)
+{
+    return url.replace("PORT", QString::number(port));
+}
+
+} // namespace
+
+class SendTest : public QObject {
+    Q_OBJECT
+private slots:
+    // What each kind of destination gets over the wire. For HTTP, the
+    // request line and the headers that matter (Qt adds its own).
+    // clang-format off
+    void wire_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        const QByteArray http200 = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK";
+        const QByteArray iceDone = "HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: 111\r\n\r\n"
+                                   "<?xml version=\"1.0\"?>\n<iceresponse><message>Metadata update successful</message><return>1</return></iceresponse>\n";
+        QTest::newRow("shoutcast 1") << int(FakeDestination::Http) << http200 << "shoutcast://:pw@127.0.0.1:PORT/"
+            << QList<QByteArray>{"GET /admin.cgi?mode=updinfo&pass=pw&song=%D0%9A%D0%B8%D0%BD%D0%BE%20-%20%D0%97%D0%B2%D0%B5%D0%B7%D0%B4%D0%B0 HTTP/1.1\r\n",
+                                 "\r\nUser-Agent: Mozilla/5.0 (compatible; nowplaying-watch/"};
+        QTest::newRow("shoutcast 2") << int(FakeDestination::Http) << http200 << "shoutcast://:pw@127.0.0.1:PORT/?sid=3"
+            << QList<QByteArray>{"&sid=3 HTTP/1.1\r\n"};
+        QTest::newRow("icecast in windows-1251") << int(FakeDestination::Http) << iceDone
+            << "icecast://source:pw@127.0.0.1:PORT/live?charset=windows-1251"
+            << QList<QByteArray>{"GET /admin/metadata?mode=updinfo&mount=/live&song=%CA%E8%ED%EE%20-%20%C7%E2%E5%E7%E4%E0&charset=windows-1251 HTTP/1.1\r\n",
+                                 "\r\nAuthorization: Basic c291cmNlOnB3\r\n"};
+        QTest::newRow("encoder, text") << int(FakeDestination::Encoder) << QByteArray("+\r\n") << "rds+tcp://127.0.0.1:PORT"
+            << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n"};
+        QTest::newRow("encoder, rt1 and RT+") << int(FakeDestination::Encoder) << QByteArray("OK\r\n")
+            << "rds+tcp://127.0.0.1:PORT?dialect=rt1&rtplus=1" << QList<QByteArray>{"RT1=Kino - Zvezda\r\n", "RT1+=4,0,3,1,7,5\r\n"};
+        QTest::newRow("encoder, plain") << int(FakeDestination::Encoder) << QByteArray()
+            << "rds+tcp://127.0.0.1:PORT?dialect=plain" << QList<QByteArray>{"RT Kino - Zvezda\n"};
+        QTest::newRow("encoder over UDP") << int(FakeDestination::Udp) << QByteArray() << "rds+udp://127.0.0.1:PORT?rtplus=1"
+            << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n", "RTP=4,0,4,1,7,6\r\n"};
+        QTest::newRow("web hook") << int(FakeDestination::Http) << http200 << "http://127.0.0.1:PORT/hook"
+            << QList<QByteArray>{"POST /hook HTTP/1.1\r\n", "\r\nContent-Type: application/json\r\n",
+                                 "\r\n\r\n{\"artist\":\"Кино\",\"meta\":\"Кино - Звезда\",\"rds\":\"Kino - Zvezda\",\"time\":\""};
+    }
+    // clang-format on
+    void wire()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, url);
+        QFETCH(QList<QByteArray>, expected);
+        FakeDestination fake(FakeDestination::Kind(kind), {reply});
+        SendingWatch watch({with_port(url, fake.port())});
+        QVERIFY2(watch.logged("SEND1 ") >= 0, qPrintable(watch.log));
+        QVERIFY2(watch.logged(": sent \"") >= 0, qPrintable(watch.log));
+        const QByteArray all = fake.received.join(QByteArray("|"));
+        if (kind == FakeDestination::Http) {
+            QCOMPARE(fake.received.size(), 1);
+            for (const QByteArray &part : expected)
+                QVERIFY2(all.contains(part), all.constData());
+        } else {
+            QCOMPARE(fake.received, expected);
+        }
+        QVERIFY2(!watch.log.contains("pw"), qPrintable(watch.log)); // the password is never shown
+    }
+
+    // A destination that misbehaves gets one log line, and holds up neither
+    // the files nor a sound destination beside it.
+    // clang-format off
+    void misbehaving_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("closeAfter");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("logged");
+        const int encoder = FakeDestination::Encoder, http = FakeDestination::Http;
+        QTest::newRow("connection refused") << -1 << QByteArray() << 0 << false << "rds+tcp://127.0.0.1:PORT"
+            << "SEND1 rds+tcp://127.0.0.1:PORT: not delivered \"Kino - Zvezda\": Connection refused; trying again in 1 s";
+        QTest::newRow("never answering") << encoder << QByteArray() << 0 << false << "rds+tcp://127.0.0.1:PORT?timeout=1.5"
+            << "not delivered \"Kino - Zvezda\": no answer within 1.5 s";
+        QTest::newRow("answering slowly") << encoder << QByteArray("OK\r\n") << 600 << false << "rds+tcp://127.0.0.1:PORT"
+            << "SEND1 rds+tcp://127.0.0.1:PORT: sent \"Kino - Zvezda\"";
+        QTest::newRow("401") << http << QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 12\r\n\r\nUnauthorized") << 0 << false
+            << "shoutcast://:wrong@127.0.0.1:PORT/" << "not delivered \"Кино - Звезда\": HTTP 401 \"Unauthorized\"";
+        QTest::newRow("icecast mount refusing updates") << http
+            << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 73\r\n\r\n<iceresponse><message>Mountpoint will not accept updates</message></iceresponse>") << 0 << false
+            << "icecast://source:pw@127.0.0.1:PORT/live" << "not delivered \"Кино - Звезда\": HTTP 200";
+        QTest::newRow("NO") << encoder << QByteArray("NO\r\n") << 0 << false << "rds+tcp://127.0.0.1:PORT"
+            << "not delivered \"Kino - Zvezda\": refused: \"NO\"";
+        QTest::newRow("closing in mid-reply") << encoder << QByteArray("O") << 0 << true << "rds+tcp://127.0.0.1:PORT"
+            << "not delivered \"Kino - Zvezda\": closed in mid-reply: \"O\"";
+        QTest::newRow("web hook never answering") << http << QByteArray() << 0 << false << "http://127.0.0.1:PORT/hook?timeout=1.5"
+            << "not delivered \"Кино - Звезда\": no answer within 1.5 s";
+    }
+    // clang-format on
+    void misbehaving()
+    {
+        QFETCH(int, kind);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, delayMs);
+        QFETCH(bool, closeAfter);
+        QFETCH(QString, url);
+        QFETCH(QString, logged);
+        std::unique_ptr<FakeDestination> bad;
+        const quint16 port = kind < 0 ? refusing_port() : 0;
+        if (kind >= 0)
+            bad = std::make_unique<FakeDestination>(FakeDestination::Kind(kind),
+                                                    FakeBehaviour{reply, delayMs, closeAfter});
+        FakeDestination good(FakeDestination::Encoder, {"OK\r\n"});
+        const quint16 badPort = bad ? bad->port() : port;
+        SendingWatch watch(
+            {with_port(url, badPort), with_port("rds+tcp://127.0.0.1:PORT", good.port())});
+        const qint64 written = watch.logged(" written");
+        QVERIFY2(written >= 0, qPrintable(watch.log));
+        QVERIFY(wait_until([&]() { return !good.received.isEmpty(); }, 3000));
+        // The sound destination gets its text at once, whatever the other does.
+        QVERIFY2(watch.clock.elapsed() - written < 500, qPrintable(watch.log));
+        QVERIFY2(watch.logged(with_port(logged, badPort), 4000) >= 0, qPrintable(watch.log));
+        // The next track's files come at once too.
+        put(watch.dir.path(), "doc.xml", doc("Кукушка"));
+        QElapsedTimer files;
+        files.start();
+        QVERIFY(wait_until(
+            [&]() { return contents(watch.dir.path(), "rds.txt") == "Kino - Kukushka"; }, 3000));
+        QVERIFY2(files.elapsed() < 1000, qPrintable(QString::number(files.elapsed())));
+        QVERIFY(wait_until([&]() { return good.received.size() == 2; }, 2000));
+        QCOMPARE(good.received.last(), QByteArray("TEXT=Kino - Kukushka\r\n"));
+        // One line when it starts failing, not one per retry.
+        QVERIFY2(watch.count("SEND1 ") <= 2, qPrintable(watch.log));
+    }
+
+    // A destination that is down while two tracks pass gets only the newer
+    // one when it is back, logged once.
+    void newest_text_only()
+    {
+        const quint16 port = refusing_port();
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", port)});
+        QVERIFY(watch.logged("not delivered \"Kino - Zvezda\"") >= 0);
+        put(watch.dir.path(), "doc.xml", doc("Кукушка"));
+        QVERIFY(wait_until([&]() { return watch.count(" written") == 2; }, 3000));
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"}, port);
+        QVERIFY(wait_until([&]() { return !encoder.received.isEmpty(); }, 5000));
+        QVERIFY2(watch.logged("back: sent \"Kino - Kukushka\" after") >= 0, qPrintable(watch.log));
+        QTest::qWait(300);
+        QCOMPARE(encoder.received, QList<QByteArray>{"TEXT=Kino - Kukushka\r\n"});
+        QCOMPARE(watch.count("not delivered"), 1);
+    }
+
+    // The same text is sent once, however many passes make it, unless
+    // every= asks for it again.
+    void repeats_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("sends");
+        QTest::newRow("once") << "" << 1;
+        QTest::newRow("every second") << "?every=1" << 3;
+    }
+    void repeats()
+    {
+        QFETCH(QString, query);
+        QFETCH(int, sends);
+        FakeDestination encoder(FakeDestination::Encoder, {"+\r\n"});
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", encoder.port()) + query});
+        QVERIFY(watch.logged(": sent") >= 0);
+        // The same document written again: a pass, the same text.
+        put(watch.dir.path(), "doc.xml", doc("Звезда"));
+        QVERIFY(wait_until([&]() { return watch.count(" written") == 2; }, 3000));
+        wait_until([&]() { return encoder.received.size() >= sends; }, 2700);
+        QTest::qWait(200);
+        QCOMPARE(encoder.received.size(), sends);
+        QCOMPARE(encoder.received.first(), QByteArray("TEXT=Kino - Zvezda\r\n"));
+    }
+
+    // Stopped with a send in flight, the watcher gives it one timeout.
+    void shutdown_waits_one_timeout()
+    {
+        SKIP_IF_LINUX_ONLY();
+        FakeDestination encoder(FakeDestination::Encoder, {});
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT?timeout=1", encoder.port())});
+        QVERIFY(wait_until([&]() { return !encoder.received.isEmpty(); }, 3000));
+#ifndef Q_OS_WIN
+        QElapsedTimer stopping;
+        stopping.start();
+        ::kill(watch.process.processId(), SIGTERM);
+        QVERIFY(watch.process.waitForFinished(3000));
+        QCOMPARE(watch.process.exitCode(), 0);
+        QVERIFY2(stopping.elapsed() < 2000, qPrintable(QString::number(stopping.elapsed())));
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(SendTest)
+#include "tst_send.moc"
