@@ -2,6 +2,7 @@
 // nowplaying-check on crafted folders: the traps it must find, the false
 // alarms it must not raise, its exit status, its JSON preview against what
 // the pass writes, and that it writes nothing.
+#include "fake_destination.h"
 #include "folder_run.h"
 
 namespace {
@@ -221,6 +222,22 @@ private slots:
             << QStringList{"warning  the RDS text has 75 characters; RadioText shows 64 (the pass still writes them all)"} << none;
         QTest::newRow("document is a FIFO") << settings() << letters << fifo << 2
             << QStringList{"error    is a FIFO or socket, which the pass refuses (it would wait for a writer for ever): the pass stops with \"cant open XML\""} << none;
+        // Destinations: what each gets, byte for byte, and what it loses.
+        QTest::newRow("destinations") << settings("<SEND1>rds+tcp://127.0.0.1:1024?dialect=rt1&rtplus=1</SEND1><SEND3>ftp://host/x</SEND3>")
+            << letters << doc << 2
+            << QStringList{"ok       SEND1 rds+tcp://127.0.0.1:1024?dialect=rt1&rtplus=1 gets \"Kino - Kukushka\" in ISO-8859-1: "
+                           "\"RT1=Kino - Kukushka\\r\\n\" then \"RT1+=4,0,3,1,7,7\\r\\n\"",
+                           "error    SEND3 ftp://host/x has the scheme \"ftp\", which is none of"} << none;
+        QTest::newRow("an encoder's text too long and beyond its charset")
+            << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1>") << letters
+            << "<ARTIST>Ωmega</ARTIST><NAME>" + QByteArray(70, 'x') + "</NAME>" << 1
+            << QStringList{"warning  SEND1 rds+udp://127.0.0.1:1024: the text has 78 characters; RadioText carries 64",
+                           "warning  SEND1 rds+udp://127.0.0.1:1024: ISO-8859-1 cannot hold Ω, which are sent as \"?\""} << none;
+#ifndef Q_OS_WIN
+        QTest::newRow("password others may read") << settings("<SEND1>icecast://source:pw@127.0.0.1:8000/live</SEND1>") << letters << doc << 1
+            << QStringList{"ok       SEND1 icecast://source@127.0.0.1:8000/live gets \"Кино - Кукушка\" in UTF-8: GET http://127.0.0.1:8000/admin/metadata?",
+                           "warning  settings.txt holds a password, and other users may read it: chmod o-r settings.txt"} << QStringList{":pw@"};
+#endif
         QTest::newRow("no settings") << absent << letters << doc << 2
             << QStringList{"error    does not exist (looked for in /"} << none;
         QTest::newRow("no letters") << settings() << absent << doc << 2
@@ -388,6 +405,34 @@ private slots:
                  qPrintable(run.out));
         const Run json = check(top.path(), {"--json", folder});
         QVERIFY(QJsonDocument::fromJson(json.out.toUtf8()).isObject());
+    }
+
+    // --send-test sends once to each destination and reports each answer.
+    void send_test()
+    {
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        const quint16 refused = refusing_port();
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt",
+            settings("<SEND1>rds+tcp://127.0.0.1:" + QByteArray::number(encoder.port()) +
+                     "</SEND1><SEND2>rds+tcp://127.0.0.1:" + QByteArray::number(refused) +
+                     "</SEND2>"));
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc);
+        QProcess check;
+        check.setWorkingDirectory(dir.path());
+        check.start(NOWPLAYING_CHECK_BIN, {"--send-test"});
+        // The fake answers from this event loop while the checker runs.
+        QTRY_VERIFY_WITH_TIMEOUT(check.state() == QProcess::NotRunning, 10000);
+        const QString out = QString::fromUtf8(check.readAllStandardOutput()).remove('\r');
+        QCOMPARE(encoder.received, QList<QByteArray>{"TEXT=Kino - Kukushka\r\n"});
+        QVERIFY2(out.contains("\nsend test\n  ok       SEND1 rds+tcp://127.0.0.1:" +
+                              QString::number(encoder.port()) + ": delivered, done\n"),
+                 qPrintable(out));
+        QVERIFY2(out.contains("  error    SEND2 rds+tcp://127.0.0.1:" + QString::number(refused) +
+                              ": not delivered, Connection refused\n"),
+                 qPrintable(out));
+        QCOMPARE(check.exitCode(), 2);
     }
 
     void arguments()

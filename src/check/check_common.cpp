@@ -26,6 +26,8 @@ const QString lettersSection = QLatin1String(lettersFileName);
 const QString outputsSection = QStringLiteral("outputs");
 const QString watchingSection = QStringLiteral("watching");
 const QString previewSection = QStringLiteral("preview");
+const QString sendingSection = QStringLiteral("sending");
+const QString sendTestSection = QStringLiteral("send test");
 
 namespace {
 
@@ -57,6 +59,8 @@ QString visible(const QString &value)
             out += QLatin1String("\\n");
         } else if (c == QLatin1Char('\t')) {
             out += QLatin1String("\\t");
+        } else if (c == QLatin1Char('\r')) {
+            out += QLatin1String("\\r");
         } else if (c == QLatin1Char('"')) {
             out += QLatin1String("\\\"");
         } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {

@@ -6,6 +6,7 @@
 
 #include "config_check.h"
 #include "pass.h"
+#include "send_request.h"
 
 #include <QStringList>
 
@@ -18,11 +19,11 @@ extern const QString lettersSection;
 extern const QString outputsSection;
 extern const QString watchingSection;
 extern const QString previewSection;
+extern const QString sendingSection;
+extern const QString sendTestSection;
 
 // How many items a finding lists before it only counts the rest.
 constexpr int maxListed = 6;
-// RadioText carries at most this many characters.
-constexpr int radioTextLength = 64;
 
 struct Findings {
     QList<Finding> list;
@@ -34,7 +35,7 @@ struct Findings {
 
 // A value in quotes as a terminal shows it and grep finds it: every
 // character as itself, but line breaks, tabs, other control characters and
-// invisible format characters spelled out (\n, \t, \x07, \u200b), and a
+// invisible format characters spelled out (\n, \r, \t, \x07, \u200b), and a
 // double quote escaped. A backslash stands as it is, so that a Windows path
 // copied from the report (C:\Playout) works as it is.
 QString visible(const QString &value);

@@ -5,6 +5,7 @@
 // the report shows them.
 
 #include "check_common.h"
+#include "send_request.h"
 #include "settings_file.h"
 
 class QDateTime;
@@ -29,6 +30,12 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
 void check_outputs(Findings &f, const PassPlan &plan);
 // Whether what makes a pass on every change sees the document change.
 void check_watching(Findings &f, const QString &documentPath);
+
+// Each destination (SEND1 to SEND9) with what it would be sent now, and
+// what it would lose.
+void check_sending(Findings &f, const RunSettings &settings, const PassPlan &plan);
+// Sends the current text once to each destination and reports each answer.
+void send_test(Findings &f, const RunSettings &settings, const PassPlan &plan);
 
 // The META and RDS texts as they go on air, and what they lose.
 void check_preview(Findings &f, const PassPlan &plan);

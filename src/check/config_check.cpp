@@ -22,7 +22,7 @@ QString unreadable(const QString &path)
 
 } // namespace
 
-CheckReport check_configuration(const QDateTime &now)
+CheckReport check_configuration(const QDateTime &now, bool sendTest)
 {
     Findings f;
     const QString settingsFile = QLatin1String(settingsFileName);
@@ -54,6 +54,9 @@ CheckReport check_configuration(const QDateTime &now)
     if (plan.stop == PassOutcome::Written) {
         check_outputs(f, plan);
         check_preview(f, plan);
+        check_sending(f, *settings, plan);
+        if (sendTest)
+            send_test(f, *settings, plan);
         const bool blocked = in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
         return {f.list, blocked ? std::array<std::optional<PreviewOutput>, 3>{} : preview_of(plan)};
     } else {
@@ -62,6 +65,7 @@ CheckReport check_configuration(const QDateTime &now)
                         {settings->metaPath, nullptr, {}, PassOutcome::CantCreateMeta, {}, {}},
                         {settings->rdsPath, nullptr, {}, PassOutcome::CantCreateRds, {}, {}}};
         check_outputs(f, plan);
+        check_sending(f, *settings, plan);
     }
     return {f.list, {}};
 }

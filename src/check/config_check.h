@@ -37,5 +37,7 @@ struct CheckReport {
     std::array<std::optional<PreviewOutput>, 3> preview;
 };
 
-// Checks the configuration in the working folder for a pass at `now`.
-CheckReport check_configuration(const QDateTime &now);
+// Checks the configuration in the working folder for a pass at `now`; with
+// `sendTest`, also sends the current text once to each destination (which
+// needs a QCoreApplication) and reports the answers.
+CheckReport check_configuration(const QDateTime &now, bool sendTest = false);

@@ -8,6 +8,7 @@
 #include "program_setup.h"
 #include "version.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QStringList>
@@ -21,11 +22,13 @@ namespace {
 constexpr int usageError = 64;
 
 const char *const usage =
-    "usage: nowplaying-check [--json] [FOLDER]\n"
+    "usage: nowplaying-check [--json] [--send-test] [FOLDER]\n"
     "Reads settings.txt, rusletters.txt and the now-playing document in FOLDER\n"
     "(the working directory by default) as nowplaying-convert would, writes\n"
     "nothing, and reports each finding as ok, note, warning or error.\n"
     "  --json     print the findings and the bytes the pass would write as JSON\n"
+    "  --send-test  send the current text once to each destination (SEND1 to\n"
+    "             SEND9) and report each answer\n"
     "  --help     print this help\n"
     "  --version  print the version\n"
     "Exit status: 0 no warning or error, 1 warnings only, 2 errors (a FOLDER\n"
@@ -44,8 +47,11 @@ int refuse(const QString &why, int status)
 int main(int argc, char *argv[])
 {
     set_up_program();
+    // For --send-test's network replies.
+    QCoreApplication app(argc, argv);
 
     bool json = false;
+    bool sendTest = false;
     QStringList folders;
     const QStringList args = program_arguments(argc, argv);
     for (const QString &arg : args) {
@@ -59,6 +65,8 @@ int main(int argc, char *argv[])
         }
         if (arg == QLatin1String("--json"))
             json = true;
+        else if (arg == QLatin1String("--send-test"))
+            sendTest = true;
         else if (arg.startsWith(QLatin1Char('-')))
             return refuse(QStringLiteral("unknown option ") + arg, usageError);
         else
@@ -71,7 +79,7 @@ int main(int argc, char *argv[])
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first()))
         return refuse(QStringLiteral("cannot enter the folder ") + folders.first(), 2);
 
-    const CheckReport report = check_configuration(QDateTime::currentDateTime());
+    const CheckReport report = check_configuration(QDateTime::currentDateTime(), sendTest);
     print_text(stdout, json ? report_json(report) : report_text(report.findings));
     return exit_status(report.findings);
 }
