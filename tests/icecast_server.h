@@ -121,16 +121,17 @@ public:
                       "\r\nContent-Type: audio/mpeg\r\nIce-Name: test\r\n\r\n");
         socket_.waitForReadyRead(2000);
         accepted_ = socket_.readAll().contains(" 200 ");
-        // 32 frames of 417 bytes every 20 ms: a title block every 1000 bytes
-        // comes every 1.5 ms.
+        // 8 frames of 417 bytes every 5 ms, sent as they come: a new title
+        // reaches the listener within one such chunk.
         QByteArray frame(417, '\0');
         frame[0] = char(0xFF);
         frame[1] = char(0xFB);
         frame[2] = char(0x90);
         frame[3] = char(0x64);
-        chunk_ = frame.repeated(32);
+        chunk_ = frame.repeated(8);
+        timer_.setTimerType(Qt::PreciseTimer);
         connect(&timer_, &QTimer::timeout, this, [this]() { socket_.write(chunk_); });
-        timer_.start(20);
+        timer_.start(5);
     }
     bool accepted() const
     {

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+// Measurements of sending, driven by bench/send.
+//
+//   send_bench WATCH_BINARY TRACKS
+//     Starts a real Icecast server with a source and a listener, a fake RDS
+//     encoder and, for the last round, a destination that never answers,
+//     all on loopback. In three rounds of TRACKS tracks each (the watcher
+//     without destinations; with Icecast and the encoder; with the one that
+//     never answers as well), writes the document (replaced by rename) and
+//     measures the time from the write to the RDS file holding the track,
+//     to the encoder receiving it and to the listener reading its title.
+//     Prints p50 and p95 of each.
+#include "fake_destination.h"
+#include "icecast_server.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+bool wait_until(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return true;
+}
+
+QByteArray read_file(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write_file(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path + QStringLiteral(".new"));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    file.close();
+    ::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
+             QFile::encodeName(path).constData());
+}
+
+struct Percentiles {
+    double p50 = 0, p95 = 0;
+};
+
+Percentiles percentiles(std::vector<double> values)
+{
+    if (values.empty())
+        return {};
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) { return values[size_t(q * double(values.size() - 1) + 0.5)]; };
+    return {at(0.5), at(0.95)};
+}
+
+struct Round {
+    std::vector<double> files, encoder, listener;
+    int lost = 0;
+};
+
+Round run_round(const QString &watchBinary, int tracks, const QStringList &destinations,
+                FakeDestination &encoder, IcecastListener &listener)
+{
+    QTemporaryDir dir;
+    QByteArray settings = "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
+                          "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META>"
+                          "<METASPLITTER> - </METASPLITTER><METAENC>UTF-8</METAENC>"
+                          "<RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>";
+    for (int i = 0; i < destinations.size(); ++i)
+        settings += "<SEND" + QByteArray::number(i + 1) + ">" + destinations[i].toUtf8() +
+                    "</SEND" + QByteArray::number(i + 1) + ">";
+    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
+    write_file(dir.filePath("settings.txt"), settings);
+    write_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
+    QProcess watch;
+    watch.setStandardErrorFile(QProcess::nullDevice());
+    watch.start(watchBinary, {dir.path()});
+    wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
+    wait_until([] { return false; }, 500);
+
+    Round round;
+    const bool sending = !destinations.isEmpty();
+    for (int track = 1; track <= tracks; ++track) {
+        const QByteArray title = "Track " + QByteArray::number(track);
+        const QByteArray rds = "Kino - " + title;
+        const int encoderBefore = int(encoder.received.size());
+        QElapsedTimer clock;
+        clock.start();
+        write_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        double files = -1, toEncoder = -1, toListener = -1;
+        const bool done = wait_until(
+            [&]() {
+                const double now = double(clock.nsecsElapsed()) / 1e6;
+                if (files < 0 && read_file(dir.filePath("rds.txt")) == rds)
+                    files = now;
+                if (sending && toEncoder < 0)
+                    for (int i = encoderBefore; i < encoder.received.size(); ++i)
+                        if (encoder.received[i].contains(rds))
+                            toEncoder = now;
+                if (sending && toListener < 0 && !listener.titles.isEmpty() &&
+                    listener.titles.last() == "Кино - " + title)
+                    toListener = now;
+                return files >= 0 && (!sending || (toEncoder >= 0 && toListener >= 0));
+            },
+            5000);
+        if (!done) {
+            ++round.lost;
+            continue;
+        }
+        round.files.push_back(files);
+        if (sending) {
+            round.encoder.push_back(toEncoder);
+            round.listener.push_back(toListener);
+        }
+        // Tracks a little apart, as on air.
+        wait_until([] { return false; }, 30 + track % 50);
+    }
+    watch.terminate();
+    watch.waitForFinished(5000);
+    return round;
+}
+
+void print(const char *what, const std::vector<double> &values)
+{
+    const Percentiles p = percentiles(values);
+    std::printf("  %-40s p50 %6.1f ms   p95 %6.1f ms\n", what, p.p50, p.p95);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3) {
+        std::fputs("usage: send_bench WATCH_BINARY TRACKS\n", stderr);
+        return 64;
+    }
+    const QString watchBinary = QString::fromLocal8Bit(argv[1]);
+    const int tracks = QByteArray(argv[2]).toInt();
+    IcecastServer server;
+    if (!server.error().isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(server.error()));
+        return 1;
+    }
+    IcecastSource source(server.port());
+    IcecastListener listener(server.port());
+    FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+    FakeDestination hanging(FakeDestination::Encoder, {});
+    const QString icecast = QStringLiteral("icecast://source:%1@127.0.0.1:%2%3")
+                                .arg(QLatin1String(IcecastServer::sourcePassword))
+                                .arg(server.port())
+                                .arg(QLatin1String(IcecastServer::mount));
+    const QString rds = QStringLiteral("rds+tcp://127.0.0.1:%1").arg(encoder.port());
+    const QString never = QStringLiteral("rds+tcp://127.0.0.1:%1").arg(hanging.port());
+
+    const Round alone = run_round(watchBinary, tracks, {}, encoder, listener);
+    const Round sending = run_round(watchBinary, tracks, {icecast, rds}, encoder, listener);
+    const Round withHanging = run_round(watchBinary, tracks, {icecast, rds, never}, encoder, listener);
+
+    std::printf("%d tracks a round; lost: %d, %d, %d\n", tracks, alone.lost, sending.lost,
+                withHanging.lost);
+    std::printf("without destinations:\n");
+    print("write -> RDS file", alone.files);
+    std::printf("with Icecast and an encoder:\n");
+    print("write -> RDS file", sending.files);
+    print("write -> encoder receives the command", sending.encoder);
+    print("write -> listener reads the title", sending.listener);
+    std::printf("with a destination that never answers as well:\n");
+    print("write -> RDS file", withHanging.files);
+    print("write -> encoder receives the command", withHanging.encoder);
+    print("write -> listener reads the title", withHanging.listener);
+    return 0;
+}
