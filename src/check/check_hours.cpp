@@ -54,6 +54,11 @@ void check_day(Findings &f, const RunSettings &settings, int day)
         f.add(hoursSection, Level::Warning,
               QStringLiteral("%1: %2 is not closed (no %3 after it), so its hours never count")
                   .arg(name, opening_tag(bad_hours_tag(day)), closing_tag(bad_hours_tag(day))));
+    if (state.inCommentOnly)
+        f.add(hoursSection, Level::Note,
+              QStringLiteral("%1: %2 stands only inside a comment (<!-- ... -->), which the pass "
+                             "skips")
+                  .arg(name, opening_tag(bad_hours_tag(day))));
     if (state.opens > 1)
         f.add(hoursSection, Level::Warning,
               QStringLiteral("%1 appears %2 times: only the first one counts")
