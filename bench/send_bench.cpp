@@ -166,7 +166,8 @@ int main(int argc, char *argv[])
 
     const Round alone = run_round(watchBinary, tracks, {}, encoder, listener);
     const Round sending = run_round(watchBinary, tracks, {icecast, rds}, encoder, listener);
-    const Round withHanging = run_round(watchBinary, tracks, {icecast, rds, never}, encoder, listener);
+    const Round withHanging =
+        run_round(watchBinary, tracks, {icecast, rds, never}, encoder, listener);
 
     std::printf("%d tracks a round; lost: %d, %d, %d\n", tracks, alone.lost, sending.lost,
                 withHanging.lost);

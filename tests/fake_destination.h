@@ -22,7 +22,7 @@ public:
     enum Kind { Encoder, Http, Udp };
 
     FakeDestination(Kind kind, FakeBehaviour behaviour, quint16 port = 0)
-        : kind_(kind), behaviour_(behaviour)
+        : behaviour(behaviour), kind_(kind)
     {
         clock_.start();
         if (kind == Udp) {
@@ -47,6 +47,8 @@ public:
     {
         return kind_ == Udp ? udp_.localPort() : tcp_.serverPort();
     }
+    // May be changed at any time: a destination that comes back.
+    FakeBehaviour behaviour;
     // Each command line (line end included) or each whole HTTP request.
     QList<QByteArray> received;
     // When each one came, in milliseconds since the fake started.
@@ -93,11 +95,11 @@ private:
             for (QByteArray message = take_message(*buffer); !message.isEmpty();
                  message = take_message(*buffer)) {
                 record(message);
-                if (behaviour_.reply.isEmpty())
+                if (behaviour.reply.isEmpty())
                     continue;
-                QTimer::singleShot(behaviour_.delayMs, socket, [this, socket]() {
-                    socket->write(behaviour_.reply);
-                    if (behaviour_.closeAfter)
+                QTimer::singleShot(behaviour.delayMs, socket, [this, socket]() {
+                    socket->write(behaviour.reply);
+                    if (behaviour.closeAfter)
                         socket->disconnectFromHost();
                 });
             }
@@ -105,7 +107,6 @@ private:
     }
 
     Kind kind_;
-    FakeBehaviour behaviour_;
     QTcpServer tcp_;
     QUdpSocket udp_;
     QElapsedTimer clock_;
