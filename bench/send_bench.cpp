@@ -10,6 +10,7 @@
 //     measures the time from the write to the RDS file holding the track,
 //     to the encoder receiving it and to the listener reading its title.
 //     Prints p50 and p95 of each.
+#include "event_wait.h"
 #include "fake_destination.h"
 #include "icecast_server.h"
 
@@ -18,22 +19,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
-
-bool wait_until(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
-    return true;
-}
 
 QByteArray read_file(const QString &path)
 {

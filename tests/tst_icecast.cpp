@@ -2,27 +2,9 @@
 // nowplaying-watch against a real Icecast server: the title of each track
 // reaches a listener byte for byte in UTF-8, Cyrillic and the characters
 // URLs and stream titles are touchy about (& ' + # %) included.
+#include "event_wait.h"
 #include "folder_run.h"
 #include "icecast_server.h"
-
-#include <functional>
-
-namespace {
-
-bool wait_until(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-} // namespace
 
 class IcecastTest : public QObject {
     Q_OBJECT

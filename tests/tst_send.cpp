@@ -4,11 +4,11 @@
 // refuse, hang, answer slowly or wrongly, or close in mid-reply (none of
 // which may delay the files or another destination), newest text only, no
 // repeats, periodic resends, and shutdown with a send in flight.
+#include "event_wait.h"
 #include "fake_destination.h"
 #include "folder_run.h"
 
 #include <csignal>
-#include <functional>
 
 namespace {
 
@@ -21,20 +21,6 @@ const QByteArray baseSettings =
 QByteArray doc(const QByteArray &title)
 {
     return "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>";
-}
-
-// Spins the event loop (the fakes live in it) until `done` or `ms` pass.
-bool wait_until(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 // The watcher on a folder whose settings send to `destinations` (SEND1,

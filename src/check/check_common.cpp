@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "check_common.h"
 
+#include "conversion.h"
 #include "file_identity.h"
 #include "file_sharing.h"
 #include "output_file.h"
@@ -63,7 +64,7 @@ QString visible(const QString &value)
             out += QLatin1String("\\r");
         } else if (c == QLatin1Char('"')) {
             out += QLatin1String("\\\"");
-        } else if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) {
+        } else if (is_control(c)) {
             out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
         } else if (c.category() == QChar::Other_Format || c.isSurrogate() ||
                    c.category() == QChar::Separator_Line ||
@@ -75,17 +76,6 @@ QString visible(const QString &value)
         }
     }
     return out + QLatin1Char('"');
-}
-
-int character_count(const QString &text)
-{
-    int count = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            ++i;
-        ++count;
-    }
-    return count;
 }
 
 QString listed(QStringList items)

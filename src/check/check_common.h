@@ -40,10 +40,6 @@ struct Findings {
 // copied from the report (C:\Playout) works as it is.
 QString visible(const QString &value);
 
-// The number of characters (code points) in `text`, as a receiver counts
-// them: an emoji is one.
-int character_count(const QString &text);
-
 // `items` joined by commas, the ones after maxListed only counted.
 QString listed(QStringList items);
 

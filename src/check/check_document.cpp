@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 
+#include <array>
+
 namespace {
 
 // The declaration as the copy's readers will take it.
@@ -90,7 +92,7 @@ void check_repeated_elements(Findings &f, const QString &section, const QString 
 // a blank after "<", or the usual other name (TITLE for NAME).
 void check_near_miss(Findings &f, const QString &section, const QString &text, const QString &tag)
 {
-    if (text.contains(opening_tag(tag)) && index_outside_comments(text, opening_tag(tag)) < 0) {
+    if (tag_state(text, tag).inCommentOnly) {
         f.add(section, Level::Note,
               QStringLiteral("<%1> stands only inside a comment (<!-- ... -->, line %2), which is "
                              "not content")
@@ -137,10 +139,8 @@ void check_untidy_value(Findings &f, const QString &section, const QString &tag,
         found << QStringLiteral("line breaks");
     if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()))
         found << QStringLiteral("blanks at its ends");
-    if (std::any_of(value.begin(), value.end(), [](QChar c) {
-            return (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0)) &&
-                   !c.isSpace();
-        }))
+    if (std::any_of(value.begin(), value.end(),
+                    [](QChar c) { return is_control(c) && !c.isSpace(); }))
         found << QStringLiteral("control characters");
     if (found.isEmpty())
         found << QStringLiteral("runs of white space");
@@ -223,17 +223,25 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
     if (!document.earlierCopy && !QTextCodec::codecForUtfText(bytes, nullptr))
         check_misread(f, section, bytes, readIn, readAs, QStringLiteral("INXMLENC"));
 
+    // Each value as written and as the pass decodes it, title first.
+    struct Value {
+        QString tag, written, decoded;
+    };
+    std::array<Value, 2> values{
+        {{QStringLiteral("NAME"), {}, {}}, {QStringLiteral("ARTIST"), {}, {}}}};
+    for (Value &v : values) {
+        v.written = extract(*text, v.tag);
+        v.decoded = decode_xml_text(v.written);
+    }
     // What goes on air when a value is missing, as the pass makes it.
-    const QString title = on_air_value(decode_xml_text(extract(*text, QStringLiteral("NAME"))));
-    const QString artist = on_air_value(decode_xml_text(extract(*text, QStringLiteral("ARTIST"))));
+    const QString title = on_air_value(values[0].decoded);
+    const QString artist = on_air_value(values[1].decoded);
     const QString onAir =
         QStringLiteral("on air the META text is %1 and the RDS text %2")
             .arg(visible(meta_text(artist, settings.metaSplitter, title)),
                  visible(rds_text(latin_forms(artist, title, QString()), settings.rdsSplitter)));
-    for (const char *tag : {"NAME", "ARTIST"}) {
-        const QString name = QLatin1String(tag);
-        const QString written = extract(*text, name);
-        const QString value = decode_xml_text(written);
+    for (const Value &v : values) {
+        const QString &name = v.tag, &written = v.written, &value = v.decoded;
         if (on_air_value(value).isEmpty()) {
             f.add(section, Level::Warning, QStringLiteral("no %1 value: %2").arg(name, onAir));
             check_near_miss(f, section, *text, name);

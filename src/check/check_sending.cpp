@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
+#include "conversion.h"
 #include "send_attempt.h"
 
 #include <QEventLoop>

@@ -7,15 +7,29 @@
 
 #include <QTextCodec>
 
+bool is_control(QChar c)
+{
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+}
+
+int character_count(const QString &text)
+{
+    int count = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        ++count;
+    }
+    return count;
+}
+
 QString on_air_value(const QString &value)
 {
     QString kept;
     kept.reserve(value.size());
-    for (const QChar c : value) {
-        const bool control = c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
-        if (!control || c.isSpace())
+    for (const QChar c : value)
+        if (!is_control(c) || c.isSpace())
             kept += c;
-    }
     return kept.simplified();
 }
 
@@ -23,12 +37,7 @@ LatinForms latin_forms(const QString &artist, const QString &title, const QStrin
 {
     if (title.isEmpty() || artist.isEmpty())
         return {QStringLiteral("-"), QStringLiteral("-")};
-    return {latin_artist(artist, letters), latin_title(title, letters)};
-}
-
-QString latin_artist(const QString &artist, const QString &letters)
-{
-    return transliterate(artist, letters);
+    return {transliterate(artist, letters), latin_title(title, letters)};
 }
 
 QString latin_title(const QString &title, const QString &letters)

@@ -11,6 +11,13 @@ struct LatinForms {
     QString title;
 };
 
+// Whether `c` is a control character (U+0000 to U+001F, U+007F to U+009F).
+bool is_control(QChar c);
+
+// The number of characters (code points) in `text`, as a receiver counts
+// them: an emoji is one.
+int character_count(const QString &text);
+
 // A title or artist as it goes on air, in the META and RDS texts: one line
 // without control characters. White space at both ends is removed, each run
 // of white space inside (blanks, tabs, line breaks, no-break spaces) becomes
@@ -23,9 +30,8 @@ QString on_air_value(const QString &value);
 // becomes ", ".
 LatinForms latin_forms(const QString &artist, const QString &title, const QString &letters);
 
-// An artist's and a title's Latin forms alone, as latin_forms makes them
-// when both are there (empty for an empty value).
-QString latin_artist(const QString &artist, const QString &letters);
+// A title's Latin form alone, as latin_forms makes it when both are there
+// (empty for an empty title).
 QString latin_title(const QString &title, const QString &letters);
 
 // The META file's text: artist, splitter and title as in the document.

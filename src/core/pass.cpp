@@ -10,6 +10,7 @@
 #include "settings_file.h"
 #include "tag_extract.h"
 #include "text_file.h"
+#include "transliteration.h"
 #include "xml_text.h"
 
 #include <QDateTime>
@@ -110,7 +111,7 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     const LatinForms latin = latin_forms(artist, title, *letters);
     plan.onAir = {artist,
                   title,
-                  latin_artist(artist, *letters),
+                  transliterate(artist, *letters),
                   latin_title(title, *letters),
                   settings->metaSplitter,
                   settings->rdsSplitter,

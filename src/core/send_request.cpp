@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "send_request.h"
 
+#include "conversion.h"
 #include "text_file.h"
 #include "version.h"
 
@@ -12,12 +13,6 @@
 
 namespace {
 
-// Characters (code points) of `text`: what a receiver counts.
-int characters(const QString &text)
-{
-    return int(text.toUcs4().size());
-}
-
 // The first `count` characters of `text`, pairs kept whole.
 QString first_characters(const QString &text, int count)
 {
@@ -28,7 +23,7 @@ QString first_characters(const QString &text, int count)
 // Cut at the last blank that lets the text fit, or hard at the limit.
 QString cut_to(const QString &text, int limit)
 {
-    if (characters(text) <= limit)
+    if (character_count(text) <= limit)
         return text;
     const QString head = first_characters(text, limit + 1);
     const int blank = int(head.lastIndexOf(QLatin1Char(' ')));
@@ -80,16 +75,16 @@ SentText sent_text(const Destination &destination, const OnAirText &onAir)
 QList<RtPlusTag> rt_plus_tags(const SentText &sent)
 {
     QList<RtPlusTag> tags;
-    const int length = characters(sent.text);
-    const int artist = characters(sent.artist);
-    const int titleStart = artist + characters(sent.splitter);
+    const int length = character_count(sent.text);
+    const int artist = character_count(sent.artist);
+    const int titleStart = artist + character_count(sent.splitter);
     const auto add = [&](int type, int start, int size) {
         const int kept = qMin(size, length - start);
         if (size > 0 && kept > 0)
             tags.append({type, start, kept});
     };
     add(4, 0, artist);
-    add(1, titleStart, characters(sent.title));
+    add(1, titleStart, character_count(sent.title));
     return tags;
 }
 
@@ -150,12 +145,11 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
                                  {QStringLiteral("rds"), onAir.rds},
                                  {QStringLiteral("time"), onAir.time.toString(Qt::ISODateWithMs)}};
         request.method = "POST";
-        QUrl url = d.url;
-        request.url = url;
+        request.url = d.url;
         request.body = QJsonDocument(object).toJson(QJsonDocument::Compact);
         request.headers = {{"Content-Type", "application/json"}, {"User-Agent", agent}};
-        if (!url.userName().isEmpty())
-            request.headers.append({"Authorization", basic_authorization(url)});
+        if (!d.url.userName().isEmpty())
+            request.headers.append({"Authorization", basic_authorization(d.url)});
         request.shown = onAir.meta;
         break;
     }

@@ -68,14 +68,13 @@ QString closing_tag(const QString &tag)
     return QLatin1String("</") + tag + QLatin1Char('>');
 }
 
-QVector<int> positions_outside_comments(const QString &text, const QString &needle, int limit)
+QVector<int> positions_outside_comments(const QString &text, const QString &needle)
 {
     QVector<int> positions;
     if (needle.isEmpty())
         return positions;
     OutsideComments search(text);
-    for (int at = search.next(needle, 0); at >= 0 && (limit < 0 || positions.size() < limit);
-         at = search.next(needle, at + needle.size()))
+    for (int at = search.next(needle, 0); at >= 0; at = search.next(needle, at + needle.size()))
         positions.append(at);
     return positions;
 }

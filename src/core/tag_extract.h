@@ -17,9 +17,9 @@ QString extract(const QString &text, const QString &tag);
 QString opening_tag(const QString &tag);
 QString closing_tag(const QString &tag);
 
-// Where `needle` stands in `text` outside comments, from left to right, at
-// most `limit` positions (-1: all). One sweep over the text.
-QVector<int> positions_outside_comments(const QString &text, const QString &needle, int limit = -1);
+// Where `needle` stands in `text` outside comments, from left to right.
+// One sweep over the text.
+QVector<int> positions_outside_comments(const QString &text, const QString &needle);
 
 // The first `needle` at or after `from` (which is outside any comment) that
 // is not inside a comment, or -1.

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "destination_sender.h"
 
-#include "console_text.h"
+#include "log_line.h"
 
 #include <QDateTime>
 
@@ -73,14 +73,15 @@ void DestinationSender::send_pending()
         return;
     inFlight_ = *pending_;
     pending_.reset();
-    attempt_.start(destination_,
-                   send_request(destination_, sent_text(destination_, inFlight_), inFlight_));
+    const SendRequest request =
+        send_request(destination_, sent_text(destination_, inFlight_), inFlight_);
+    inFlightShown_ = request.shown;
+    attempt_.start(destination_, request);
 }
 
 void DestinationSender::attempt_finished(const Verdict &verdict)
 {
-    const QString what =
-        quoted(send_request(destination_, sent_text(destination_, inFlight_), inFlight_).shown);
+    const QString what = quoted(inFlightShown_);
     if (verdict.delivered) {
         if (failures_ > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts").arg(what).arg(failures_));
@@ -112,8 +113,7 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
 
 void DestinationSender::log(const QString &line) const
 {
-    print_text(stderr,
-               QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) +
-                   destination_.tag + QLatin1Char(' ') + shown_url(destination_) +
-                   QStringLiteral(": ") + line + QLatin1Char('\n'));
+    log_line(stamped(QDateTime::currentDateTime(), destination_.tag + QLatin1Char(' ') +
+                                                       shown_url(destination_) +
+                                                       QStringLiteral(": ") + line));
 }

@@ -51,8 +51,9 @@ private:
     bool errorsOnly_;
     std::optional<OnAirText> pending_; // the newest text not yet sent
     OnAirText inFlight_;
-    OnAirText delivered_;  // the last text the destination took
-    QString deliveredKey_; // and what it was sent as; empty before the first
+    QString inFlightShown_; // what its log lines say was sent
+    OnAirText delivered_;   // the last text the destination took
+    QString deliveredKey_;  // and what it was sent as; empty before the first
     QTimer retry_;
     int pauseMs_ = 0;
     QTimer every_;

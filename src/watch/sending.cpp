@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "sending.h"
 
-#include "console_text.h"
+#include "log_line.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -21,9 +21,7 @@ void Sending::offer(const std::vector<Destination> &destinations, const OnAirTex
                                  QStringLiteral(": not used: ") + destination.error;
             if (!unusable_.contains(line)) {
                 unusable_ << line;
-                print_text(stderr, QDateTime::currentDateTime().toString(
-                                       QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) +
-                                       line + QLatin1Char('\n'));
+                log_line(stamped(QDateTime::currentDateTime(), line));
             }
             continue;
         }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "watcher.h"
 
-#include "console_text.h"
 #include "destination.h"
 #include "file_identity.h"
+#include "log_line.h"
 #include "settings_file.h"
 #include "text_file.h"
 
@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QTextCodec>
 
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -54,13 +53,6 @@ bool present(const QString &path)
     return stamp_of(path).exists && can_open_input(path);
 }
 
-void log_line(const QString &line)
-{
-    if (line.isEmpty())
-        return;
-    print_text(stderr, line + QLatin1Char('\n'));
-}
-
 } // namespace
 
 QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnly)
@@ -73,7 +65,7 @@ QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnl
         what = QStringLiteral("written");
     else if (outcome == PassOutcome::BlockedHour)
         what = QStringLiteral("blocked hour");
-    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz ")) + what;
+    return stamped(when, what);
 }
 
 Watcher::Watcher(const WatchOptions &options) : options_(options), sending_(options.errorsOnly)
