@@ -6,7 +6,7 @@
 // outcome has a message exactly when it is a failure.
 #include "fuzz_input.h"
 #include "pass.h"
-#include "settings_file.h"
+#include "settings.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,6 +2,8 @@
 #pragma once
 // Shared by the tests that run a built program in a temporary folder.
 
+#include "encoding.h"
+#include "program_setup.h"
 #include "text_file.h"
 
 #include <QTextCodec>

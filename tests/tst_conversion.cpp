@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Latin forms with placeholders, and the rewrite of the name in the XML declaration.
-#include "conversion.h"
-#include "text_file.h"
+#include "declaration.h"
+#include "encoding.h"
+#include "on_air_text.h"
 
 #include <QtTest>
 

@@ -3,6 +3,7 @@
 // for a pass: stream servers, RDS encoder dialects, RT+ tags, web hooks,
 // and how their answers are judged.
 #include "send_request.h"
+#include "verdict.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The bad-hours decision: which hour of which weekday a settings text blocks.
-#include "settings_file.h"
+#include "settings.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Reading inputs: configuration files saved without a byte-order mark, and
 // inputs refused because reading them would hang; file identity by link.
-#include "file_identity.h"
 #include "folder_run.h"
+#include "paths.h"
 #include "text_file.h"
 
 class TextFile : public QObject {

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "conversion.h"
-#include "document_reading.h"
+#include "declaration.h"
+#include "document.h"
 #include "document_structure.h"
+#include "encoding.h"
 #include "encoding_guess.h"
+#include "file_judgement.h"
+#include "input_file.h"
+#include "on_air_text.h"
+#include "program_setup.h"
 #include "tag_extract.h"
 #include "text_file.h"
 #include "xml_text.h"
@@ -191,7 +196,7 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
                   stops_with(PassOutcome::CantOpenDocument));
         return;
     }
-    const QByteArray bytes = first_bytes(path);
+    const QByteArray bytes = raw_input_bytes(path);
     f.add(section, Level::Ok,
           QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
     QTextCodec *readIn = codec_or_locale(document.codec);

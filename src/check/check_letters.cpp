@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "text_file.h"
+#include "encoding.h"
 #include "transliteration.h"
 
 #include <QSet>

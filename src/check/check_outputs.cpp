@@ -1,42 +1,32 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "conversion.h"
-#include "file_identity.h"
+#include "declaration.h"
+#include "file_judgement.h"
+#include "file_probe.h"
 #include "file_sharing.h"
-#include "file_system_kind.h"
 #include "output_file.h"
-#include "text_file.h"
+#include "paths.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
-const char *const outputTags[] = {"NEWXML", "META", "RDS"};
-
-} // namespace
-
 void check_outputs(Findings &f, const PassPlan &plan)
 {
-    const std::vector<PlannedOutput> &outputs = plan.outputs;
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const PlannedOutput &output = outputs[i];
-        const QString name = QLatin1String(outputTags[i]) + QLatin1Char(' ') + visible(output.path);
+    for (const PlannedOutput &output : plan.outputs) {
+        const QString name = output_tag(output.which) + QLatin1Char(' ') + visible(output.path);
         const QString input = overwritten_input(output);
         const QString problem = output_problem(output.path);
-#ifdef Q_OS_WIN
-        if (is_windows_device_path(output.path)) {
+        if (is_device_name(output.path)) {
             f.add(outputsSection, Level::Note,
                   name + QStringLiteral(" is a Windows device: each pass writes to it as it is"));
             continue;
         }
-#endif
         if (!input.isEmpty())
             f.add(outputsSection, Level::Error,
                   QStringLiteral("%1 is the same file as %2, which the pass will not overwrite: "
                                  "%3")
-                      .arg(name, visible(input), stops_with(output.cantCreate)));
+                      .arg(name, visible(input), stops_with(cant_create(output.which))));
         else if (held_by_another_program(output.path, true))
             // As the pass will find it: not for good, but right now.
             f.add(outputsSection, Level::Warning,
@@ -44,11 +34,11 @@ void check_outputs(Findings &f, const PassPlan &plan)
                                         "being written now: a pass tries again (nowplaying-convert "
                                         "for up to a second, then %1; nowplaying-watch until it "
                                         "can)")
-                             .arg(stops_with(output.cantCreate)));
+                             .arg(stops_with(cant_create(output.which))));
         else if (!problem.isEmpty())
             f.add(outputsSection, Level::Error,
                   name + QLatin1Char(' ') + problem + QStringLiteral(": ") +
-                      stops_with(output.cantCreate));
+                      stops_with(cant_create(output.which)));
         else if (is_fifo_or_socket(output.path))
             f.add(outputsSection, Level::Note,
                   name + QStringLiteral(" is a FIFO: each pass waits up to %1 seconds for "
@@ -59,9 +49,11 @@ void check_outputs(Findings &f, const PassPlan &plan)
                   name + (QFileInfo::exists(output.path) ? QStringLiteral(" will be replaced")
                                                          : QStringLiteral(" will be created")));
     }
-    const QString &copy = outputs[0].path, &meta = outputs[1].path, &rds = outputs[2].path;
+    const QString &copy = plan.output(Output::Copy).path;
+    const QString &meta = plan.output(Output::Meta).path;
+    const QString &rds = plan.output(Output::Rds).path;
     if (same_target(copy, plan.documentPath)) {
-        if (xml_declaration(outputs[0].text).start < 0)
+        if (xml_declaration(plan.output(Output::Copy).text).start < 0)
             f.add(outputsSection, Level::Warning,
                   QStringLiteral("NEWXML names the document itself, which has no XML declaration: "
                                  "a later pass cannot tell its own copy from a new document and "
@@ -89,16 +81,15 @@ void check_watching(Findings &f, const QString &documentPath)
     if (!usable_path(documentPath))
         return;
     const QFileInfo document(QDir::current().absoluteFilePath(documentPath));
-#ifdef Q_OS_WIN
-    // No systemd here: the watcher, started at logon or by Task Scheduler,
-    // or the playout program's own hook, makes the passes.
-    f.add(watchingSection, Level::Note,
-          QStringLiteral("on Windows, run nowplaying-watch (at logon, or as a Task Scheduler task "
-                         "\"at startup\") for a pass on every change, or have the playout program "
-                         "start nowplaying-convert after each track"));
-#else
     const QString watched = QDir::current().absoluteFilePath(QStringLiteral("nowplaying.xml"));
-    if (same_target(document.absoluteFilePath(), watched))
+    if (on_windows())
+        // No systemd here: the watcher, started at logon or by Task Scheduler,
+        // or the playout program's own hook, makes the passes.
+        f.add(watchingSection, Level::Note,
+              QStringLiteral("on Windows, run nowplaying-watch (at logon, or as a Task Scheduler "
+                             "task \"at startup\") for a pass on every change, or have the "
+                             "playout program start nowplaying-convert after each track"));
+    else if (same_target(document.absoluteFilePath(), watched))
         f.add(watchingSection, Level::Ok,
               QStringLiteral("the systemd path unit as installed watches the document"));
     else
@@ -106,7 +97,6 @@ void check_watching(Findings &f, const QString &documentPath)
               QStringLiteral("the systemd path unit as installed watches %1, not the document: "
                              "give it PathChanged=%2 in a drop-in, or use nowplaying-watch")
                   .arg(visible(watched), document.absoluteFilePath()));
-#endif
     // As the system writes paths (backslashes on Windows).
     const QString folder = QDir::toNativeSeparators(document.absolutePath());
     const QString network = network_file_system(folder);

@@ -4,9 +4,10 @@
 // The checker's parts, one per subject: each adds its findings in the order
 // the report shows them.
 
-#include "check_common.h"
-#include "send_request.h"
-#include "settings_file.h"
+#include "describe.h"
+#include "findings.h"
+#include "pass.h"
+#include "settings.h"
 
 class QDateTime;
 
@@ -33,13 +34,9 @@ void check_watching(Findings &f, const QString &documentPath);
 
 // Each destination (SEND1 to SEND9) with what it would be sent now, and
 // what it would lose.
-void check_sending(Findings &f, const RunSettings &settings, const PassPlan &plan);
+void check_sending(Findings &f, const PassPlan &plan);
 // Sends the current text once to each destination and reports each answer.
-void send_test(Findings &f, const RunSettings &settings, const PassPlan &plan);
+void send_test(Findings &f, const PassPlan &plan);
 
 // The META and RDS texts as they go on air, and what they lose.
 void check_preview(Findings &f, const PassPlan &plan);
-// The outputs a pass with `plan` writes, in order, until the first it would
-// not (an input in its place, or a path it cannot create); none when the
-// plan stops before writing.
-std::array<std::optional<PreviewOutput>, 3> preview_of(const PassPlan &plan);

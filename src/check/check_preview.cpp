@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "conversion.h"
-#include "file_identity.h"
-#include "output_file.h"
-#include "text_file.h"
+#include "declaration.h"
+#include "encoding.h"
+#include "file_judgement.h"
+#include "preview.h"
+#include "sent_text.h"
 
 #include <QDateTime>
 #include <QTextCodec>
 
 namespace {
-
-const char *const outputNames[] = {"the copy", "the META file", "the RDS file"};
 
 // Characters an output's encoding cannot hold, which the pass writes as "?".
 void check_encodable(Findings &f, const PlannedOutput &output, const QString &what)
@@ -39,7 +38,7 @@ bool is_latin(const QString &c)
 
 void check_preview(Findings &f, const PassPlan &plan)
 {
-    const PlannedOutput &meta = plan.outputs[1], &rds = plan.outputs[2];
+    const PlannedOutput &meta = plan.output(Output::Meta), &rds = plan.output(Output::Rds);
     for (const PlannedOutput *output : {&meta, &rds}) {
         QTextCodec *const codec = codec_or_locale(output->codec);
         // What a reader of the file sees, "?" for what the encoding lost.
@@ -48,8 +47,8 @@ void check_preview(Findings &f, const PassPlan &plan)
               (output == &meta ? QStringLiteral("META file: ") : QStringLiteral("RDS file: ")) +
                   visible(shown));
     }
-    for (size_t i = 0; i < plan.outputs.size(); ++i)
-        check_encodable(f, plan.outputs[i], QLatin1String(outputNames[i]));
+    for (const PlannedOutput &output : plan.outputs)
+        check_encodable(f, output, output_name(output.which));
     QStringList foreign;
     for (const QString &c : characters_of(rds.text))
         if (!is_latin(c))
@@ -67,25 +66,30 @@ void check_preview(Findings &f, const PassPlan &plan)
                   .arg(radioTextLength));
 }
 
-// The outputs a pass at `now` writes, in order, until the first it would
-// not (an input in its place, or a path it cannot create).
-std::array<std::optional<PreviewOutput>, 3> preview_of(const PassPlan &plan)
+const PreviewOutput *previewed(const Preview &preview, Output which)
 {
-    std::array<std::optional<PreviewOutput>, 3> preview;
+    for (const PreviewOutput &output : preview)
+        if (output.which == which)
+            return &output;
+    return nullptr;
+}
+
+Preview preview_of(const PassPlan &plan)
+{
+    Preview preview;
     if (plan.stop != PassOutcome::Written)
         return preview;
-    for (size_t i = 0; i < plan.outputs.size(); ++i) {
-        const PlannedOutput &output = plan.outputs[i];
+    for (const PlannedOutput &output : plan.outputs) {
         if (!overwritten_input(output).isEmpty() || !output_problem(output.path).isEmpty())
             break;
-        PreviewOutput entry{output.path, codec_name(output.codec),
+        PreviewOutput entry{output.which, output.path, codec_name(output.codec),
                             encode_text(output.text, output.codec), std::nullopt};
-        if (i == 0) {
+        if (output.which == Output::Copy) {
             const NameSpan declaration = xml_declaration(output.text);
             if (declaration.start >= 0)
                 entry.declaration = output.text.mid(declaration.start, declaration.length);
         }
-        preview[i] = entry;
+        preview.push_back(entry);
     }
     return preview;
 }

@@ -36,13 +36,14 @@ QString counted(int n, const char *noun)
                                                 n == 1 ? QString() : QStringLiteral("s"));
 }
 
-QJsonValue preview_entry(const std::optional<PreviewOutput> &output, bool copy)
+QJsonValue preview_entry(const Preview &preview, Output which)
 {
+    const PreviewOutput *output = previewed(preview, which);
     if (!output)
         return QJsonValue::Null;
     QJsonObject entry{{QStringLiteral("path"), output->path},
                       {QStringLiteral("encoding"), output->encoding}};
-    if (!copy) {
+    if (which != Output::Copy) {
         entry.insert(QStringLiteral("base64"), QString::fromLatin1(output->bytes.toBase64()));
         return entry;
     }
@@ -84,9 +85,9 @@ QString report_json(const CheckReport &report)
         list.append(QJsonObject{{QStringLiteral("section"), f.section},
                                 {QStringLiteral("level"), level_name(f.level)},
                                 {QStringLiteral("text"), f.text}});
-    const QJsonObject preview{{QStringLiteral("copy"), preview_entry(report.preview[0], true)},
-                              {QStringLiteral("meta"), preview_entry(report.preview[1], false)},
-                              {QStringLiteral("rds"), preview_entry(report.preview[2], false)}};
+    const QJsonObject preview{{QStringLiteral("copy"), preview_entry(report.preview, Output::Copy)},
+                              {QStringLiteral("meta"), preview_entry(report.preview, Output::Meta)},
+                              {QStringLiteral("rds"), preview_entry(report.preview, Output::Rds)}};
     const QJsonObject json{{QStringLiteral("status"), exit_status(findings)},
                            {QStringLiteral("errors"), count(findings, Level::Error)},
                            {QStringLiteral("warnings"), count(findings, Level::Warning)},

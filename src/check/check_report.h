@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "config_check.h"
+#include "check_configuration.h"
 
 #include <QString>
 

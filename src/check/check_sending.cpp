@@ -1,21 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "conversion.h"
-#include "send_attempt.h"
+#include "destination.h"
+#include "file_probe.h"
+#include "send_once.h"
+#include "send_request.h"
+#include "sent_text.h"
 
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QNetworkAccessManager>
 #include <QRegularExpression>
 #include <QTextCodec>
-#include <QTimer>
-
-#include <memory>
-
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -43,24 +36,11 @@ QString shown_request(const Destination &destination, const SendRequest &request
     return QString::fromLatin1(request.method) + QLatin1Char(' ') + address;
 }
 
-// Whether someone other than the owner may read the file (Unix modes;
-// Windows keeps this in access lists, which are not judged here).
-bool readable_by_others(const QString &path)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(path)
-    return false;
-#else
-    struct stat st;
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IROTH);
-#endif
-}
-
 } // namespace
 
-void check_sending(Findings &f, const RunSettings &settings, const PassPlan &plan)
+void check_sending(Findings &f, const PassPlan &plan)
 {
-    const std::vector<Destination> destinations = destinations_in(settings.text);
+    const std::vector<Destination> destinations = destinations_of(plan.destinations);
     bool password = false;
     for (const Destination &d : destinations) {
         if (!d.error.isEmpty()) {
@@ -114,38 +94,24 @@ void check_sending(Findings &f, const RunSettings &settings, const PassPlan &pla
                   .arg(QLatin1String(settingsFileName)));
 }
 
-void send_test(Findings &f, const RunSettings &settings, const PassPlan &plan)
+void send_test(Findings &f, const PassPlan &plan)
 {
     if (plan.stop != PassOutcome::Written)
         return;
-    QNetworkAccessManager network;
-    std::vector<std::unique_ptr<SendAttempt>> attempts;
-    QEventLoop loop;
-    int running = 0;
-    QList<Finding> results;
-    for (const Destination &d : destinations_in(settings.text)) {
+    std::vector<OneSend> sends;
+    for (const Destination &d : destinations_of(plan.destinations)) {
         const SentText sent = sent_text(d, plan.onAir);
         if (!d.error.isEmpty() || (sent.text.isEmpty() && d.kind != DestinationKind::WebHook))
             continue;
-        attempts.push_back(std::make_unique<SendAttempt>(network));
-        const int index = int(results.size());
-        results.append({sendTestSection, Level::Error, QString()});
-        QObject::connect(attempts.back().get(), &SendAttempt::finished, &loop,
-                         [&, index, d](const Verdict &verdict) {
-                             results[index] = {
-                                 sendTestSection, verdict.delivered ? Level::Ok : Level::Error,
-                                 named(d) +
-                                     (verdict.delivered ? QStringLiteral(": delivered, ")
-                                                        : QStringLiteral(": not delivered, ")) +
-                                     verdict.answer};
-                             if (--running == 0)
-                                 loop.quit();
-                         });
-        ++running;
-        attempts.back()->start(d, send_request(d, sent, plan.onAir));
+        sends.push_back({d, send_request(d, sent, plan.onAir)});
     }
-    if (running > 0)
-        loop.exec();
-    for (const Finding &result : results)
-        f.list.append(result);
+    const std::vector<Verdict> verdicts = send_each_once(sends);
+    for (size_t i = 0; i < sends.size(); ++i) {
+        const Verdict &verdict = verdicts[i];
+        f.add(sendTestSection, verdict.delivered ? Level::Ok : Level::Error,
+              named(sends[i].destination) +
+                  (verdict.delivered ? QStringLiteral(": delivered, ")
+                                     : QStringLiteral(": not delivered, ")) +
+                  verdict.answer);
+    }
 }

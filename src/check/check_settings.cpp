@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "check_parts.h"
 
-#include "conversion.h"
+#include "encoding.h"
 #include "encoding_guess.h"
+#include "paths.h"
+#include "program_setup.h"
 #include "tag_extract.h"
-#include "text_file.h"
 
 #include <QTextCodec>
 
@@ -77,16 +78,14 @@ void check_settings(Findings &f, const RunSettings &settings)
                   tag + QStringLiteral(" has blanks or line breaks at its ends, which are part of "
                                        "the value: it names another file"));
         const bool pathTag = !is_encoding_tag(tag) && !is_splitter_tag(tag);
-        if (pathTag && without_quotes(value) != value)
-#ifdef Q_OS_WIN
+        if (pathTag && without_quotes(value) != value && !file_names_may_hold_quotes())
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" is in double quotes (as Explorer's \"Copy as path\" "
                                        "gives it): the pass drops them"));
-#else
+        else if (pathTag && without_quotes(value) != value)
             f.add(settingsSection, Level::Warning,
                   tag + QStringLiteral(" is in double quotes, which are part of the name here: "
                                        "remove them"));
-#endif
         if (is_splitter_tag(tag) && value.contains(QLatin1Char('\n')))
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" holds a line break, which is written as it is"));

@@ -2,12 +2,14 @@
 // nowplaying-check: reads the configuration as the next pass would and
 // reports what it will do and every trap found, writing nothing.
 
+#include "check_configuration.h"
 #include "check_report.h"
-#include "config_check.h"
-#include "console_text.h"
+#include "command_line.h"
+#include "console.h"
 #include "program_setup.h"
 #include "version.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -50,28 +52,22 @@ int main(int argc, char *argv[])
     // For --send-test's network replies.
     QCoreApplication app(argc, argv);
 
-    bool json = false;
-    bool sendTest = false;
-    QStringList folders;
-    const QStringList args = program_arguments(argc, argv);
-    for (const QString &arg : args) {
-        if (arg == QLatin1String("--help")) {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--version")) {
-            std::printf("nowplaying-check %s\n", programVersion);
-            return 0;
-        }
-        if (arg == QLatin1String("--json"))
-            json = true;
-        else if (arg == QLatin1String("--send-test"))
-            sendTest = true;
-        else if (arg.startsWith(QLatin1Char('-')))
-            return refuse(QStringLiteral("unknown option ") + arg, usageError);
-        else
-            folders << arg;
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version")),
+        json(QStringLiteral("json")), sendTest(QStringLiteral("send-test"));
+    parser.addOptions({help, version, json, sendTest});
+    const QString error = argument_error(parser, QCoreApplication::arguments());
+    if (parser.isSet(help) && error.isEmpty()) {
+        std::fputs(usage, stdout);
+        return 0;
     }
+    if (parser.isSet(version) && error.isEmpty()) {
+        std::printf("nowplaying-check %s\n", programVersion);
+        return 0;
+    }
+    if (!error.isEmpty())
+        return refuse(error, usageError);
+    const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"), usageError);
     // Relative paths in the settings resolve against this folder, as they
@@ -79,7 +75,8 @@ int main(int argc, char *argv[])
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first()))
         return refuse(QStringLiteral("cannot enter the folder ") + folders.first(), 2);
 
-    const CheckReport report = check_configuration(QDateTime::currentDateTime(), sendTest);
-    print_text(stdout, json ? report_json(report) : report_text(report.findings));
+    const CheckReport report =
+        check_configuration(QDateTime::currentDateTime(), parser.isSet(sendTest));
+    print_text(stdout, parser.isSet(json) ? report_json(report) : report_text(report.findings));
     return exit_status(report.findings);
 }

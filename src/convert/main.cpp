@@ -4,15 +4,17 @@
 // playout program that starts us on each track change takes anything else as
 // its own failure. A failure is one line on standard error.
 
-#include "console_text.h"
+#include "command_line.h"
+#include "console.h"
 #include "pass.h"
 #include "program_setup.h"
 #include "version.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -33,17 +35,23 @@ constexpr int heldRetryForMs = 1000;
 
 int main(int argc, char *argv[])
 {
+    set_up_program();
+    QCoreApplication app(argc, argv);
     // Only these two, alone: a playout program that passes its own
-    // arguments still gets its pass.
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    // arguments still gets its pass, whatever they are.
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    const QStringList arguments = QCoreApplication::arguments();
+    const bool alone = arguments.size() == 2 && argument_error(parser, arguments).isEmpty();
+    if (alone && parser.isSet(help)) {
         std::fputs(usage, stdout);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (alone && parser.isSet(version)) {
         std::printf("nowplaying-convert %s\n", programVersion);
         return 0;
     }
-    set_up_program();
     // One clock reading: day and hour read apart could straddle midnight and
     // pair Monday's date with Tuesday's hour 0.
     const QString message =

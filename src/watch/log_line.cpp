@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "log_line.h"
 
-#include "console_text.h"
+#include "console.h"
 
 #include <QDateTime>
 

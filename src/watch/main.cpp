@@ -3,12 +3,14 @@
 // after every change of its inputs, with the bytes, messages and bad-hours
 // gate of nowplaying-convert, until it is asked to stop.
 
-#include "console_text.h"
+#include "command_line.h"
+#include "console.h"
 #include "program_setup.h"
 #include "stop_request.h"
 #include "version.h"
 #include "watcher.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
@@ -61,33 +63,38 @@ int main(int argc, char *argv[])
     set_up_program();
     QCoreApplication app(argc, argv);
 
-    WatchOptions options;
-    QStringList folders;
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--help")) {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("--version")) {
-            std::printf("nowplaying-watch %s\n", programVersion);
-            return 0;
-        }
-        if (arg == QLatin1String("--quiet-log")) {
-            options.errorsOnly = true;
-        } else if (arg == QLatin1String("--quiet") || arg == QLatin1String("--poll")) {
-            const int ms = i + 1 < args.size() ? milliseconds(args.at(i + 1)) : -1;
-            if (ms < 0 || (arg == QLatin1String("--poll") && ms == 0))
-                return refuse(arg + QStringLiteral(" needs a number of milliseconds"));
-            (arg == QLatin1String("--quiet") ? options.quietMs : options.pollMs) = ms;
-            ++i;
-        } else if (arg.startsWith(QLatin1Char('-'))) {
-            return refuse(QStringLiteral("unknown option ") + arg);
-        } else {
-            folders << arg;
-        }
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version")),
+        quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
+        poll(QStringLiteral("poll"), QString(), QStringLiteral("MS")),
+        quietLog(QStringLiteral("quiet-log"));
+    parser.addOptions({help, version, quiet, poll, quietLog});
+    const QString error = argument_error(parser, QCoreApplication::arguments());
+    if (parser.isSet(help) && error.isEmpty()) {
+        std::fputs(usage, stdout);
+        return 0;
     }
+    if (parser.isSet(version) && error.isEmpty()) {
+        std::printf("nowplaying-watch %s\n", programVersion);
+        return 0;
+    }
+    if (!error.isEmpty())
+        return refuse(error.endsWith(QLatin1String(" needs a value"))
+                          ? error.chopped(5) + QStringLiteral("a number of milliseconds")
+                          : error);
+
+    WatchOptions options;
+    options.errorsOnly = parser.isSet(quietLog);
+    for (const QCommandLineOption *option : {&quiet, &poll}) {
+        if (!parser.isSet(*option))
+            continue;
+        const int ms = milliseconds(parser.value(*option));
+        if (ms < 0 || (option == &poll && ms == 0))
+            return refuse(QStringLiteral("--") + option->names().first() +
+                          QStringLiteral(" needs a number of milliseconds"));
+        (option == &quiet ? options.quietMs : options.pollMs) = ms;
+    }
+    const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"));
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first())) {

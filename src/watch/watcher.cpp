@@ -2,10 +2,11 @@
 #include "watcher.h"
 
 #include "destination.h"
-#include "file_identity.h"
+#include "input_file.h"
 #include "log_line.h"
-#include "settings_file.h"
-#include "text_file.h"
+#include "paths.h"
+#include "settings.h"
+#include "watch_rules.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -16,9 +17,6 @@
 
 namespace {
 
-// A stream of changes must not put off every pass for ever: after this long
-// a pass runs even if the inputs are still changing.
-constexpr int longestWaitMs = 1000;
 // How often a missing folder is looked for again.
 constexpr int missingFolderRetryMs = 250;
 // How often the watched paths are compared with what they name, for a
@@ -26,10 +24,6 @@ constexpr int missingFolderRetryMs = 250;
 constexpr int recheckMs = 1000;
 // How long a document deleted since the last pass may take to come back.
 constexpr int documentReturnMs = 1000;
-// The pauses before trying again a pass that failed on a file another
-// program holds: the first, and the longest it grows to.
-constexpr int firstHeldPauseMs = 50;
-constexpr int longestHeldPauseMs = 2000;
 
 // Whether `now` is another file or folder than the one watched at `then`
 // (or none): the watch still sits on the old one.
@@ -38,11 +32,9 @@ bool replaced(const FileStamp &then, const FileStamp &now)
     return then.exists != now.exists || then.fileNumber != now.fileNumber;
 }
 
-// Milliseconds until just past the start of the next hour of local time.
-int ms_to_next_hour(const QDateTime &now)
+void log_stamped(const QString &line)
 {
-    const QDateTime hour(now.date(), QTime(now.time().hour(), 0));
-    return int(qMax<qint64>(1, now.msecsTo(hour.addSecs(3600)) + 1));
+    log_line(stamped(QDateTime::currentDateTime(), line));
 }
 
 // Whether the file is there to be read. On Windows a file deleted while
@@ -68,7 +60,8 @@ QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnl
     return stamped(when, what);
 }
 
-Watcher::Watcher(const WatchOptions &options) : options_(options), sending_(options.errorsOnly)
+Watcher::Watcher(const WatchOptions &options)
+    : options_(options), sending_(options.errorsOnly, log_stamped)
 {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &Watcher::pass);
@@ -104,9 +97,7 @@ void Watcher::watch_inputs()
     inputs_ = QStringList{path_in_folder(folder, QLatin1String(settingsFileName)),
                           path_in_folder(folder, QLatin1String(lettersFileName))};
     ownCopy_.clear();
-    settingsText_.clear();
     if (const auto settings = load_settings(inputs_.first(), QTextCodec::codecForLocale())) {
-        settingsText_ = settings->text;
         const QString document = path_in_folder(folder, settings->documentPath);
         if (usable_path(document)) {
             inputs_ << QDir::cleanPath(document);
@@ -172,11 +163,11 @@ void Watcher::notice()
         return;
     // Changed inputs get a pass of their own, with a fresh retry pause.
     heldRetry_.stop();
-    heldPauseMs_ = 0;
+    heldPause_.reset();
+    const qint64 now = options_.clock();
     if (!quiet_.isActive())
-        waiting_.start();
-    const int left = longestWaitMs - int(waiting_.elapsed());
-    quiet_.start(qMax(0, qMin(options_.quietMs, left)));
+        waitingSince_ = now;
+    quiet_.start(quiet_wait_ms(options_.quietMs, now - waitingSince_));
 }
 
 // The document was there after the last pass and is gone now: the playout
@@ -184,14 +175,15 @@ void Watcher::notice()
 bool Watcher::document_just_deleted()
 {
     if (inputs_.size() < 3 || !documentWasRead_ || present(inputs_.at(2))) {
-        documentGone_.invalidate();
+        documentGoneAt_.reset();
         return false;
     }
-    if (!documentGone_.isValid())
-        documentGone_.start();
-    const qint64 left = documentReturnMs - documentGone_.elapsed();
+    const qint64 now = options_.clock();
+    if (!documentGoneAt_)
+        documentGoneAt_ = now;
+    const qint64 left = documentReturnMs - (now - *documentGoneAt_);
     if (left <= 0) {
-        documentGone_.invalidate();
+        documentGoneAt_.reset();
         return false;
     }
     // Its return is noticed sooner; this is the pass that reports it
@@ -210,12 +202,10 @@ bool Watcher::retry_if_held(bool held)
     const bool log = !held || !heldLogged_;
     heldLogged_ = held;
     if (!held) {
-        heldPauseMs_ = 0;
+        heldPause_.reset();
         return log;
     }
-    heldPauseMs_ =
-        heldPauseMs_ == 0 ? firstHeldPauseMs : qMin(2 * heldPauseMs_, longestHeldPauseMs);
-    heldRetry_.start(heldPauseMs_);
+    heldRetry_.start(heldPause_.next());
     return log;
 }
 
@@ -245,14 +235,14 @@ void Watcher::pass()
     watch_inputs();
     // Files first, then the destinations, which never hold up a pass.
     if (result.onAir)
-        sending_.offer(destinations_in(settingsText_), *result.onAir);
+        sending_.offer(destinations_of(result.destinations), *result.onAir);
     lastPass_ = current_stamps();
     // An input that changed while the pass ran may have been read in its
     // old version: one more pass, right away. The copy written over the
     // document is the pass's own change.
     for (auto it = lastPass_.constBegin(); it != lastPass_.constEnd(); ++it) {
         if (it.key() != ownCopy_ && before.value(it.key()) != it.value()) {
-            waiting_.start();
+            waitingSince_ = options_.clock();
             quiet_.start(0);
             break;
         }

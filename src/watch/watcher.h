@@ -1,21 +1,26 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "file_stamp.h"
+#include "backoff.h"
+#include "clock.h"
+#include "file_probe.h"
 #include "pass.h"
 #include "sending.h"
+#include "watch_rules.h"
 
-#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QMap>
 #include <QObject>
 #include <QTimer>
+
+#include <optional>
 
 struct WatchOptions {
     QString folder;          // absolute: the configuration folder
     int quietMs = 50;        // how long the inputs must be still before a pass
     int pollMs = 0;          // above 0: compare stamps this often instead of notifications
     bool errorsOnly = false; // log failed passes only
+    SteadyClock clock = system_steady_clock();
 };
 
 // Makes a pass in the folder at start and after every change of its inputs
@@ -62,19 +67,18 @@ private:
 
     WatchOptions options_;
     QFileSystemWatcher watcher_;
-    QTimer quiet_;                 // fires when the inputs have been still long enough
-    QTimer poll_;                  // with --poll: compares the stamps
-    QTimer retry_;                 // while a folder to watch is missing: looks for it again
-    QTimer recheck_;               // looks for watched paths replaced further up the tree
-    QTimer nextHour_;              // after a blocked pass: the start of the next hour
-    QElapsedTimer documentGone_;   // since a pass found the document deleted
-    bool documentWasRead_ = false; // the last pass found the document there
-    QTimer heldRetry_;             // after a pass failed on a file another program holds
-    int heldPauseMs_ = 0;          // the pause before that retry; 0 when none is due
-    bool heldLogged_ = false;      // the failure of the current streak was logged
-    QElapsedTimer waiting_;        // since the first change the quiet timer waits for
-    QStringList inputs_;           // absolute paths of what a pass reads
-    QString settingsText_;         // settings.txt as last read, for the destinations
+    QTimer quiet_;                         // fires when the inputs have been still long enough
+    QTimer poll_;                          // with --poll: compares the stamps
+    QTimer retry_;                         // while a folder to watch is missing: looks for it again
+    QTimer recheck_;                       // looks for watched paths replaced further up the tree
+    QTimer nextHour_;                      // after a blocked pass: the start of the next hour
+    std::optional<qint64> documentGoneAt_; // when a pass found the document deleted
+    bool documentWasRead_ = false;         // the last pass found the document there
+    QTimer heldRetry_;                     // after a pass failed on a file another program holds
+    Backoff heldPause_{firstHeldPauseMs, longestHeldPauseMs}; // the pause before that retry
+    bool heldLogged_ = false; // the failure of the current streak was logged
+    qint64 waitingSince_ = 0; // the first change the quiet timer waits for
+    QStringList inputs_;      // absolute paths of what a pass reads
     Sending sending_;
     QString ownCopy_; // an input that the pass itself writes (the copy in place)
     Stamps lastPass_; // the inputs' stamps right after the last pass

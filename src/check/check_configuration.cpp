@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+// The checker's one entry point: reads what the pass reads and hands each
+// subject to its part, in the order of the report.
+#include "check_configuration.h"
+
+#include "check_parts.h"
+#include "file_judgement.h"
+#include "pass.h"
+#include "settings.h"
+#include "text_file.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QTextCodec>
+
+namespace {
+
+QString unreadable(const QString &path)
+{
+    return QStringLiteral("%1 (looked for in %2): ")
+        .arg(input_problem(path), QDir::toNativeSeparators(QDir::currentPath()));
+}
+
+} // namespace
+
+CheckReport check_configuration(const QDateTime &now, bool sendTest)
+{
+    Findings f;
+    const QString settingsFile = QLatin1String(settingsFileName);
+    const QString lettersFile = QLatin1String(lettersFileName);
+    QTextCodec *const localeCodec = QTextCodec::codecForLocale();
+    const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
+    const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
+    if (settings) {
+        check_settings(f, *settings);
+        check_encodings(f, *settings, raw_input_bytes(settingsFile));
+        check_bad_hours(f, *settings, now);
+    } else {
+        f.add(settingsSection, Level::Error,
+              unreadable(settingsFile) + stops_with(PassOutcome::CantReadSettings));
+    }
+    if (letters)
+        check_letters(f, *letters, raw_input_bytes(lettersFile));
+    else
+        f.add(lettersSection, Level::Error,
+              unreadable(lettersFile) + stops_with(PassOutcome::CantReadLetters));
+    if (!settings)
+        return {f.list, {}};
+
+    check_document(f, *settings, settings->documentPath);
+    check_watching(f, settings->documentPath);
+    // One plan for the findings and the preview: a document of many
+    // megabytes is read and held once.
+    PassPlan plan = plan_pass_ignoring_hours();
+    if (plan.stop == PassOutcome::Written) {
+        check_outputs(f, plan);
+        check_preview(f, plan);
+        check_sending(f, plan);
+        if (sendTest)
+            send_test(f, plan);
+        const bool blocked = in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
+        return {f.list, blocked ? Preview() : preview_of(plan)};
+    } else {
+        // The pass would stop before writing; the paths can still be checked.
+        plan.outputs = {{Output::Copy, settings->copyPath, nullptr, {}, {}, false},
+                        {Output::Meta, settings->metaPath, nullptr, {}, {}, false},
+                        {Output::Rds, settings->rdsPath, nullptr, {}, {}, false}};
+        check_outputs(f, plan);
+        check_sending(f, plan);
+    }
+    return {f.list, {}};
+}

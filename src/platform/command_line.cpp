@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "command_line.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+// The argument that gave option `name`, as typed ("-x", "--name=...").
+QString as_typed(const QStringList &arguments, const QString &name)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        QString bare = argument;
+        while (bare.startsWith(QLatin1Char('-')))
+            bare.remove(0, 1);
+        if (bare == name || bare.startsWith(name + QLatin1Char('=')))
+            return argument;
+    }
+    return QStringLiteral("--") + name;
+}
+
+} // namespace
+
+QString argument_error(QCommandLineParser &parser, const QStringList &arguments)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (parser.parse(arguments))
+        return QString();
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("unknown option ") + as_typed(arguments, unknown.first());
+    // An option that takes a value given last, without one, or one that
+    // takes none given one.
+    if (parser.errorText().startsWith(QLatin1String("Missing value")))
+        return arguments.last() + QStringLiteral(" needs a value");
+    return parser.errorText();
+}

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+// Paths as the system the program runs on understands them.
+
+// Whether the program runs on Windows, for advice and rules that differ
+// there; the rest of the code never asks the preprocessor.
+bool on_windows();
+
+// Whether `path` can name a file at all: not empty, and without a NUL, at
+// which the system would cut the name and open another file.
+bool usable_path(const QString &path);
+
+// Whether the two paths name one and the same existing file, however they
+// reach it: the same path spelled differently, a symbolic link or a hard
+// link. False when either does not exist or cannot be examined.
+bool same_file(const QString &a, const QString &b);
+
+// Whether `path` names a FIFO or a socket, which a reader waits on for ever.
+bool is_fifo_or_socket(const QString &path);
+
+// Whether `path` names a Windows device rather than a file: a reserved name
+// (NUL, CON, PRN, AUX, COM1 to COM9, LPT1 to LPT9, in any case, with or
+// without an extension or a colon, in any folder) or a path in the device
+// namespace (\\.\COM10, \\.\pipe\NAME). On Windows such an output is
+// opened as it is and written in place, as /dev/null and FIFOs are on Linux.
+bool is_windows_device_path(const QString &path);
+
+// Whether this system opens `path` as a device by its name alone: a Windows
+// device name on Windows, nothing elsewhere.
+bool is_device_name(const QString &path);
+
+// Whether a file name on this system may hold a double quote: not on
+// Windows, so one pair of quotes around a path there is only decoration.
+bool file_names_may_hold_quotes();

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+#include "destination_sender.h"
+
+#include <QStringList>
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+DestinationSender::DestinationSender(const Destination &destination, QNetworkAccessManager &network,
+                                     bool errorsOnly, LogSink log, SteadyClock clock,
+                                     QObject *parent)
+    : QObject(parent), destination_(destination), attempt_(network), errorsOnly_(errorsOnly),
+      log_(std::move(log)), clock_(std::move(clock)), delivery_(destination.everyMs)
+{
+    wake_.setSingleShot(true);
+    // A retry pause of a second must not come 50 ms early or late.
+    wake_.setTimerType(Qt::PreciseTimer);
+    connect(&wake_, &QTimer::timeout, this, &DestinationSender::pump);
+    connect(&attempt_, &SendAttempt::finished, this, &DestinationSender::attempt_finished);
+}
+
+// What tells two texts apart for this destination: what it is sent, but
+// for a web hook (which also gets the time) all four texts.
+QString DestinationSender::key_of(const OnAirText &onAir) const
+{
+    if (destination_.kind == DestinationKind::WebHook)
+        return QStringList{onAir.artist, onAir.title, onAir.meta, onAir.rds}.join(
+            QLatin1Char('\n'));
+    return sent_text(destination_, onAir).text;
+}
+
+void DestinationSender::offer(const OnAirText &onAir)
+{
+    delivery_.offer({onAir, key_of(onAir)}, clock_());
+    pump();
+}
+
+void DestinationSender::wind_down()
+{
+    delivery_.wind_down();
+    wake_.stop();
+}
+
+// Starts what is due, and sets the timer for what is due next.
+void DestinationSender::pump()
+{
+    const qint64 now = clock_();
+    if (!attempt_.running()) {
+        if (const std::optional<Delivery::Item> item = delivery_.take(now)) {
+            const SendRequest request =
+                send_request(destination_, sent_text(destination_, item->text), item->text);
+            inFlightShown_ = request.shown;
+            attempt_.start(destination_, request);
+        }
+    }
+    const std::optional<qint64> due = delivery_.next_due(now);
+    if (due)
+        wake_.start(int(qBound(qint64(0), *due - now, qint64(24 * 3600 * 1000))));
+    else
+        wake_.stop();
+}
+
+void DestinationSender::attempt_finished(const Verdict &verdict)
+{
+    const QString what = quoted(inFlightShown_);
+    const Delivery::Finished ended = delivery_.finished(verdict.delivered, clock_());
+    if (ended.delivered) {
+        if (ended.failuresBefore > 0)
+            log(QStringLiteral("back: sent %1 after %2 failed attempts")
+                    .arg(what)
+                    .arg(ended.failuresBefore));
+        else if (!errorsOnly_)
+            log(QStringLiteral("sent %1").arg(what));
+    } else if (ended.failuresBefore == 0) {
+        log(QStringLiteral("not delivered %1: %2; trying again in %3 s, and logging only when "
+                           "it is back")
+                .arg(what, verdict.answer)
+                .arg(ended.pauseMs / 1000));
+    }
+    pump();
+    emit attemptEnded();
+}
+
+void DestinationSender::log(const QString &line) const
+{
+    log_(destination_.tag + QLatin1Char(' ') + shown_url(destination_) + QStringLiteral(": ") +
+         line);
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "send_request.h"
+#include "verdict.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QAbstractSocket;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// One try at carrying one request to one destination, over Qt Network:
+// HTTP through QNetworkAccessManager, RDS encoders over a QTcpSocket (each
+// command answered before the next) or a QUdpSocket. It never blocks: the
+// outcome comes as `finished`, after at most the destination's timeout for
+// connecting and again for each reply. Needs a running event loop.
+class SendAttempt : public QObject {
+    Q_OBJECT
+public:
+    // `network` is shared by the attempts of a program and must outlive them.
+    SendAttempt(QNetworkAccessManager &network, QObject *parent = nullptr);
+    ~SendAttempt() override;
+
+    // Starts the attempt; `finished` follows exactly once.
+    void start(const Destination &destination, const SendRequest &request);
+    bool running() const
+    {
+        return running_;
+    }
+
+signals:
+    void finished(const Verdict &verdict);
+
+private:
+    void start_http();
+    void start_socket();
+    void send_next_command();
+    void read_reply();
+    void end(const Verdict &verdict);
+
+    QNetworkAccessManager &network_;
+    Destination destination_;
+    SendRequest request_;
+    QPointer<QNetworkReply> reply_;
+    QAbstractSocket *socket_ = nullptr;
+    QByteArray received_;
+    int nextCommand_ = 0;
+    QTimer deadline_;
+    bool running_ = false;
+};

@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include "send_request.h"
+
+#include "encoding.h"
+#include "version.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextCodec>
+#include <QUrlQuery>
+
+namespace {
+
+// "%XX" for every byte but the unreserved ones, as a query value needs.
+QByteArray query_value(const QByteArray &bytes)
+{
+    return bytes.toPercentEncoding("/");
+}
+
+QByteArray basic_authorization(const QUrl &url)
+{
+    const QByteArray pair = url.userName().toUtf8() + ':' + url.password().toUtf8();
+    return "Basic " + pair.toBase64();
+}
+
+// The stream servers' own address: http on the URL's host and port.
+QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(d.url.host());
+    url.setPort(d.url.port(8000));
+    url.setPath(QLatin1String(path));
+    url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
+    return url;
+}
+
+} // namespace
+
+SendRequest send_request(const Destination &d, const SentText &sent, const OnAirText &onAir)
+{
+    SendRequest request;
+    request.shown = sent.text;
+    const QByteArray bytes = encode_text(sent.text, d.charset);
+    const QByteArray agent = QByteArray("nowplaying-watch/") + programVersion;
+    switch (d.kind) {
+    case DestinationKind::Icecast: {
+        QByteArray query = "mode=updinfo&mount=" + query_value(d.url.path().toUtf8()) +
+                           "&song=" + query_value(bytes);
+        // Named, Icecast converts from it to the mount's charset (by default
+        // ISO-8859-1, where Cyrillic becomes "&#1050;"); unnamed, it passes
+        // the bytes on as they are.
+        if (d.charsetNamed)
+            query += "&charset=" + query_value(d.charset->name());
+        request.method = "GET";
+        request.url = server_url(d, "/admin/metadata", query);
+        request.headers = {{"Authorization", basic_authorization(d.url)}, {"User-Agent", agent}};
+        break;
+    }
+    case DestinationKind::Shoutcast: {
+        QByteArray query = "mode=updinfo&pass=" + query_value(d.url.password().toUtf8()) +
+                           "&song=" + query_value(bytes);
+        if (d.streamId > 0)
+            query += "&sid=" + QByteArray::number(d.streamId);
+        request.method = "GET";
+        request.url = server_url(d, "/admin.cgi", query);
+        // Some servers answer nothing but a browser.
+        request.headers = {{"User-Agent", "Mozilla/5.0 (compatible; " + agent + ")"}};
+        break;
+    }
+    case DestinationKind::RdsTcp:
+    case DestinationKind::RdsUdp: {
+        const RdsDialect &dialect = *d.dialect;
+        request.commands << dialect.textCommand + bytes + dialect.lineEnd;
+        if (d.rtPlus) {
+            QList<RtPlusTag> tags = rt_plus_tags(sent);
+            while (tags.size() < 2)
+                tags.append({0, 0, 0}); // RT+'s dummy tag: nothing
+            QByteArrayList fields;
+            for (const RtPlusTag &tag : tags) {
+                const int length =
+                    dialect.rtPlusLengthMarker ? qMax(0, tag.length - 1) : tag.length;
+                fields << QByteArray::number(tag.type) << QByteArray::number(tag.start)
+                       << QByteArray::number(length);
+            }
+            request.commands << dialect.rtPlusCommand + fields.join(',') + dialect.lineEnd;
+        }
+        break;
+    }
+    case DestinationKind::WebHook: {
+        const QJsonObject object{{QStringLiteral("artist"), onAir.artist},
+                                 {QStringLiteral("title"), onAir.title},
+                                 {QStringLiteral("meta"), onAir.meta},
+                                 {QStringLiteral("rds"), onAir.rds},
+                                 {QStringLiteral("time"), onAir.time.toString(Qt::ISODateWithMs)}};
+        request.method = "POST";
+        request.url = d.url;
+        request.body = QJsonDocument(object).toJson(QJsonDocument::Compact);
+        request.headers = {{"Content-Type", "application/json"}, {"User-Agent", agent}};
+        if (!d.url.userName().isEmpty())
+            request.headers.append({"Authorization", basic_authorization(d.url)});
+        request.shown = onAir.meta;
+        break;
+    }
+    }
+    return request;
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "destination.h"
+#include "sent_text.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+// What one destination is sent for one pass: no network here, so that every
+// byte can be checked.
+
+struct SendRequest {
+    // HTTP (Icecast, Shoutcast, web hooks)
+    QByteArray method; // "GET" or "POST"
+    QUrl url;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+    // RDS encoders: the commands, each ended as the dialect ends it
+    QList<QByteArray> commands;
+    // For the log: the text that was sent (or what it was sent for)
+    QString shown;
+};
+
+// The request that carries `sent` to `destination`; `onAir` for the web
+// hook's JSON object.
+SendRequest send_request(const Destination &destination, const SentText &sent,
+                         const OnAirText &onAir);

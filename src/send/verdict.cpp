@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#include "verdict.h"
+
+#include <QRegularExpression>
+
+Verdict judge_http_reply(const Destination &destination, int status, const QByteArray &body)
+{
+    const QString text = QString::fromUtf8(body.left(300)).simplified();
+    if (status == 0)
+        return {false, QStringLiteral("no HTTP reply")};
+    const QString answer = QStringLiteral("HTTP %1 \"%2\"").arg(status).arg(text);
+    if (destination.kind == DestinationKind::Icecast) {
+        static const QRegularExpression message(QStringLiteral("<message>([^<]*)</message>"));
+        const QString said = message.match(QString::fromUtf8(body)).captured(1);
+        return {status == 200 && said == QLatin1String("Metadata update successful"), answer};
+    }
+    if (destination.kind == DestinationKind::WebHook)
+        return {status >= 200 && status < 300, answer};
+    return {status == 200, answer};
+}
+
+Verdict judge_rds_reply(const RdsDialect &dialect, const QByteArray &line)
+{
+    const QByteArray reply = line.trimmed().toUpper();
+    const QString answer = QStringLiteral("\"%1\"").arg(QString::fromLatin1(line.trimmed()));
+    if (QByteArray(dialect.done).split(' ').contains(reply))
+        return {true, answer};
+    if (QByteArray(dialect.refused).split(' ').contains(reply))
+        return {false, QStringLiteral("refused: ") + answer};
+    return {false, QStringLiteral("unexpected reply: ") + answer};
+}

@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "destination.h"
+
+#include <QByteArray>
+#include <QString>
+
+// How a destination's answer is judged.
+
+// Whether a destination took the text, and what it said.
+struct Verdict {
+    bool delivered = false;
+    QString answer; // what came back, or why nothing did
+};
+
+// An HTTP reply (status 0: none). Icecast answers 200 to a refused update
+// too, so its reply message decides.
+Verdict judge_http_reply(const Destination &destination, int status, const QByteArray &body);
+
+// One reply line of an RDS encoder to a command.
+Verdict judge_rds_reply(const RdsDialect &dialect, const QByteArray &line);

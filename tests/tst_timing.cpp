@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+// The timing rules of the watcher and of each destination, tried in process
+// with the time given: retry pauses that grow and cap, the quiet wait capped
+// at a second, the pass at the end of a bad hour, and newest text only.
+#include "backoff.h"
+#include "delivery.h"
+#include "watch_rules.h"
+
+#include <QtTest>
+
+class Timing : public QObject {
+    Q_OBJECT
+private slots:
+    void backoff_data()
+    {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("pause");
+        QTest::newRow("first pause") << 1 << 1000;
+        QTest::newRow("grows") << 3 << 4000;
+        QTest::newRow("caps") << 8 << 60000;
+    }
+    void backoff()
+    {
+        QFETCH(int, failures);
+        Backoff backoff(1000, 60000);
+        int pause = 0;
+        for (int i = 0; i < failures; ++i)
+            pause = backoff.next();
+        QTEST(pause, "pause");
+        backoff.reset();
+        QCOMPARE(backoff.next(), 1000);
+    }
+
+    void quiet_wait_data()
+    {
+        QTest::addColumn<int>("quietMs");
+        QTest::addColumn<int>("waitedMs");
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("the quiet interval") << 50 << 0 << 50;
+        QTest::newRow("capped at a second") << 5000 << 0 << 1000;
+        QTest::newRow("what is left of the second") << 50 << 980 << 20;
+        QTest::newRow("past the second") << 50 << 1500 << 0;
+    }
+    void quiet_wait()
+    {
+        QFETCH(int, quietMs);
+        QFETCH(int, waitedMs);
+        QTEST(quiet_wait_ms(quietMs, waitedMs), "waitMs");
+    }
+
+    void next_hour_data()
+    {
+        QTest::addColumn<QTime>("now");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("half a second before") << QTime(10, 59, 59, 500) << 501;
+        QTest::newRow("at the start of an hour") << QTime(10, 0) << 3600001;
+    }
+    void next_hour()
+    {
+        QFETCH(QTime, now);
+        QTEST(ms_to_next_hour(QDateTime(QDate(2026, 12, 8), now)), "ms");
+    }
+
+    // Steps at given times: "offer X" (a pass with text X), "ok" or "fail"
+    // (the send in flight ended), "tick" (only time passing); after each the
+    // text due then, if any, is sent.
+    void delivery_data()
+    {
+        QTest::addColumn<int>("everyMs");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("newest text only") << 0 << "offer A@0 offer B@10 offer C@20 ok@100"
+                                          << "A@0 C@100";
+        QTest::newRow("a failed text waits its pause")
+            << 0 << "offer A@0 fail@10 tick@500 tick@1010"
+            << "A@0 A@1010";
+        QTest::newRow("the pause grows")
+            << 0 << "offer A@0 fail@0 tick@1000 fail@1000 tick@2999 tick@3000"
+            << "A@0 A@1000 A@3000";
+        QTest::newRow("a newer text replaces the failed one")
+            << 0 << "offer A@0 fail@0 offer B@500 tick@1000"
+            << "A@0 B@1000";
+        QTest::newRow("the same text once") << 0 << "offer A@0 ok@5 offer A@10"
+                                            << "A@0";
+        QTest::newRow("every= sends it again") << 1000 << "offer A@0 ok@0 tick@999 tick@1000"
+                                               << "A@0 A@1000";
+    }
+    void delivery()
+    {
+        QFETCH(int, everyMs);
+        QFETCH(QString, steps);
+        Delivery delivery(everyMs);
+        QStringList sent;
+        const QStringList words = steps.split(' ');
+        for (int i = 0; i < words.size(); ++i) {
+            QString step = words[i];
+            if (step == "offer")
+                step += ' ' + words[++i];
+            const qint64 at = step.section('@', 1).toLongLong();
+            const QString what = step.section('@', 0, 0);
+            if (what.startsWith("offer ")) {
+                OnAirText text;
+                text.title = what.mid(6);
+                delivery.offer({text, text.title}, at);
+            } else if (what != "tick") {
+                delivery.finished(what == "ok", at);
+            }
+            if (const auto item = delivery.take(at))
+                sent << item->text.title + '@' + QString::number(at);
+        }
+        QTEST(sent.join(' '), "sent");
+    }
+};
+
+QTEST_APPLESS_MAIN(Timing)
+#include "tst_timing.moc"
