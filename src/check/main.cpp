@@ -53,20 +53,13 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version")),
-        json(QStringLiteral("json")), sendTest(QStringLiteral("send-test"));
-    parser.addOptions({help, version, json, sendTest});
-    const QString error = argument_error(parser, QCoreApplication::arguments());
-    if (parser.isSet(help) && error.isEmpty()) {
-        std::fputs(usage, stdout);
+    const QCommandLineOption json(QStringLiteral("json")), sendTest(QStringLiteral("send-test"));
+    parser.addOptions({json, sendTest});
+    const ArgumentsRead read = read_arguments(parser, {"nowplaying-check", programVersion, usage});
+    if (read.answered)
         return 0;
-    }
-    if (parser.isSet(version) && error.isEmpty()) {
-        std::printf("nowplaying-check %s\n", programVersion);
-        return 0;
-    }
-    if (!error.isEmpty())
-        return refuse(error, usageError);
+    if (!read.error.isEmpty())
+        return refuse(read.error, usageError);
     const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"), usageError);

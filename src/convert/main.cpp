@@ -40,18 +40,8 @@ int main(int argc, char *argv[])
     // Only these two, alone: a playout program that passes its own
     // arguments still gets its pass, whatever they are.
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version"));
-    parser.addOptions({help, version});
-    const QStringList arguments = QCoreApplication::arguments();
-    const bool alone = arguments.size() == 2 && argument_error(parser, arguments).isEmpty();
-    if (alone && parser.isSet(help)) {
-        std::fputs(usage, stdout);
+    if (read_arguments(parser, {"nowplaying-convert", programVersion, usage}, true).answered)
         return 0;
-    }
-    if (alone && parser.isSet(version)) {
-        std::printf("nowplaying-convert %s\n", programVersion);
-        return 0;
-    }
     // One clock reading: day and hour read apart could straddle midnight and
     // pair Monday's date with Tuesday's hour 0.
     const QString message =

@@ -2,6 +2,9 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
 
 namespace {
 
@@ -18,11 +21,8 @@ QString as_typed(const QStringList &arguments, const QString &name)
     return QStringLiteral("--") + name;
 }
 
-} // namespace
-
 QString argument_error(QCommandLineParser &parser, const QStringList &arguments)
 {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (parser.parse(arguments))
         return QString();
     const QStringList unknown = parser.unknownOptionNames();
@@ -33,4 +33,25 @@ QString argument_error(QCommandLineParser &parser, const QStringList &arguments)
     if (parser.errorText().startsWith(QLatin1String("Missing value")))
         return arguments.last() + QStringLiteral(" needs a value");
     return parser.errorText();
+}
+
+} // namespace
+
+ArgumentsRead read_arguments(QCommandLineParser &parser, const ProgramAbout &about, bool aloneOnly)
+{
+    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QStringList arguments = QCoreApplication::arguments();
+    ArgumentsRead read{false, argument_error(parser, arguments)};
+    if (!read.error.isEmpty() || (aloneOnly && arguments.size() != 2))
+        return read;
+    if (parser.isSet(help)) {
+        std::fputs(about.usage, stdout);
+        read.answered = true;
+    } else if (parser.isSet(version)) {
+        std::printf("%s %s\n", about.name, about.version);
+        read.answered = true;
+    }
+    return read;
 }

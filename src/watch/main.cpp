@@ -64,24 +64,17 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
-    const QCommandLineOption help(QStringLiteral("help")), version(QStringLiteral("version")),
-        quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
         poll(QStringLiteral("poll"), QString(), QStringLiteral("MS")),
         quietLog(QStringLiteral("quiet-log"));
-    parser.addOptions({help, version, quiet, poll, quietLog});
-    const QString error = argument_error(parser, QCoreApplication::arguments());
-    if (parser.isSet(help) && error.isEmpty()) {
-        std::fputs(usage, stdout);
+    parser.addOptions({quiet, poll, quietLog});
+    const ArgumentsRead read = read_arguments(parser, {"nowplaying-watch", programVersion, usage});
+    if (read.answered)
         return 0;
-    }
-    if (parser.isSet(version) && error.isEmpty()) {
-        std::printf("nowplaying-watch %s\n", programVersion);
-        return 0;
-    }
-    if (!error.isEmpty())
-        return refuse(error.endsWith(QLatin1String(" needs a value"))
-                          ? error.chopped(5) + QStringLiteral("a number of milliseconds")
-                          : error);
+    if (!read.error.isEmpty())
+        return refuse(read.error.endsWith(QLatin1String(" needs a value"))
+                          ? read.error.chopped(7) + QStringLiteral("a number of milliseconds")
+                          : read.error);
 
     WatchOptions options;
     options.errorsOnly = parser.isSet(quietLog);
