@@ -109,7 +109,8 @@ private slots:
             << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n", "RTP=4,0,4,1,7,6\r\n"};
         QTest::newRow("web hook") << int(FakeDestination::Http) << http200 << "http://127.0.0.1:PORT/hook"
             << QList<QByteArray>{"POST /hook HTTP/1.1\r\n", "\r\nContent-Type: application/json\r\n",
-                                 "\r\n\r\n{\"artist\":\"Кино\",\"meta\":\"Кино - Звезда\",\"rds\":\"Kino - Zvezda\",\"time\":\""};
+                                 "\r\n\r\n{\"artist\":\"Кино\",\"fields\":{\"ARTIST\":\"Кино\",\"NAME\":\"Звезда\"},\"id\":\"",
+                                 "\"meta\":\"Кино - Звезда\",\"rds\":\"Kino - Zvezda\",\"text\":\"Кино - Звезда\",\"time\":\""};
     }
     // clang-format on
     void wire()
@@ -152,7 +153,7 @@ private slots:
         QTest::newRow("answering slowly") << encoder << QByteArray("OK\r\n") << 600 << false << "rds+tcp://127.0.0.1:PORT"
             << "SEND1 rds+tcp://127.0.0.1:PORT: sent \"Kino - Zvezda\"";
         QTest::newRow("401") << http << QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 12\r\n\r\nUnauthorized") << 0 << false
-            << "shoutcast://:wrong@127.0.0.1:PORT/" << "not delivered \"Кино - Звезда\": HTTP 401 \"Unauthorized\"";
+            << "shoutcast://:wrong@127.0.0.1:PORT/" << "not delivered \"Кино - Звезда\": the password is refused (HTTP 401 \"Unauthorized\"); trying again in 60 s";
         QTest::newRow("icecast mount refusing updates") << http
             << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 73\r\n\r\n<iceresponse><message>Mountpoint will not accept updates</message></iceresponse>") << 0 << false
             << "icecast://source:pw@127.0.0.1:PORT/live" << "not delivered \"Кино - Звезда\": HTTP 200";
@@ -233,7 +234,11 @@ private slots:
                                                         FakeBehaviour{"OK\r\n"}, port);
         QVERIFY2(watch.logged("back: sent \"Kino - Kukushka\" after") >= 0, qPrintable(watch.log));
         QTest::qWait(300);
-        QTEST(encoder->received, "received");
+        // A hanging encoder may get the newest text twice (once while it
+        // hangs); the text it replaced never comes again.
+        QList<QByteArray> received = encoder->received;
+        received.erase(std::unique(received.begin(), received.end()), received.end());
+        QTEST(received, "received");
         QCOMPARE(watch.count("not delivered"), 1);
     }
 

@@ -61,35 +61,34 @@ private slots:
         QTEST(ms_to_next_hour(QDateTime(QDate(2026, 12, 8), now)), "ms");
     }
 
-    // Steps at given times: "offer X" (a pass with text X), "ok" or "fail"
-    // (the send in flight ended), "tick" (only time passing); after each the
-    // text due then, if any, is sent.
+    // Rules "every delay min-interval" in milliseconds, and steps at given
+    // times: "offer X" (a pass with text X), "ok", "fail" or "refused" (the
+    // send in flight ended; refused: the password), "tick" (only time
+    // passing); after each, the text due then, if any, is sent.
+    // clang-format off
     void delivery_data()
     {
-        QTest::addColumn<int>("everyMs");
+        QTest::addColumn<QString>("rules");
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("newest text only") << 0 << "offer A@0 offer B@10 offer C@20 ok@100"
-                                          << "A@0 C@100";
-        QTest::newRow("a failed text waits its pause")
-            << 0 << "offer A@0 fail@10 tick@500 tick@1010"
-            << "A@0 A@1010";
-        QTest::newRow("the pause grows")
-            << 0 << "offer A@0 fail@0 tick@1000 fail@1000 tick@2999 tick@3000"
-            << "A@0 A@1000 A@3000";
-        QTest::newRow("a newer text replaces the failed one")
-            << 0 << "offer A@0 fail@0 offer B@500 tick@1000"
-            << "A@0 B@1000";
-        QTest::newRow("the same text once") << 0 << "offer A@0 ok@5 offer A@10"
-                                            << "A@0";
-        QTest::newRow("every= sends it again") << 1000 << "offer A@0 ok@0 tick@999 tick@1000"
-                                               << "A@0 A@1000";
+        QTest::newRow("newest text only") << "0 0 0" << "offer A@0 offer B@10 offer C@20 ok@100" << "A@0 C@100";
+        QTest::newRow("a failed text waits its pause") << "0 0 0" << "offer A@0 fail@10 tick@500 tick@1010" << "A@0 A@1010";
+        QTest::newRow("the pause grows") << "0 0 0" << "offer A@0 fail@0 tick@1000 fail@1000 tick@2999 tick@3000" << "A@0 A@1000 A@3000";
+        QTest::newRow("a new text is tried at once") << "0 0 0" << "offer A@0 fail@0 offer B@500" << "A@0 B@500";
+        QTest::newRow("a refused password waits longest") << "0 0 0" << "offer A@0 refused@0 tick@59999 tick@60000" << "A@0 A@60000";
+        QTest::newRow("the same text once") << "0 0 0" << "offer A@0 ok@5 offer A@10" << "A@0";
+        QTest::newRow("every= sends it again") << "1000 0 0" << "offer A@0 ok@0 tick@999 tick@1000" << "A@0 A@1000";
+        QTest::newRow("each text at its own delay") << "0 10000 0" << "offer A@0 offer B@3000 tick@9999 tick@10000 ok@10010 tick@13000" << "A@10000 B@13000";
+        QTest::newRow("the same text keeps its clock") << "0 10000 0" << "offer A@0 offer A@5000 tick@10000 ok@10000 tick@15000" << "A@10000";
+        QTest::newRow("min-interval: the newest waiting") << "0 0 20000" << "offer A@0 ok@10 offer B@5000 offer C@8000 tick@19999 tick@20000" << "A@0 C@20000";
     }
+    // clang-format on
     void delivery()
     {
-        QFETCH(int, everyMs);
+        QFETCH(QString, rules);
         QFETCH(QString, steps);
-        Delivery delivery(everyMs);
+        const QStringList rule = rules.split(' ');
+        Delivery delivery({rule[0].toInt(), rule[1].toInt(), rule[2].toInt()});
         QStringList sent;
         const QStringList words = steps.split(' ');
         for (int i = 0; i < words.size(); ++i) {
@@ -101,9 +100,9 @@ private slots:
             if (what.startsWith("offer ")) {
                 OnAirText text;
                 text.title = what.mid(6);
-                delivery.offer({text, text.title}, at);
+                delivery.offer({text, text.title, {}, false}, at);
             } else if (what != "tick") {
-                delivery.finished(what == "ok", at);
+                delivery.finished(what == "ok", at, what == "refused");
             }
             if (const auto item = delivery.take(at))
                 sent << item->text.title + '@' + QString::number(at);

@@ -56,6 +56,7 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
         check_outputs(f, plan);
         check_preview(f, plan);
         check_sending(f, plan);
+        check_destination_tags(f, *settings);
         if (sendTest)
             send_test(f, plan);
         const bool blocked = in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
@@ -67,6 +68,7 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
                         {Output::Rds, settings->rdsPath, nullptr, {}, {}, false}};
         check_outputs(f, plan);
         check_sending(f, plan);
+        check_destination_tags(f, *settings);
     }
     return {f.list, {}};
 }

@@ -115,8 +115,16 @@ void check_near_miss(Findings &f, const QString &section, const QString &text, c
         if (inside_comment(text, at))
             continue;
         const QString written = match.captured();
+        QString attributes = match.captured(2).trimmed();
+        if (attributes.endsWith(QLatin1Char('/')))
+            attributes.chop(1);
         QString why;
-        if (match.captured(1).compare(tag, Qt::CaseInsensitive) != 0)
+        if (match.captured(1) == tag && written.startsWith(QLatin1Char('<') + tag) &&
+            attributes.trimmed().isEmpty())
+            why = written.endsWith(QLatin1String("/>"))
+                      ? QStringLiteral("an empty element, so the value is empty")
+                      : QStringLiteral("the element is there, but holds no value");
+        else if (match.captured(1).compare(tag, Qt::CaseInsensitive) != 0)
             why = QStringLiteral("the pass reads <%1>, not <%2>").arg(tag, match.captured(1));
         else if (match.captured(1) != tag)
             why = QStringLiteral("tags are matched exactly, case included");

@@ -65,11 +65,15 @@ void check_outputs(Findings &f, const PassPlan &plan)
                                  "passes know the copy by its declaration, read it in its own "
                                  "encoding and do not write it again while it is unchanged"));
     }
-    if (same_target(copy, meta) || same_target(copy, rds))
+    // Two outputs on one device (NUL, /dev/null) are not two files.
+    const auto one_file = [](const QString &a, const QString &b) {
+        return same_target(a, b) && !names_no_file(a);
+    };
+    if (one_file(copy, meta) || one_file(copy, rds))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("NEWXML names the same file as %1: the copy is lost under it")
-                  .arg(same_target(copy, meta) ? QStringLiteral("META") : QStringLiteral("RDS")));
-    if (same_target(meta, rds))
+                  .arg(one_file(copy, meta) ? QStringLiteral("META") : QStringLiteral("RDS")));
+    if (one_file(meta, rds))
         f.add(outputsSection, Level::Warning,
               QStringLiteral("META and RDS name the same file: it ends up holding the RDS text"));
 }

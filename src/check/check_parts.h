@@ -5,6 +5,7 @@
 // the report shows them.
 
 #include "describe.h"
+#include "destination.h"
 #include "findings.h"
 #include "pass.h"
 #include "settings.h"
@@ -37,6 +38,12 @@ void check_watching(Findings &f, const QString &documentPath);
 void check_sending(Findings &f, const PassPlan &plan);
 // Sends the current text once to each destination and reports each answer.
 void send_test(Findings &f, const PassPlan &plan);
+// A destination's templates: what they name that the document does not
+// have, and a template that can never give a text.
+void check_templates(Findings &f, const Destination &destination, const OnAirText &onAir);
+// Tags that almost name a destination (<send1>, <SEND 2>, <SEND10>) or are
+// never closed, which the watcher ignores.
+void check_destination_tags(Findings &f, const RunSettings &settings);
 
 // The META and RDS texts as they go on air, and what they lose.
 void check_preview(Findings &f, const PassPlan &plan);

@@ -2,6 +2,7 @@
 #include "check_parts.h"
 
 #include "destination.h"
+#include "encoding.h"
 #include "file_probe.h"
 #include "send_once.h"
 #include "send_request.h"
@@ -18,7 +19,8 @@ QString named(const Destination &destination)
 }
 
 // The request as it may be shown: the bytes of an encoder's commands, the
-// method and address of an HTTP request (without a password).
+// file a file destination writes, the method and address of an HTTP
+// request (without a password).
 QString shown_request(const Destination &destination, const SendRequest &request)
 {
     if (!request.commands.isEmpty()) {
@@ -27,6 +29,10 @@ QString shown_request(const Destination &destination, const SendRequest &request
             commands << visible(QString::fromLatin1(command));
         return commands.join(QStringLiteral(" then "));
     }
+    if (!request.path.isEmpty())
+        return QStringLiteral("%1 bytes written to %2")
+            .arg(request.fileBytes.size())
+            .arg(visible(request.path));
     QUrl url = request.url;
     url.setPassword(QString());
     QString address = url.toString(QUrl::FullyEncoded);
@@ -34,6 +40,55 @@ QString shown_request(const Destination &destination, const SendRequest &request
         address.replace(QRegularExpression(QStringLiteral("pass=[^&]*")),
                         QStringLiteral("pass=..."));
     return QString::fromLatin1(request.method) + QLatin1Char(' ') + address;
+}
+
+QString encoding_of(const Destination &d)
+{
+    if (d.kind == DestinationKind::WebHook)
+        return QStringLiteral("JSON (UTF-8)");
+    return codec_name(d.charset);
+}
+
+// What the cut takes away: the text as it would be without the limit.
+void check_length(Findings &f, const Destination &d, const OnAirText &onAir)
+{
+    if (d.maxCharacters <= 0)
+        return;
+    Destination uncut = d;
+    uncut.maxCharacters = 0;
+    const int length = character_count(sent_text(uncut, onAir).text);
+    if (length <= d.maxCharacters)
+        return;
+    const QString where = d.kind == DestinationKind::Dls ? QStringLiteral("a DAB+ label carries")
+                          : d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp
+                              ? QStringLiteral("RadioText carries")
+                              : QStringLiteral("max= lets through");
+    f.add(sendingSection, Level::Warning,
+          QStringLiteral("%1: the text has %2 characters; %3 %4, so it is cut at the last blank "
+                         "that fits")
+              .arg(named(d))
+              .arg(length)
+              .arg(where)
+              .arg(d.maxCharacters));
+}
+
+// The label a DAB+ encoder shows, with its DL Plus tags.
+void check_label(Findings &f, const Destination &d, const SentText &sent)
+{
+    QStringList tags;
+    for (const RtPlusTag &tag : rt_plus_tags(sent))
+        tags << QStringLiteral("%1 from %2, %3 characters")
+                    .arg(tag.type == 4 ? QStringLiteral("ITEM.ARTIST")
+                                       : QStringLiteral("ITEM.TITLE"))
+                    .arg(tag.start)
+                    .arg(tag.length);
+    f.add(sendingSection, Level::Ok,
+          QStringLiteral("%1: the DAB+ label is %2%3")
+              .arg(named(d), visible(sent.text),
+                   !d.dlPlus ? QString()
+                   : tags.isEmpty()
+                       ? QStringLiteral(", without DL Plus tags (no artist or title)")
+                       : QStringLiteral(", DL Plus: ") + tags.join(QStringLiteral("; "))));
 }
 
 } // namespace
@@ -55,38 +110,46 @@ void check_sending(Findings &f, const PassPlan &plan)
                   named(d) + QStringLiteral(": nothing to show, ") + stops_with(plan.stop));
             continue;
         }
+        check_templates(f, d, plan.onAir);
         const SentText sent = sent_text(d, plan.onAir);
         if (sent.text.isEmpty() && d.kind != DestinationKind::WebHook) {
             f.add(sendingSection, Level::Warning,
-                  named(d) + QStringLiteral(": the document has neither artist nor title, so "
+                  named(d) + QStringLiteral(": the text comes out empty (the document has neither "
+                                            "artist nor title) and there is no idle text, so "
                                             "nothing is sent"));
             continue;
         }
         const SendRequest request = send_request(d, sent, plan.onAir);
         f.add(sendingSection, Level::Ok,
-              QStringLiteral("%1 gets %2 in %3: %4")
-                  .arg(named(d), visible(request.shown),
-                       d.kind == DestinationKind::WebHook ? QStringLiteral("JSON (UTF-8)")
-                                                          : codec_name(d.charset),
-                       shown_request(d, request)));
-        const bool encoder = d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp;
-        const QString whole = sent.artist + sent.splitter + sent.title;
-        if (encoder && character_count(whole) > radioTextLength)
-            f.add(sendingSection, Level::Warning,
-                  QStringLiteral("%1: the text has %2 characters; RadioText carries %3, so the "
-                                 "encoder gets it cut at the last blank that fits")
-                      .arg(named(d))
-                      .arg(character_count(whole))
-                      .arg(radioTextLength));
+              QStringLiteral("%1 gets %2%3 in %4: %5")
+                  .arg(named(d), sent.idle ? QStringLiteral("the idle text ") : QString(),
+                       visible(request.shown), encoding_of(d), shown_request(d, request)));
+        if (d.kind == DestinationKind::Dls)
+            check_label(f, d, sent);
+        check_length(f, d, plan.onAir);
         QStringList lost;
         if (d.kind != DestinationKind::WebHook)
             for (const QString &c : characters_of(sent.text))
-                if (!d.charset->canEncode(c))
+                if (!codec_or_locale(d.charset)->canEncode(c))
                     lost << c;
         if (!lost.isEmpty())
             f.add(sendingSection, Level::Warning,
                   QStringLiteral("%1: %2 cannot hold %3, which are sent as \"?\"")
                       .arg(named(d), codec_name(d.charset), listed(lost)));
+        if (d.delayMs > 0 || d.minIntervalMs > 0)
+            f.add(
+                sendingSection, Level::Note,
+                QStringLiteral("%1: %2").arg(
+                    named(d),
+                    QStringList{d.delayMs > 0 ? QStringLiteral("each text goes out %1 s after "
+                                                               "its pass")
+                                                    .arg(d.delayMs / 1000.0)
+                                              : QString(),
+                                d.minIntervalMs > 0 ? QStringLiteral("at most one send every %1 s")
+                                                          .arg(d.minIntervalMs / 1000.0)
+                                                    : QString()}
+                        .filter(QRegularExpression(QStringLiteral(".")))
+                        .join(QStringLiteral(", "))));
     }
     if (password && readable_by_others(QLatin1String(settingsFileName)))
         f.add(sendingSection, Level::Warning,

@@ -18,6 +18,12 @@ bool same_target(const QString &a, const QString &b)
            same_file(a, b);
 }
 
+bool names_no_file(const QString &path)
+{
+    const QFileInfo info(path);
+    return is_device_name(path) || (info.exists() && !info.isFile() && !info.isDir());
+}
+
 // Why an input cannot be read by the pass, as far as can be told without
 // reading it.
 QString input_problem(const QString &path)

@@ -11,6 +11,10 @@
 // exist) one file reached by links.
 bool same_target(const QString &a, const QString &b);
 
+// Whether `path` names a device or FIFO rather than a file (NUL,
+// /dev/null): outputs written there are not lost under each other.
+bool names_no_file(const QString &path);
+
 // Why an input cannot be read by the pass, as far as can be told without
 // reading it.
 QString input_problem(const QString &path);

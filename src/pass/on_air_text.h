@@ -55,4 +55,8 @@ struct OnAirText {
     QString meta;   // the META file's text
     QString rds;    // the RDS file's text
     QDateTime time; // when the pass was made
+    // For destinations whose text is a template: the document the pass read
+    // (its other elements), and the letters it transliterates with.
+    QString document;
+    QString letters;
 };

@@ -163,10 +163,15 @@ PassPlan plan(const QDateTime *now, const QString &folder)
                   settings->rdsSplitter,
                   meta_text(artist, settings->metaSplitter, title),
                   rds_text(latin, settings->rdsSplitter),
-                  now ? *now : QDateTime::currentDateTime()};
+                  now ? *now : QDateTime::currentDateTime(),
+                  QString(),
+                  *letters};
     // The document is not needed past this point: moving it lets the rewrite
     // work in place instead of on a copy.
     QString copy = rewrite_declaration(std::move(*document), copyEncoding.codec, copyEncoding.name);
+    // The copy's elements are the document's (only the declaration differs),
+    // and sharing it costs no second copy of a large document.
+    plan.onAir.document = copy;
 
     // The copy may replace the document (re-encoding in place); nothing may
     // replace the configuration.

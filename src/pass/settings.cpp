@@ -38,11 +38,15 @@ RunSettings settings_from_text(const QString &text)
         for (QString *path :
              {&settings.documentPath, &settings.copyPath, &settings.metaPath, &settings.rdsPath})
             *path = without_quotes(*path);
+    settings.idleText = extract(text, QStringLiteral("IDLETEXT"));
     for (int n = 1; n <= maxDestinations; ++n) {
         const QString tag = QStringLiteral("SEND") + QString::number(n);
         const QString url = extract(text, tag).trimmed();
-        if (!url.isEmpty())
-            settings.destinations.push_back({tag, url});
+        if (url.isEmpty())
+            continue;
+        const QString idle = extract(text, tag + QStringLiteral("IDLE"));
+        settings.destinations.push_back({tag, url, extract(text, tag + QStringLiteral("TEXT")),
+                                         idle.trimmed().isEmpty() ? settings.idleText : idle});
     }
     return settings;
 }

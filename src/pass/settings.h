@@ -13,9 +13,14 @@ class QTextCodec;
 // Where nowplaying-watch sends the text of each pass, as settings.txt
 // names it: "SEND1" to "SEND9", each once, in order, with the value between
 // its tags without white space at its ends. A missing or empty tag is none.
+// Beside it, "SEND1TEXT" the template of the text it gets (empty: the usual
+// artist, splitter and title) and "SEND1IDLE" the text it gets when that
+// comes out empty (empty: IDLETEXT, the same for all), both as written.
 struct SendSetting {
     QString tag; // "SEND1" .. "SEND9"
     QString url;
+    QString textTemplate;
+    QString idleTemplate;
 };
 constexpr int maxDestinations = 9;
 
@@ -33,6 +38,7 @@ struct RunSettings {
     QString documentEncoding;
     QString copyEncoding;
     std::vector<SendSetting> destinations;
+    QString idleText; // IDLETEXT: what every destination gets when its text comes out empty
 };
 
 // The nine tags, in the order they are read, with the field each one fills.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "settings.h"
+#include "text_template.h"
 
 #include <QString>
 #include <QUrl>
@@ -20,6 +21,8 @@ enum class DestinationKind {
     RdsTcp,    // rds+tcp://HOST:PORT
     RdsUdp,    // rds+udp://HOST:PORT
     WebHook,   // http://... or https://...
+    File,      // file:PATH, a text file feeders poll
+    Dls,       // dls:PATH, the label file a DAB+ encoder reads
 };
 
 // Which of the pass's texts a destination gets.
@@ -42,6 +45,14 @@ struct RdsDialect {
 };
 extern const std::array<RdsDialect, 3> rdsDialects;
 
+// How many characters a text may have where it goes: RadioText's 64, a
+// DAB+ Dynamic Label's 128, and by default 255 for a stream server's title
+// (Icecast drops an update whose metadata block grows past about 4 KB, and
+// resets the connection on a request line past its limit).
+constexpr int radioTextLength = 64;
+constexpr int dynamicLabelLength = 128;
+constexpr int streamTitleLength = 255;
+
 struct Destination {
     QString tag; // "SEND1" .. "SEND9"
     QUrl url;    // as written, password included
@@ -54,16 +65,33 @@ struct Destination {
     int everyMs = 0;                     // above 0: the last text is sent again this often
     bool rtPlus = false;                 // RDS encoders: RT+ tags for artist and title as well
     int streamId = 0;                    // Shoutcast version 2's sid; 0 for version 1
+    int delayMs = 0;                     // each text goes out this long after its pass
+    int minIntervalMs = 0;               // at most one send this often
+    int maxCharacters = 0;               // the text is cut to this many; 0 for no limit
+    bool dlPlus = false;                 // DAB+ labels: DL Plus tags for artist and title
+    QString path;                        // file: and dls: the file written
+    TextTemplate textTemplate;           // SENDnTEXT; no parts: artist, splitter, title
+    TextTemplate idleTemplate;           // what it gets when its text comes out empty
+    TextTemplate queryTemplate;          // a web hook's query with {TAG} fields: sent as GET
     QString error;                       // why the URL cannot be used; empty when it can
 };
 
 // The destination a "SENDn" value describes. White space around the URL is
-// ignored. An unusable URL gives a destination with `error` set, so that it
-// can be reported rather than silently dropped.
-Destination parse_destination(const QString &tag, const QString &value);
+// ignored. An unusable URL or template gives a destination with `error`
+// set, so that it can be reported rather than silently dropped. A file's
+// relative path is taken in `folder` (the working folder when empty).
+Destination parse_destination(const QString &tag, const QString &value,
+                              const QString &folder = QString());
+Destination parse_destination(const SendSetting &setting, const QString &folder = QString());
 
 // The destinations the settings name, in order.
-std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings);
+std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,
+                                         const QString &folder = QString());
 
-// The URL as it may be shown and logged: never with its password.
+// The URL as it may be shown and logged: never any part of its password.
+// A URL that cannot be used is shown as its scheme and host alone (a "#" or
+// "@" in a password moves the parts of such a URL about).
 QString shown_url(const Destination &destination);
+
+// What to say of a password that makes a URL unusable.
+extern const char *const passwordHint;

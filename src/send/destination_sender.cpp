@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "destination_sender.h"
 
+#include "sent_text.h"
+
+#include <QCryptographicHash>
 #include <QStringList>
 
 namespace {
@@ -16,7 +19,8 @@ DestinationSender::DestinationSender(const Destination &destination, QNetworkAcc
                                      bool errorsOnly, LogSink log, SteadyClock clock,
                                      QObject *parent)
     : QObject(parent), destination_(destination), attempt_(network), errorsOnly_(errorsOnly),
-      log_(std::move(log)), clock_(std::move(clock)), delivery_(destination.everyMs)
+      log_(std::move(log)), clock_(std::move(clock)),
+      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs})
 {
     wake_.setSingleShot(true);
     // A retry pause of a second must not come 50 ms early or late.
@@ -26,18 +30,27 @@ DestinationSender::DestinationSender(const Destination &destination, QNetworkAcc
 }
 
 // What tells two texts apart for this destination: what it is sent, but
-// for a web hook (which also gets the time) all four texts.
+// for a web hook (which also gets the time) all four texts and its own.
 QString DestinationSender::key_of(const OnAirText &onAir) const
 {
+    const QString sent = sent_text(destination_, onAir).text;
     if (destination_.kind == DestinationKind::WebHook)
-        return QStringList{onAir.artist, onAir.title, onAir.meta, onAir.rds}.join(
+        return QStringList{onAir.artist, onAir.title, onAir.meta, onAir.rds, sent}.join(
             QLatin1Char('\n'));
-    return sent_text(destination_, onAir).text;
+    return sent;
 }
 
 void DestinationSender::offer(const OnAirText &onAir)
 {
-    delivery_.offer({onAir, key_of(onAir)}, clock_());
+    const QString key = key_of(onAir);
+    // One id for every try of this text, so that a receiver that answered
+    // too late can drop the repeat.
+    const QByteArray id =
+        QCryptographicHash::hash((onAir.time.toString(Qt::ISODateWithMs) + key).toUtf8(),
+                                 QCryptographicHash::Sha1)
+            .toHex()
+            .left(20);
+    delivery_.offer({onAir, key, QString::fromLatin1(id), false}, clock_());
     pump();
 }
 
@@ -53,8 +66,8 @@ void DestinationSender::pump()
     const qint64 now = clock_();
     if (!attempt_.running()) {
         if (const std::optional<Delivery::Item> item = delivery_.take(now)) {
-            const SendRequest request =
-                send_request(destination_, sent_text(destination_, item->text), item->text);
+            const SendRequest request = send_request(
+                destination_, sent_text(destination_, item->text), item->text, item->id);
             inFlightShown_ = request.shown;
             attempt_.start(destination_, request);
         }
@@ -69,13 +82,14 @@ void DestinationSender::pump()
 void DestinationSender::attempt_finished(const Verdict &verdict)
 {
     const QString what = quoted(inFlightShown_);
-    const Delivery::Finished ended = delivery_.finished(verdict.delivered, clock_());
+    const Delivery::Finished ended =
+        delivery_.finished(verdict.delivered, clock_(), verdict.passwordRefused);
     if (ended.delivered) {
         if (ended.failuresBefore > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts")
                     .arg(what)
                     .arg(ended.failuresBefore));
-        else if (!errorsOnly_)
+        else if (!errorsOnly_ && !ended.repeat)
             log(QStringLiteral("sent %1").arg(what));
     } else if (ended.failuresBefore == 0) {
         log(QStringLiteral("not delivered %1: %2; trying again in %3 s, and logging only when "

@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "send_attempt.h"
 
+#include "output_file.h"
+
+#include <QCoreApplication>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTcpSocket>
+#include <QThread>
 #include <QUdpSocket>
 
 namespace {
 
 // More of a reply than any destination needs to be judged by.
 constexpr qint64 longestReply = 64 * 1024;
+// How long a file (file:, dls:) may take to be written.
+constexpr int fileWriteLimitMs = fifoReaderWaitMs + 5000;
 
 QString timed_out(int ms)
 {
@@ -45,8 +52,40 @@ void SendAttempt::start(const Destination &destination, const SendRequest &reque
     deadline_.disconnect();
     if (destination.kind == DestinationKind::RdsTcp || destination.kind == DestinationKind::RdsUdp)
         start_socket();
+    else if (destination.kind == DestinationKind::File || destination.kind == DestinationKind::Dls)
+        start_file();
     else
         start_http();
+}
+
+void SendAttempt::start_file()
+{
+    const QString path = request_.path;
+    const QByteArray bytes = request_.fileBytes;
+    QPointer<SendAttempt> self(this);
+    QThread *writer = QThread::create([self, path, bytes]() {
+        const WriteResult result =
+            write_output(path, [&bytes](QFile &file) { return file.write(bytes) == bytes.size(); });
+        const Verdict verdict{result.status == WriteStatus::Written,
+                              result.status == WriteStatus::Written ? QStringLiteral("written")
+                                                                    : result.reason,
+                              false};
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, verdict]() {
+                if (self)
+                    self->end(verdict);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(writer, &QThread::finished, writer, &QObject::deleteLater);
+    // A FIFO is waited for at most fifoReaderWaitMs; a file system that
+    // hangs longer is reported, and the next text is tried later.
+    connect(&deadline_, &QTimer::timeout, this, [this]() {
+        end({false, QStringLiteral("not written within %1 s").arg(fileWriteLimitMs / 1000), false});
+    });
+    deadline_.start(fileWriteLimitMs);
+    writer->start();
 }
 
 void SendAttempt::start_http()

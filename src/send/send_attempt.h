@@ -14,9 +14,11 @@ class QNetworkReply;
 
 // One try at carrying one request to one destination, over Qt Network:
 // HTTP through QNetworkAccessManager, RDS encoders over a QTcpSocket (each
-// command answered before the next) or a QUdpSocket. It never blocks: the
-// outcome comes as `finished`, after at most the destination's timeout for
-// connecting and again for each reply. Needs a running event loop.
+// command answered before the next) or a QUdpSocket; a file (file:, dls:)
+// is written in a thread of its own, so that a slow disk or a FIFO holds up
+// nothing else. It never blocks: the outcome comes as `finished`, after at
+// most the destination's timeout for connecting and again for each reply.
+// Needs a running event loop.
 class SendAttempt : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +39,7 @@ signals:
 private:
     void start_http();
     void start_socket();
+    void start_file();
     void send_next_command();
     void read_reply();
     void end(const Verdict &verdict);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "send_request.h"
 
+#include "document_fields.h"
 #include "encoding.h"
 #include "version.h"
 
@@ -37,7 +38,37 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
 
 } // namespace
 
-SendRequest send_request(const Destination &d, const SentText &sent, const OnAirText &onAir)
+QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id)
+{
+    QJsonObject fields;
+    for (const QString &name : text_elements(onAir.document))
+        fields.insert(name, field_value(onAir.document, name));
+    const QDateTime time = onAir.time.toOffsetFromUtc(onAir.time.offsetFromUtc());
+    const QJsonObject object{{QStringLiteral("artist"), onAir.artist},
+                             {QStringLiteral("title"), onAir.title},
+                             {QStringLiteral("meta"), onAir.meta},
+                             {QStringLiteral("rds"), onAir.rds},
+                             {QStringLiteral("text"), sent.text},
+                             {QStringLiteral("fields"), fields},
+                             {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
+                             {QStringLiteral("id"), id}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QByteArray dynamic_label_file(const SentText &sent, bool dlPlus)
+{
+    QByteArray file = sent.text.toUtf8();
+    if (!dlPlus)
+        return file;
+    file += "\n##### parameters { #####\nDL_PLUS=1\n";
+    for (const RtPlusTag &tag : rt_plus_tags(sent))
+        file += "DL_PLUS_TAG=" + QByteArray::number(tag.type) + ' ' +
+                QByteArray::number(tag.start) + ' ' + QByteArray::number(tag.length - 1) + '\n';
+    return file + "##### parameters } #####\n";
+}
+
+SendRequest send_request(const Destination &d, const SentText &sent, const OnAirText &onAir,
+                         const QString &id)
 {
     SendRequest request;
     request.shown = sent.text;
@@ -88,20 +119,34 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
         break;
     }
     case DestinationKind::WebHook: {
-        const QJsonObject object{{QStringLiteral("artist"), onAir.artist},
-                                 {QStringLiteral("title"), onAir.title},
-                                 {QStringLiteral("meta"), onAir.meta},
-                                 {QStringLiteral("rds"), onAir.rds},
-                                 {QStringLiteral("time"), onAir.time.toString(Qt::ISODateWithMs)}};
-        request.method = "POST";
         request.url = d.url;
-        request.body = QJsonDocument(object).toJson(QJsonDocument::Compact);
-        request.headers = {{"Content-Type", "application/json"}, {"User-Agent", agent}};
+        request.headers = {{"User-Agent", agent}};
+        if (d.queryTemplate.parts.isEmpty()) {
+            request.method = "POST";
+            request.body = now_playing_json(onAir, sent, id);
+            request.headers.prepend({"Content-Type", "application/json"});
+        } else {
+            // Listing sites take the now-playing as query parameters.
+            request.method = "GET";
+            const FilledText query = fill_template(d.queryTemplate, [&](const QString &tag) {
+                return QString::fromLatin1(field_of(onAir, tag).toUtf8().toPercentEncoding());
+            });
+            request.url.setQuery(query.text, QUrl::TolerantMode);
+        }
         if (!d.url.userName().isEmpty())
             request.headers.append({"Authorization", basic_authorization(d.url)});
-        request.shown = onAir.meta;
+        if (sent.text.isEmpty())
+            request.shown = onAir.meta;
         break;
     }
+    case DestinationKind::File:
+        request.path = d.path;
+        request.fileBytes = bytes;
+        break;
+    case DestinationKind::Dls:
+        request.path = d.path;
+        request.fileBytes = dynamic_label_file(sent, d.dlPlus);
+        break;
     }
     return request;
 }

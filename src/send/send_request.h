@@ -14,6 +14,10 @@
 // byte can be checked.
 
 struct SendRequest {
+    // Files (file:, dls:): what the file holds, written beside and renamed
+    // into place
+    QString path;
+    QByteArray fileBytes;
     // HTTP (Icecast, Shoutcast, web hooks)
     QByteArray method; // "GET" or "POST"
     QUrl url;
@@ -26,6 +30,17 @@ struct SendRequest {
 };
 
 // The request that carries `sent` to `destination`; `onAir` for the web
-// hook's JSON object.
+// hook's JSON object or query fields, `id` for the JSON's "id", the same for
+// every try of one text.
 SendRequest send_request(const Destination &destination, const SentText &sent,
-                         const OnAirText &onAir);
+                         const OnAirText &onAir, const QString &id = QString());
+
+// The now-playing as one JSON object (UTF-8, compact): "artist", "title",
+// "meta", "rds" as the pass made them, "text" (what `sent` holds), "fields"
+// (every element of the document that holds text, by name), "time" (the
+// pass's local time, ISO 8601 with milliseconds and offset) and "id".
+QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id);
+
+// A DAB+ label file: the label, and with DL Plus a parameters block after
+// it tagging artist and title (start from 0, length less one).
+QByteArray dynamic_label_file(const SentText &sent, bool dlPlus);

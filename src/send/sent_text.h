@@ -9,27 +9,27 @@
 
 // The text a destination gets for a pass, before it is put into a request.
 
-// RadioText carries at most this many characters.
-constexpr int radioTextLength = 64;
-
-// The text a destination gets, in its parts: artist, splitter and title, as
-// the META file has them or in their Latin forms as the RDS file has them.
+// The text for one destination: its template filled (or the usual artist,
+// splitter and title), in Latin letters for text=rds, the idle text when
+// that comes out empty, cut to the destination's length.
 struct SentText {
-    QString artist;
-    QString splitter;
-    QString title;
-    QString text; // what is sent: see sent_text
+    QString text;      // what is sent; empty: nothing is sent
+    TextSpan artist;   // where the artist stands in `text` (UTF-16 code units)
+    TextSpan title;    // where the title stands
+    bool idle = false; // `text` is the idle text
 };
 
-// The text for `destination` of a pass that put `onAir` on air. Never one
-// that starts or ends with the splitter: with only a title or only an
-// artist that one alone is sent, with neither nothing (an empty text). RDS
-// encoders get it cut to RadioText's 64 characters at the last blank that
-// fits (at the 64th character when none does).
+// The text for `destination` of a pass that put `onAir` on air. Without a
+// template it never starts or ends with the splitter: with only a title or
+// only an artist that one alone is sent. A text that comes out empty (or
+// blanks and the template's punctuation only) is replaced by the idle text;
+// without one nothing is sent. The cut keeps at most the destination's
+// maxCharacters (code points) at the last blank that fits, never leaving the
+// splitter at the end, or hard at the limit when no blank fits.
 SentText sent_text(const Destination &destination, const OnAirText &onAir);
 
-// An RT+ tag: content type (ITEM.TITLE 1, ITEM.ARTIST 4), start and length
-// in characters of the text as sent.
+// An RT+ or DL Plus tag: content type (ITEM.TITLE 1, ITEM.ARTIST 4), start
+// and length in characters (code points) of the text as sent.
 struct RtPlusTag {
     int type = 0;
     int start = 0;
@@ -40,5 +40,10 @@ struct RtPlusTag {
 QList<RtPlusTag> rt_plus_tags(const SentText &sent);
 
 // `text` cut to at most `limit` characters (code points) at the last blank
-// that lets it fit, or hard at the limit when none does.
-QString cut_to(const QString &text, int limit);
+// that lets it fit, or hard at the limit when none does or when that blank
+// would leave `splitter` (its blanks aside) at the end.
+QString cut_to(const QString &text, int limit, const QString &splitter = QString());
+
+// The title as a text in Latin letters carries it: the RDS file's form,
+// but with one blank where ";" became ", " before a blank.
+QString sent_latin_title(const OnAirText &onAir);

@@ -9,14 +9,17 @@ Verdict judge_http_reply(const Destination &destination, int status, const QByte
     if (status == 0)
         return {false, QStringLiteral("no HTTP reply")};
     const QString answer = QStringLiteral("HTTP %1 \"%2\"").arg(status).arg(text);
+    if (status == 401)
+        return {false, QStringLiteral("the password is refused (%1)").arg(answer), true};
     if (destination.kind == DestinationKind::Icecast) {
         static const QRegularExpression message(QStringLiteral("<message>([^<]*)</message>"));
         const QString said = message.match(QString::fromUtf8(body)).captured(1);
-        return {status == 200 && said == QLatin1String("Metadata update successful"), answer};
+        return {status == 200 && said == QLatin1String("Metadata update successful"), answer,
+                false};
     }
     if (destination.kind == DestinationKind::WebHook)
-        return {status >= 200 && status < 300, answer};
-    return {status == 200, answer};
+        return {status >= 200 && status < 300, answer, false};
+    return {status == 200, answer, false};
 }
 
 Verdict judge_rds_reply(const RdsDialect &dialect, const QByteArray &line)

@@ -12,6 +12,9 @@
 struct Verdict {
     bool delivered = false;
     QString answer; // what came back, or why nothing did
+    // The destination refused the password (HTTP 401): tried again only
+    // after the longest pause, since it will not change by itself soon.
+    bool passwordRefused = false;
 };
 
 // An HTTP reply (status 0: none). Icecast answers 200 to a refused update

@@ -235,7 +235,7 @@ void Watcher::pass()
     watch_inputs();
     // Files first, then the destinations, which never hold up a pass.
     if (result.onAir)
-        sending_.offer(destinations_of(result.destinations), *result.onAir);
+        sending_.offer(destinations_of(result.destinations, options_.folder), *result.onAir);
     lastPass_ = current_stamps();
     // An input that changed while the pass ran may have been read in its
     // old version: one more pass, right away. The copy written over the

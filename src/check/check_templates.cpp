@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+#include "check_parts.h"
+
+#include "document_fields.h"
+#include "tag_extract.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QString named(const Destination &destination)
+{
+    return destination.tag + QLatin1Char(' ') + shown_url(destination);
+}
+
+// The elements the document has, by name, as a template can name them.
+QStringList element_names(const QString &document)
+{
+    QStringList names;
+    static const QRegularExpression start(QStringLiteral("<([A-Za-z_][\\w.:-]*)[\\s/>]"));
+    for (auto it = start.globalMatch(document); it.hasNext() && names.size() < 1000;) {
+        const QString name = it.next().captured(1);
+        if (!names.contains(name))
+            names << name;
+    }
+    return names;
+}
+
+} // namespace
+
+void check_templates(Findings &f, const Destination &d, const OnAirText &onAir)
+{
+    const struct {
+        const TextTemplate &parsed;
+        QString name;
+    } templates[] = {{d.textTemplate, d.tag + QStringLiteral("TEXT")},
+                     {d.idleTemplate, QStringLiteral("the idle text")},
+                     {d.queryTemplate, QStringLiteral("the query")}};
+    QStringList names;
+    for (const auto &t : templates) {
+        if (t.parsed.parts.isEmpty())
+            continue;
+        if (&t.parsed == &d.textTemplate)
+            f.add(sendingSection, Level::Ok,
+                  QStringLiteral("%1: its text is the template %2")
+                      .arg(named(d), visible(d.textTemplate.written)));
+        if (&t.parsed != &d.queryTemplate && !can_be_nonempty(t.parsed))
+            f.add(sendingSection, Level::Warning,
+                  QStringLiteral("%1: %2 names no tag and holds no letter or digit outside "
+                                 "optional parts, so it never gives a text")
+                      .arg(named(d), t.name));
+        for (const QString &tag : template_tags(t.parsed)) {
+            if (tag == QLatin1String("ARTIST") || tag == QLatin1String("NAME") ||
+                index_outside_comments(onAir.document, opening_tag(tag)) >= 0)
+                continue;
+            if (names.isEmpty())
+                names = element_names(onAir.document);
+            QStringList near;
+            for (const QString &name : std::as_const(names))
+                if (name.compare(tag, Qt::CaseInsensitive) == 0)
+                    near << QLatin1Char('<') + name + QLatin1Char('>');
+            f.add(sendingSection, Level::Warning,
+                  QStringLiteral("%1: %2 names {%3}, which the document does not have%4, so it "
+                                 "is empty")
+                      .arg(named(d), t.name, tag,
+                           near.isEmpty() ? QString()
+                                          : QStringLiteral(" (it has %1: tags are matched "
+                                                           "exactly, case included)")
+                                                .arg(near.join(QStringLiteral(", ")))));
+        }
+    }
+}
+
+void check_destination_tags(Findings &f, const RunSettings &settings)
+{
+    const QString &text = settings.text;
+    static const QRegularExpression nearMiss(
+        QStringLiteral("<\\s*/?\\s*send\\s*(\\d+)\\s*(text|idle)?\\s*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList reported;
+    for (auto it = nearMiss.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        const QString written = match.captured();
+        const int n = match.captured(1).toInt();
+        const QString suffix = match.captured(2).toUpper();
+        const QString exact = QStringLiteral("SEND%1%2").arg(n).arg(suffix);
+        const bool sound = n >= 1 && n <= maxDestinations &&
+                           (written == opening_tag(exact) || written == closing_tag(exact));
+        if (sound || reported.contains(written) || index_outside_comments(text, written) < 0)
+            continue;
+        reported << written;
+        f.add(sendingSection, Level::Warning,
+              QStringLiteral("%1 is not a destination tag, and is ignored: they are <SEND1> to "
+                             "<SEND%2> (with TEXT or IDLE after the number), in capitals, "
+                             "without blanks")
+                  .arg(written)
+                  .arg(maxDestinations));
+    }
+    for (int n = 1; n <= maxDestinations; ++n)
+        for (const QString &suffix : {QString(), QStringLiteral("TEXT"), QStringLiteral("IDLE")}) {
+            const QString tag = QStringLiteral("SEND%1%2").arg(n).arg(suffix);
+            const TagState state = tag_state(text, tag);
+            if (state.opens > 0 && !state.closed)
+                f.add(sendingSection, Level::Warning,
+                      QStringLiteral("<%1> is never closed with </%1>, so it is ignored").arg(tag));
+        }
+}

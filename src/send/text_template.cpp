@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+#include "text_template.h"
+
+#include <algorithm>
+
+namespace {
+
+bool has_letter_or_digit(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+QString as_one_line(QString text)
+{
+    for (QChar &c : text)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    return text;
+}
+
+} // namespace
+
+TextTemplate parse_template(const QString &written, bool optionalParts)
+{
+    TextTemplate parsed;
+    parsed.written = written;
+    QString literal;
+    int optional = -1, optionals = 0;
+    const auto flush = [&]() {
+        if (!literal.isEmpty())
+            parsed.parts.append({false, as_one_line(literal), optional});
+        literal.clear();
+    };
+    for (int at = 0; at < written.size(); ++at) {
+        const QChar c = written.at(at);
+        const QChar next = at + 1 < written.size() ? written.at(at + 1) : QChar();
+        if ((c == QLatin1Char('{') || c == QLatin1Char('}')) && next == c) {
+            literal += c;
+            ++at;
+        } else if (c == QLatin1Char('{')) {
+            const int close = int(written.indexOf(QLatin1Char('}'), at + 1));
+            const QString tag =
+                close < 0 ? QString() : written.mid(at + 1, close - at - 1).trimmed();
+            if (close < 0 || tag.isEmpty() || tag.contains(QLatin1Char('{'))) {
+                parsed.error = QStringLiteral("has a \"{\" at character %1 that names no tag "
+                                              "(write \"{{\" for the brace itself)")
+                                   .arg(at + 1);
+                return parsed;
+            }
+            flush();
+            parsed.parts.append({true, tag, optional});
+            at = close;
+        } else if (c == QLatin1Char('[') && optionalParts) {
+            if (optional >= 0) {
+                parsed.error = QStringLiteral("has a \"[\" at character %1 inside an optional "
+                                              "part, and optional parts do not nest")
+                                   .arg(at + 1);
+                return parsed;
+            }
+            flush();
+            optional = optionals++;
+        } else if (c == QLatin1Char(']') && optionalParts && optional >= 0) {
+            flush();
+            optional = -1;
+        } else {
+            literal += c;
+        }
+    }
+    if (optional >= 0) {
+        parsed.error = QStringLiteral("has a \"[\" that is never closed with \"]\"");
+        return parsed;
+    }
+    flush();
+    return parsed;
+}
+
+QStringList template_tags(const TextTemplate &parsed)
+{
+    QStringList tags;
+    for (const TemplatePart &part : parsed.parts)
+        if (part.field && !tags.contains(part.text))
+            tags << part.text;
+    return tags;
+}
+
+bool can_be_nonempty(const TextTemplate &parsed)
+{
+    return std::any_of(parsed.parts.begin(), parsed.parts.end(), [](const TemplatePart &part) {
+        return part.field || (part.optional < 0 && has_letter_or_digit(part.text));
+    });
+}
+
+FilledText fill_template(const TextTemplate &parsed, const TagValue &value, const LiteralForm &form)
+{
+    // Each part's text first, so that an optional part can be judged whole.
+    QStringList texts;
+    QVector<int> emptyOptionals;
+    for (const TemplatePart &part : parsed.parts) {
+        const QString text = part.field ? value(part.text) : form ? form(part.text) : part.text;
+        if (part.field && text.isEmpty() && part.optional >= 0)
+            emptyOptionals << part.optional;
+        texts << text;
+    }
+    FilledText filled;
+    // Blanks at the ends dropped and runs of blanks made one as the text is
+    // put together, so that the spans stay right.
+    QString &out = filled.text;
+    const auto append = [&out](const QString &text) {
+        for (const QChar c : text) {
+            if (c == QLatin1Char(' ') && (out.isEmpty() || out.endsWith(QLatin1Char(' '))))
+                continue;
+            out += c;
+        }
+    };
+    for (int i = 0; i < parsed.parts.size(); ++i) {
+        const TemplatePart &part = parsed.parts.at(i);
+        if (part.optional >= 0 && emptyOptionals.contains(part.optional))
+            continue;
+        const int before = int(out.size());
+        append(texts.at(i));
+        if (!part.field)
+            continue;
+        filled.anyValue = filled.anyValue || !texts.at(i).isEmpty();
+        TextSpan *span = part.text == QLatin1String("ARTIST") ? &filled.artist
+                         : part.text == QLatin1String("NAME") ? &filled.title
+                                                              : nullptr;
+        if (span && span->start < 0 && out.size() > before) {
+            // A blank the value started with may have been dropped.
+            const int start = out.at(before) == QLatin1Char(' ') ? before + 1 : before;
+            *span = {start, int(out.size()) - start};
+        }
+    }
+    if (out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
+    for (TextSpan *span : {&filled.artist, &filled.title})
+        if (span->start >= 0)
+            span->length = qMin(span->length, int(out.size()) - span->start);
+    return filled;
+}
+
+bool is_empty_text(const FilledText &filled)
+{
+    return !filled.anyValue && !has_letter_or_digit(filled.text);
+}
