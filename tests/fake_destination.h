@@ -6,6 +6,7 @@
 // answering each request, a UDP encoder that only listens.
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -110,6 +111,60 @@ private:
     QTcpServer tcp_;
     QUdpSocket udp_;
     QElapsedTimer clock_;
+};
+
+// A DAB+ encoder reading its Dynamic Label file as such encoders are
+// documented to: it reads the whole file again for each label (here every
+// 20 ms, faster than any real one), takes the lines between
+// "##### parameters { #####" and "##### parameters } #####" as parameters
+// (DL_PLUS=1, DL_PLUS_TAG=TYPE START LENGTH-1) and the other lines, joined
+// by a blank, as the label. It shows what it read, a half-written file too.
+class FakeDabEncoder : public QObject {
+public:
+    struct Label {
+        QString text;
+        QStringList tags; // "TYPE START LENGTH-1", with DL_PLUS=1
+        bool operator==(const Label &other) const
+        {
+            return text == other.text && tags == other.tags;
+        }
+    };
+
+    explicit FakeDabEncoder(const QString &path) : path_(path)
+    {
+        connect(&poll_, &QTimer::timeout, this, [this]() {
+            QFile file(path_);
+            if (!file.open(QIODevice::ReadOnly))
+                return;
+            Label label;
+            bool parameters = false, dlPlus = false;
+            QStringList lines;
+            for (const QString &line : QString::fromUtf8(file.readAll()).split('\n')) {
+                if (line == "##### parameters { #####")
+                    parameters = true;
+                else if (line == "##### parameters } #####")
+                    parameters = false;
+                else if (parameters && line == "DL_PLUS=1")
+                    dlPlus = true;
+                else if (parameters && line.startsWith("DL_PLUS_TAG="))
+                    label.tags << line.mid(12);
+                else if (!parameters && !line.isEmpty())
+                    lines << line;
+            }
+            if (!dlPlus)
+                label.tags.clear();
+            label.text = lines.join(' ');
+            if (shown.isEmpty() || !(shown.last() == label))
+                shown << label;
+        });
+        poll_.start(20);
+    }
+    // Every label it put on air, in order.
+    QList<Label> shown;
+
+private:
+    QString path_;
+    QTimer poll_;
 };
 
 // A loopback port nothing listens on: connecting to it is refused.

@@ -238,6 +238,30 @@ private slots:
             << QStringList{"ok       SEND1 icecast://source@127.0.0.1:8000/live gets \"Кино - Кукушка\" in UTF-8: GET http://127.0.0.1:8000/admin/metadata?",
                            "warning  settings.txt holds a password, and other users may read it: chmod o-r settings.txt"} << QStringList{":pw@"};
 #endif
+        QTest::newRow("a template, and the exact text it gives") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND1TEXT>{NAME}[ ({Album})]</SEND1TEXT>")
+            << letters << doc + "<ALBUM>Звезда</ALBUM>" << 1
+            << QStringList{"ok       SEND1 rds+udp://127.0.0.1:1024: its text is the template \"{NAME}[ ({Album})]\"",
+                           "warning  SEND1 rds+udp://127.0.0.1:1024: SEND1TEXT names {Album}, which the document does not have (it has <ALBUM>",
+                           "ok       SEND1 rds+udp://127.0.0.1:1024 gets \"Kukushka\" in ISO-8859-1: \"TEXT=Kukushka\\r\\n\""} << none;
+        QTest::newRow("templates that cannot be used or never give a text") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND1TEXT>{ARTIST - {NAME}</SEND1TEXT>"
+                                                         "<SEND2>rds+udp://127.0.0.1:1025</SEND2><SEND2TEXT>{{}} - </SEND2TEXT>") << letters << doc << 2
+            << QStringList{"error    SEND1 rds+udp://127.0.0.1:1024 SEND1TEXT has a \"{\" at character 1 that names no tag",
+                           "warning  SEND2 rds+udp://127.0.0.1:1025: SEND2TEXT names no tag and holds no letter or digit outside optional parts"} << none;
+        QTest::newRow("a DAB+ label and its DL Plus tags") << settings("<SEND1>dls:dls.txt?dlplus=1</SEND1>") << letters << doc << 0
+            << QStringList{"ok       SEND1 dls:dls.txt?dlplus=1: the DAB+ label is \"Kino - Kukushka\", DL Plus: ITEM.ARTIST from 0, 4 characters; ITEM.TITLE from 7, 8 characters"} << none;
+        QTest::newRow("tags that almost name a destination") << settings("<send1>rds+udp://h:1</send1><SEND 2>rds+udp://h:2</SEND 2><SEND10>rds+udp://h:3</SEND10><SEND3>rds+udp://h:4</SEND4>")
+            << letters << doc << 1
+            << QStringList{"warning  <send1> is not a destination tag", "warning  <SEND 2> is not a destination tag",
+                           "warning  <SEND10> is not a destination tag", "warning  <SEND3> is never closed with </SEND3>"} << none;
+        QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"note     <ARTIST> on line 1: the element is there, but holds no value"} << QStringList{"attributes"};
+#ifdef Q_OS_WIN
+        const QByteArray nul = "NUL";
+#else
+        const QByteArray nul = "/dev/null";
+#endif
+        QTest::newRow("NUL for two outputs loses nothing") << settings("<META>" + nul + "</META><RDS>" + nul + "</RDS>") << letters << doc << 1
+            << QStringList{} << QStringList{"the same file"};
         QTest::newRow("no settings") << absent << letters << doc << 2
             << QStringList{"error    does not exist (looked for in /"} << none;
         QTest::newRow("no letters") << settings() << absent << doc << 2

@@ -31,9 +31,11 @@ struct SendingWatch {
     QString log;
     QElapsedTimer clock;
 
-    explicit SendingWatch(const QStringList &destinations, const QByteArray &title = "Звезда")
+    // `more`: further settings (templates, idle texts).
+    explicit SendingWatch(const QStringList &destinations, const QByteArray &title = "Звезда",
+                          const QByteArray &more = {})
     {
-        QByteArray settings = baseSettings;
+        QByteArray settings = baseSettings + more;
         for (int i = 0; i < destinations.size(); ++i)
             settings += "<SEND" + QByteArray::number(i + 1) + ">" + destinations[i].toUtf8() +
                         "</SEND" + QByteArray::number(i + 1) + ">";
@@ -240,6 +242,30 @@ private slots:
         received.erase(std::unique(received.begin(), received.end()), received.end());
         QTEST(received, "received");
         QCOMPARE(watch.count("not delivered"), 1);
+    }
+
+    // Files for what polls them: a DAB+ encoder's label with its DL Plus
+    // tags, and a feeder's file that gets the slogan between songs, while
+    // the pass's own files keep what they always held.
+    void label_and_feed_files()
+    {
+        SendingWatch watch({"dls:dls.txt?dlplus=1", "file:feed.txt?text=meta&charset=UTF-8"},
+                           "Звезда", "<SEND2IDLE>Радио {STATION}</SEND2IDLE>");
+        FakeDabEncoder dab(QDir(watch.dir.path()).filePath("dls.txt"));
+        const FakeDabEncoder::Label label{"Kino - Zvezda", {"4 0 3", "1 7 5"}};
+        QVERIFY2(
+            wait_until([&]() { return !dab.shown.isEmpty() && dab.shown.last() == label; }, 5000),
+            qPrintable(watch.log));
+        QVERIFY(wait_until(
+            [&]() { return contents(watch.dir.path(), "feed.txt") == "Кино - Звезда"; }, 3000));
+        put(watch.dir.path(), "doc.xml", "<STATION>Ночь</STATION><NAME></NAME>");
+        QVERIFY2(
+            wait_until([&]() { return contents(watch.dir.path(), "feed.txt") == "Радио Ночь"; },
+                       3000),
+            qPrintable(watch.log));
+        QCOMPARE(contents(watch.dir.path(), "rds.txt"), QByteArray("- - -"));
+        QTest::qWait(200);
+        QCOMPARE(dab.shown.size(), 1); // never a half-written label, and no label for a jingle
     }
 
     // The same text is sent once, however many passes make it, unless

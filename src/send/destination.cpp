@@ -4,6 +4,7 @@
 #include "encoding.h"
 #include "pass.h"
 
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QUrlQuery>
 
@@ -123,6 +124,22 @@ void apply_query(Destination &d, const QUrlQuery &query)
     }
 }
 
+// The host of a URL that cannot be parsed, as far as it can be told: what
+// follows the last "@" of its authority, up to a port, path or query. What
+// stands before that "@" (user and password) is never part of it.
+QString host_as_written(const QString &value)
+{
+    const int start = int(value.indexOf(QLatin1String("://")));
+    QString rest = start < 0 ? QString() : value.mid(start + 3);
+    rest = rest.mid(rest.lastIndexOf(QLatin1Char('@')) + 1);
+    int end = 0;
+    while (end < rest.size() && rest.at(end) != QLatin1Char(':') &&
+           rest.at(end) != QLatin1Char('/') && rest.at(end) != QLatin1Char('?') &&
+           rest.at(end) != QLatin1Char('#'))
+        ++end;
+    return rest.left(end);
+}
+
 // A file destination: "file:PATH" or "dls:PATH", a query after "?".
 void parse_file(Destination &d, const QString &value, const QString &scheme, const QString &folder)
 {
@@ -130,6 +147,15 @@ void parse_file(Destination &d, const QString &value, const QString &scheme, con
     const int query = int(value.indexOf(QLatin1Char('?')));
     QString path = QUrl::fromPercentEncoding(
         value.mid(scheme.size() + 1, query < 0 ? -1 : query - scheme.size() - 1).toUtf8());
+    if (path.startsWith(QLatin1String("//")) && !path.startsWith(QLatin1String("///"))) {
+        // Files are local: "file://HOST/..." names another machine (or a
+        // user and password), which is not used, nor shown.
+        d.url.setScheme(scheme);
+        d.url.setHost(host_as_written(value), QUrl::StrictMode);
+        d.shownByHost = true;
+        d.error = QStringLiteral("names a host: write %1:/PATH (or %1:C:/PATH)").arg(scheme);
+        return;
+    }
     if (path.startsWith(QLatin1String("//")))
         path.remove(0, 2); // "file:///srv/x": an empty host
     if (path.startsWith(QLatin1Char('/')) && path.size() > 2 && path.at(2) == QLatin1Char(':'))
@@ -171,20 +197,19 @@ void parse_templates(Destination &d, const SendSetting &setting)
     }
 }
 
-// The host of a URL that cannot be parsed, as far as it can be told: what
-// follows the last "@" of its authority, up to a port, path or query. What
-// stands before that "@" (user and password) is never part of it.
-QString host_as_written(const QString &value)
+// Whether an "@" stands after the URL's authority, in its path, query or
+// fragment: what a password holding "/", "?" or "#" gives, whose tail then
+// reads as a path, query or fragment.
+bool at_sign_past_authority(const QString &value)
 {
     const int start = int(value.indexOf(QLatin1String("://")));
-    QString rest = start < 0 ? QString() : value.mid(start + 3);
-    rest = rest.mid(rest.lastIndexOf(QLatin1Char('@')) + 1);
-    int end = 0;
-    while (end < rest.size() && rest.at(end) != QLatin1Char(':') &&
-           rest.at(end) != QLatin1Char('/') && rest.at(end) != QLatin1Char('?') &&
-           rest.at(end) != QLatin1Char('#'))
+    if (start < 0)
+        return false;
+    int end = start + 3;
+    while (end < value.size() && value.at(end) != QLatin1Char('/') &&
+           value.at(end) != QLatin1Char('?') && value.at(end) != QLatin1Char('#'))
         ++end;
-    return rest.left(end);
+    return value.indexOf(QLatin1Char('@'), end) >= 0;
 }
 
 // Query items whose values are secrets a listing site hands out.
@@ -213,15 +238,23 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         const bool fields = query >= 0 && value.indexOf(QLatin1Char('{'), query) >= 0;
         d.url = QUrl(fields ? value.left(query) + braces_encoded(value.mid(query)) : value,
                      QUrl::StrictMode);
-        if (!d.url.isValid() || d.url.host().isEmpty()) {
+        // A web hook may carry an "@" in its query (an e-mail address); it is
+        // then shown by its host alone. Elsewhere it is a password's tail.
+        const bool strayAt = at_sign_past_authority(value);
+        const bool hook = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+        if (!d.url.isValid() || d.url.host().isEmpty() || (strayAt && !hook)) {
             d.url = QUrl();
-            d.url.setScheme(scheme);
-            d.url.setHost(host_as_written(value), QUrl::TolerantMode);
+            static const QRegularExpression schemeName(QStringLiteral("^[a-z][a-z0-9+.-]*$"));
+            if (schemeName.match(scheme).hasMatch())
+                d.url.setScheme(scheme);
+            d.url.setHost(host_as_written(value), QUrl::StrictMode);
+            d.shownByHost = true;
             d.error = QStringLiteral("is not a URL with a host");
             if (value.contains(QLatin1Char('@')))
                 d.error += QStringLiteral(" (%1)").arg(QLatin1String(passwordHint));
             return d;
         }
+        d.shownByHost = strayAt;
         if (scheme == QLatin1String("icecast")) {
             d.kind = DestinationKind::Icecast;
             if (d.url.path().size() < 2)
@@ -287,6 +320,11 @@ std::vector<Destination> destinations_of(const std::vector<SendSetting> &setting
 
 QString shown_url(const Destination &destination)
 {
+    if (destination.shownByHost)
+        return (destination.url.scheme().isEmpty()
+                    ? QString()
+                    : destination.url.scheme() + QStringLiteral("://")) +
+               destination.url.host();
     QUrl url = destination.url;
     url.setPassword(QString());
     if (url.userName().isEmpty())

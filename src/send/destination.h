@@ -73,6 +73,7 @@ struct Destination {
     TextTemplate textTemplate;           // SENDnTEXT; no parts: artist, splitter, title
     TextTemplate idleTemplate;           // what it gets when its text comes out empty
     TextTemplate queryTemplate;          // a web hook's query with {TAG} fields: sent as GET
+    bool shownByHost = false;            // shown by scheme and host alone (an "@" past its host)
     QString error;                       // why the URL cannot be used; empty when it can
 };
 
