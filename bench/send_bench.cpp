@@ -9,7 +9,10 @@
 //     never answers as well), writes the document (replaced by rename) and
 //     measures the time from the write to the RDS file holding the track,
 //     to the encoder receiving it and to the listener reading its title.
-//     Prints p50 and p95 of each.
+//     Prints p50 and p95 of each. Then DELAY_TRACKS tracks half a second
+//     apart to two fake encoders, one with delay=10: for each track, the
+//     time from its pass (the RDS file holding it) to each encoder
+//     receiving it.
 #include "event_wait.h"
 #include "fake_destination.h"
 #include "icecast_server.h"
@@ -119,6 +122,67 @@ Round run_round(const QString &watchBinary, int tracks, const QStringList &desti
     return round;
 }
 
+struct DelayRound {
+    std::vector<double> now, later; // pass -> encoder, in milliseconds
+    int lost = 0;
+};
+
+// Two encoders on one clock, the second with delay=10; tracks half a second
+// apart, so that ten of them wait at a time.
+DelayRound run_delay_round(const QString &watchBinary, int tracks, FakeDestination &now,
+                           FakeDestination &later)
+{
+    QTemporaryDir dir;
+    const QByteArray settings =
+        "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
+        "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META><METASPLITTER> - </METASPLITTER>"
+        "<METAENC>UTF-8</METAENC><RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>"
+        "<SEND1>rds+tcp://127.0.0.1:" +
+        QByteArray::number(now.port()) +
+        "</SEND1><SEND2>rds+tcp://127.0.0.1:" + QByteArray::number(later.port()) +
+        "?delay=10</SEND2>";
+    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
+    write_file(dir.filePath("settings.txt"), settings);
+    write_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
+    QProcess watch;
+    watch.setStandardErrorFile(QProcess::nullDevice());
+    watch.start(watchBinary, {dir.path()});
+    wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
+    wait_until([] { return false; }, 500);
+    // Both fakes count from their start; `later`'s clock is taken as is
+    // and `now`'s shifted onto it.
+    const qint64 shift = later.now_ms() - now.now_ms();
+    std::vector<qint64> passAt;
+    QList<QByteArray> texts;
+    for (int track = 1; track <= tracks; ++track) {
+        const QByteArray title = "Track " + QByteArray::number(track);
+        texts << "TEXT=Kino - " + title + "\r\n";
+        write_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        if (!wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Kino - " + title; },
+                        5000)) {
+            passAt.push_back(-1);
+            continue;
+        }
+        passAt.push_back(later.now_ms());
+        wait_until([] { return false; }, 500);
+    }
+    wait_until([&]() { return later.received.size() >= tracks + 1; }, 15000);
+    DelayRound round;
+    for (int i = 0; i < tracks; ++i) {
+        const int atNow = int(now.received.indexOf(texts[i]));
+        const int atLater = int(later.received.indexOf(texts[i]));
+        if (passAt[size_t(i)] < 0 || atNow < 0 || atLater < 0) {
+            ++round.lost;
+            continue;
+        }
+        round.now.push_back(double(now.receivedAt[atNow] + shift - passAt[size_t(i)]));
+        round.later.push_back(double(later.receivedAt[atLater] - passAt[size_t(i)]));
+    }
+    watch.terminate();
+    watch.waitForFinished(5000);
+    return round;
+}
+
 void print(const char *what, const std::vector<double> &values)
 {
     const Percentiles p = percentiles(values);
@@ -130,12 +194,13 @@ void print(const char *what, const std::vector<double> &values)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fputs("usage: send_bench WATCH_BINARY TRACKS\n", stderr);
+    if (argc != 4) {
+        std::fputs("usage: send_bench WATCH_BINARY TRACKS DELAY_TRACKS\n", stderr);
         return 64;
     }
     const QString watchBinary = QString::fromLocal8Bit(argv[1]);
     const int tracks = QByteArray(argv[2]).toInt();
+    const int delayTracks = QByteArray(argv[3]).toInt();
     IcecastServer server;
     if (!server.error().isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.error()));
@@ -169,5 +234,13 @@ int main(int argc, char *argv[])
     print("write -> RDS file", withHanging.files);
     print("write -> encoder receives the command", withHanging.encoder);
     print("write -> listener reads the title", withHanging.listener);
+
+    FakeDestination prompt(FakeDestination::Encoder, {"OK\r\n"});
+    FakeDestination delayed(FakeDestination::Encoder, {"OK\r\n"});
+    const DelayRound delay = run_delay_round(watchBinary, delayTracks, prompt, delayed);
+    std::printf("%d tracks half a second apart to two encoders, one with delay=10; lost: %d\n",
+                delayTracks, delay.lost);
+    print("pass -> encoder without delay", delay.now);
+    print("pass -> encoder with delay=10", delay.later);
     return 0;
 }

@@ -54,6 +54,11 @@ public:
     QList<QByteArray> received;
     // When each one came, in milliseconds since the fake started.
     QList<qint64> receivedAt;
+    // Milliseconds since the fake started, on the clock of receivedAt.
+    qint64 now_ms() const
+    {
+        return clock_.elapsed();
+    }
 
 private:
     void record(const QByteArray &message)
