@@ -60,10 +60,11 @@ struct Round {
     int lost = 0;
 };
 
-Round run_round(const QString &watchBinary, int tracks, const QStringList &destinations,
-                FakeDestination &encoder, IcecastListener &listener)
+// A folder whose settings send to `destinations` (SEND1, SEND2, ...), and
+// the watcher on it, once its first pass is written.
+void start_watch(const QString &watchBinary, const QTemporaryDir &dir,
+                 const QStringList &destinations, QProcess &watch)
 {
-    QTemporaryDir dir;
     QByteArray settings = "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
                           "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META>"
                           "<METASPLITTER> - </METASPLITTER><METAENC>UTF-8</METAENC>"
@@ -74,11 +75,18 @@ Round run_round(const QString &watchBinary, int tracks, const QStringList &desti
     QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
     write_file(dir.filePath("settings.txt"), settings);
     write_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
-    QProcess watch;
     watch.setStandardErrorFile(QProcess::nullDevice());
     watch.start(watchBinary, {dir.path()});
     wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
     wait_until([] { return false; }, 500);
+}
+
+Round run_round(const QString &watchBinary, int tracks, const QStringList &destinations,
+                FakeDestination &encoder, IcecastListener &listener)
+{
+    QTemporaryDir dir;
+    QProcess watch;
+    start_watch(watchBinary, dir, destinations, watch);
 
     Round round;
     const bool sending = !destinations.isEmpty();
@@ -133,22 +141,11 @@ DelayRound run_delay_round(const QString &watchBinary, int tracks, FakeDestinati
                            FakeDestination &later)
 {
     QTemporaryDir dir;
-    const QByteArray settings =
-        "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
-        "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META><METASPLITTER> - </METASPLITTER>"
-        "<METAENC>UTF-8</METAENC><RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>"
-        "<SEND1>rds+tcp://127.0.0.1:" +
-        QByteArray::number(now.port()) +
-        "</SEND1><SEND2>rds+tcp://127.0.0.1:" + QByteArray::number(later.port()) +
-        "?delay=10</SEND2>";
-    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
-    write_file(dir.filePath("settings.txt"), settings);
-    write_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
     QProcess watch;
-    watch.setStandardErrorFile(QProcess::nullDevice());
-    watch.start(watchBinary, {dir.path()});
-    wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
-    wait_until([] { return false; }, 500);
+    start_watch(watchBinary, dir,
+                {QStringLiteral("rds+tcp://127.0.0.1:%1").arg(now.port()),
+                 QStringLiteral("rds+tcp://127.0.0.1:%1?delay=10").arg(later.port())},
+                watch);
     // Both fakes count from their start; `later`'s clock is taken as is
     // and `now`'s shifted onto it.
     const qint64 shift = later.now_ms() - now.now_ms();
