@@ -244,6 +244,40 @@ private slots:
         QVERIFY2(!log.contains("cant open XML"), log.constData());
     }
 
+    // One watcher for a group of stations: each as if alone, its log lines
+    // named by its folder, a folder missing at start waited for, and one
+    // station's pass stuck on a FIFO nobody reads delaying no other.
+    void group()
+    {
+        QTemporaryDir top;
+        const QString a = top.filePath("studio-a"), b = top.filePath("studio-b"),
+                      c = top.filePath("studio-c");
+        QVERIFY(QDir().mkpath(a) && QDir().mkpath(b));
+        put_inputs(a);
+        put_inputs(b);
+#ifndef Q_OS_WIN
+        put(a, "rds.txt", fifo);
+#endif
+        Watch watch(a, {b, c});
+        QVERIFY(holds(b, "rds.txt", "Kino - Zvezda"));
+        QVERIFY(holds(a, "meta.txt", "Кино - Звезда"));
+        // B gets its passes while A's pass waits for a reader of its FIFO.
+        change(b, "doc.xml", doc("Кукушка"), "in place");
+        QElapsedTimer passed;
+        passed.start();
+        QVERIFY(holds(b, "rds.txt", "Kino - Kukushka"));
+        QVERIFY2(passed.elapsed() < 1000, qPrintable(QString::number(passed.elapsed())));
+        QVERIFY(QDir().mkpath(c));
+        put_inputs(c);
+        QVERIFY(holds(c, "rds.txt", "Kino - Zvezda"));
+        watch.process.kill();
+        QVERIFY(watch.process.waitForFinished(5000));
+        const QString log = QString::fromUtf8(watch.process.readAllStandardError());
+        QVERIFY2(log.contains(QRegularExpression("\\d studio-b: written\n")), qPrintable(log));
+        QVERIFY2(log.contains("studio-c: the folder "), qPrintable(log));
+        QVERIFY2(!log.contains(QRegularExpression("\\d written\n")), qPrintable(log));
+    }
+
     // A document changed during a bad hour is passed over when the hour
     // ends, not at the next change.
     void bad_hour_ends()

@@ -3,7 +3,6 @@
 
 #include "output_file.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -11,6 +10,8 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QUdpSocket>
+
+#include <memory>
 
 namespace {
 
@@ -62,21 +63,15 @@ void SendAttempt::start_file()
 {
     const QString path = request_.path;
     const QByteArray bytes = request_.fileBytes;
-    QPointer<SendAttempt> self(this);
-    QThread *writer = QThread::create([self, path, bytes]() {
-        const WriteResult result =
+    const auto result = std::make_shared<WriteResult>();
+    QThread *writer = QThread::create([result, path, bytes]() {
+        *result =
             write_output(path, [&bytes](QFile &file) { return file.write(bytes) == bytes.size(); });
-        const Verdict verdict{result.status == WriteStatus::Written,
-                              result.status == WriteStatus::Written ? QStringLiteral("written")
-                                                                    : result.reason,
-                              false};
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, verdict]() {
-                if (self)
-                    self->end(verdict);
-            },
-            Qt::QueuedConnection);
+    });
+    // Reported in this attempt's own thread, and not at all once it is gone.
+    connect(writer, &QThread::finished, this, [this, result]() {
+        const bool written = result->status == WriteStatus::Written;
+        end({written, written ? QStringLiteral("written") : result->reason, false});
     });
     connect(writer, &QThread::finished, writer, &QObject::deleteLater);
     // A FIFO is waited for at most fifoReaderWaitMs; a file system that

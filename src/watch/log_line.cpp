@@ -4,6 +4,7 @@
 #include "console.h"
 
 #include <QDateTime>
+#include <QMutex>
 
 #include <cstdio>
 
@@ -14,6 +15,18 @@ QString stamped(const QDateTime &when, const QString &text)
 
 void log_line(const QString &line)
 {
-    if (!line.isEmpty())
-        print_text(stderr, line + QLatin1Char('\n'));
+    static QMutex one;
+    if (line.isEmpty())
+        return;
+    const QMutexLocker lock(&one);
+    print_text(stderr, line + QLatin1Char('\n'));
+}
+
+LogSink station_log(const QString &station)
+{
+    const QString prefix = station.isEmpty() ? QString() : station + QStringLiteral(": ");
+    return [prefix](const QString &line) {
+        if (!line.isEmpty())
+            log_line(stamped(QDateTime::currentDateTime(), prefix + line));
+    };
 }

@@ -5,29 +5,34 @@
 
 #include "command_line.h"
 #include "console.h"
+#include "log_line.h"
 #include "program_setup.h"
+#include "station.h"
 #include "stop_request.h"
 #include "version.h"
-#include "watcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdio>
+#include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
 const char *const usage =
-    "usage: nowplaying-watch [--quiet MS] [--poll MS] [--quiet-log] [FOLDER]\n"
-    "Makes a pass in FOLDER (the working directory by default) at start and\n"
-    "after every change of settings.txt, rusletters.txt or the document, and\n"
-    "logs one line per pass on standard error. After each pass that wrote its\n"
-    "files, sends its text to the destinations settings.txt names (SEND1 to\n"
-    "SEND9). Stops on Ctrl+C, SIGTERM or SIGHUP, after the pass in progress\n"
-    "and at most one timeout of a send in flight.\n"
+    "usage: nowplaying-watch [--quiet MS] [--poll MS] [--quiet-log] [FOLDER ...]\n"
+    "Makes a pass in each FOLDER (the working directory by default) at start\n"
+    "and after every change of settings.txt, rusletters.txt or the document,\n"
+    "and logs one line per pass on standard error (in a group of folders,\n"
+    "named by the folder's name). After each pass that wrote its files, sends\n"
+    "its text to the destinations settings.txt names (SEND1 to SEND9). Stops\n"
+    "on Ctrl+C, SIGTERM or SIGHUP, after the pass in progress and at most one\n"
+    "timeout of a send in flight.\n"
     "  --quiet MS   wait until the inputs have been still for MS milliseconds\n"
     "               (default 50)\n"
     "  --poll MS    compare size and modification time every MS milliseconds\n"
@@ -35,8 +40,9 @@ const char *const usage =
     "  --quiet-log  log failed passes only\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
-    "Exit status: 0 when stopped, 2 for a FOLDER that cannot be entered, 64\n"
-    "for a usage error.\n";
+    "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
+    "entered (in a group, a missing folder is waited for), 64 for a usage\n"
+    "error.\n";
 
 // As sysexits.h's EX_USAGE, like nowplaying-check.
 constexpr int usageError = 64;
@@ -46,6 +52,14 @@ int refuse(const QString &why)
     print_text(stderr, QStringLiteral("nowplaying-watch: ") + why + QLatin1Char('\n'));
     std::fputs(usage, stderr);
     return usageError;
+}
+
+QStringList absolute_paths(const QStringList &folders)
+{
+    QStringList paths;
+    for (const QString &folder : folders)
+        paths << QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    return paths;
 }
 
 // A whole number of milliseconds, 0 up to a day; -1 otherwise.
@@ -88,22 +102,37 @@ int main(int argc, char *argv[])
         (option == &quiet ? options.quietMs : options.pollMs) = ms;
     }
     const QStringList folders = parser.positionalArguments();
-    if (folders.size() > 1)
-        return refuse(QStringLiteral("one folder at most"));
-    if (!folders.isEmpty() && !QDir::setCurrent(folders.first())) {
+    if (folders.size() == 1 && !QDir::setCurrent(folders.first())) {
         print_text(stderr, QStringLiteral("nowplaying-watch: cannot enter the folder ") +
                                folders.first() + QLatin1Char('\n'));
         return 2;
     }
     // Absolute, so that a folder that is removed and made again is found
-    // again by its path.
-    options.folder = QDir::currentPath();
-
-    Watcher watcher(options);
+    // again by its path. In a group, each station's log lines start with
+    // its folder's name, and a folder missing at start is waited for.
+    const QStringList paths =
+        folders.size() < 2 ? QStringList{QDir::currentPath()} : absolute_paths(folders);
+    std::vector<std::unique_ptr<Station>> stations;
+    for (const QString &path : paths) {
+        options.folder = path;
+        const QString name = paths.size() > 1 ? QDir(path).dirName() : QString();
+        options.log = station_log(name);
+        if (!QFileInfo(path).isDir())
+            options.log(QStringLiteral("the folder %1 does not exist: waiting for it")
+                            .arg(QDir::toNativeSeparators(path)));
+        stations.push_back(std::make_unique<Station>(options));
+    }
     quit_on_stop_request();
-    QTimer::singleShot(0, &watcher, &Watcher::start);
+    for (auto &station : stations)
+        station->start();
     app.exec();
-    watcher.finish_sending();
+    // Each station finishes its pass and gets one timeout for its sends, all
+    // at the same time.
+    std::vector<std::thread> stopping;
+    for (auto &station : stations)
+        stopping.emplace_back([&station]() { station.reset(); });
+    for (std::thread &stop : stopping)
+        stop.join();
     stop_request_done();
     return 0;
 }

@@ -32,11 +32,6 @@ bool replaced(const FileStamp &then, const FileStamp &now)
     return then.exists != now.exists || then.fileNumber != now.fileNumber;
 }
 
-void log_stamped(const QString &line)
-{
-    log_line(stamped(QDateTime::currentDateTime(), line));
-}
-
 // Whether the file is there to be read. On Windows a file deleted while
 // someone still has it open lingers, "delete pending", until that handle
 // closes: it is listed but cannot be opened.
@@ -47,21 +42,20 @@ bool present(const QString &path)
 
 } // namespace
 
-QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnly)
+QString pass_log_text(PassOutcome outcome, bool errorsOnly)
 {
     const QString message = pass_message(outcome);
     if (message.isEmpty() && errorsOnly)
         return QString();
-    QString what = message;
     if (outcome == PassOutcome::Written)
-        what = QStringLiteral("written");
-    else if (outcome == PassOutcome::BlockedHour)
-        what = QStringLiteral("blocked hour");
-    return stamped(when, what);
+        return QStringLiteral("written");
+    if (outcome == PassOutcome::BlockedHour)
+        return QStringLiteral("blocked hour");
+    return message;
 }
 
 Watcher::Watcher(const WatchOptions &options)
-    : options_(options), sending_(options.errorsOnly, log_stamped)
+    : options_(options), sending_(options.errorsOnly, options.log)
 {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &Watcher::pass);
@@ -225,7 +219,7 @@ void Watcher::pass()
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
     if (retry_if_held(result.heldByAnother))
-        log_line(pass_log_line(QDateTime::currentDateTime(), outcome, options_.errorsOnly));
+        options_.log(pass_log_text(outcome, options_.errorsOnly));
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)

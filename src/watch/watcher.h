@@ -21,6 +21,7 @@ struct WatchOptions {
     int pollMs = 0;          // above 0: compare stamps this often instead of notifications
     bool errorsOnly = false; // log failed passes only
     SteadyClock clock = system_steady_clock();
+    LogSink log; // where its log lines go (station_log)
 };
 
 // Makes a pass in the folder at start and after every change of its inputs
@@ -85,6 +86,6 @@ private:
     Stamps watched_;  // what each watched path named when its watch was added
 };
 
-// One log line for a pass's outcome, with the local time, or an empty
-// string when `errorsOnly` leaves it out.
-QString pass_log_line(const QDateTime &when, PassOutcome outcome, bool errorsOnly);
+// What the log says of a pass's outcome, or an empty string when
+// `errorsOnly` leaves it out.
+QString pass_log_text(PassOutcome outcome, bool errorsOnly);

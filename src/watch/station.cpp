@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "station.h"
+
+#include <QMetaObject>
+
+Station::Station(const WatchOptions &options) : options_(options), anchor_(new QObject)
+{
+    anchor_->moveToThread(&thread_);
+}
+
+void Station::start()
+{
+    thread_.start();
+    QMetaObject::invokeMethod(anchor_.get(), [this]() {
+        watcher_ = new Watcher(options_);
+        watcher_->start();
+    });
+}
+
+Station::~Station()
+{
+    if (thread_.isRunning()) {
+        QMetaObject::invokeMethod(
+            anchor_.get(),
+            [this]() {
+                if (watcher_)
+                    watcher_->finish_sending();
+                delete watcher_;
+                watcher_ = nullptr;
+                anchor_->moveToThread(nullptr);
+            },
+            Qt::BlockingQueuedConnection);
+        thread_.quit();
+        thread_.wait();
+    }
+}

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "watcher.h"
+
+#include <QThread>
+
+#include <memory>
+
+// One station of a watcher: its Watcher and destinations in a thread of
+// their own, so that one station's slow disk, a pass waiting for a FIFO's
+// reader, or its sending never delays another station.
+class Station {
+public:
+    explicit Station(const WatchOptions &options);
+    // Stops the station: the pass in progress ends first, the sends in
+    // flight get at most one timeout.
+    ~Station();
+    Station(const Station &) = delete;
+    Station &operator=(const Station &) = delete;
+
+    // The first pass, then watching.
+    void start();
+
+private:
+    WatchOptions options_;
+    QThread thread_;
+    std::unique_ptr<QObject> anchor_; // lives in the thread: work is queued to it
+    Watcher *watcher_ = nullptr;      // made, used and deleted in the thread
+};
