@@ -31,6 +31,12 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
     const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
     const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
+    if (settings && !settings->follow.isEmpty()) {
+        // A site: no document, no outputs, no passes.
+        check_follow(f, *settings);
+        check_destination_tags(f, *settings);
+        return {f.list, {}};
+    }
     if (settings) {
         check_settings(f, *settings);
         check_encodings(f, *settings, raw_input_bytes(settingsFile));

@@ -41,6 +41,9 @@ void send_test(Findings &f, const PassPlan &plan);
 // A destination's templates: what they name that the document does not
 // have, and a template that can never give a text.
 void check_templates(Findings &f, const Destination &destination, const OnAirText &onAir);
+// A site that follows its studio (FOLLOW): the source it reads, and its
+// destinations and their templates, which get what the studio publishes.
+void check_follow(Findings &f, const RunSettings &settings);
 // Tags that almost name a destination (<send1>, <SEND 2>, <SEND10>) or are
 // never closed, which the watcher ignores.
 void check_destination_tags(Findings &f, const RunSettings &settings);

@@ -29,6 +29,10 @@ QString shown_request(const Destination &destination, const SendRequest &request
             commands << visible(QString::fromLatin1(command));
         return commands.join(QStringLiteral(" then "));
     }
+    if (!request.topic.isEmpty())
+        return QStringLiteral("%1 bytes of JSON published to %2, retained")
+            .arg(request.body.size())
+            .arg(visible(request.topic));
     if (!request.path.isEmpty())
         return QStringLiteral("%1 bytes written to %2")
             .arg(request.fileBytes.size())
@@ -44,7 +48,7 @@ QString shown_request(const Destination &destination, const SendRequest &request
 
 QString encoding_of(const Destination &d)
 {
-    if (d.kind == DestinationKind::WebHook)
+    if (gets_whole_now_playing(d))
         return QStringLiteral("JSON (UTF-8)");
     return codec_name(d.charset);
 }
@@ -112,7 +116,7 @@ void check_sending(Findings &f, const PassPlan &plan)
         }
         check_templates(f, d, plan.onAir);
         const SentText sent = sent_text(d, plan.onAir);
-        if (sent.text.isEmpty() && d.kind != DestinationKind::WebHook) {
+        if (sent.text.isEmpty() && !gets_whole_now_playing(d)) {
             f.add(sendingSection, Level::Warning,
                   named(d) + QStringLiteral(": the text comes out empty (the document has neither "
                                             "artist nor title) and there is no idle text, so "
@@ -128,7 +132,7 @@ void check_sending(Findings &f, const PassPlan &plan)
             check_label(f, d, sent);
         check_length(f, d, plan.onAir);
         QStringList lost;
-        if (d.kind != DestinationKind::WebHook)
+        if (!gets_whole_now_playing(d))
             for (const QString &c : characters_of(sent.text))
                 if (!codec_or_locale(d.charset)->canEncode(c))
                     lost << c;
@@ -164,7 +168,7 @@ void send_test(Findings &f, const PassPlan &plan)
     std::vector<OneSend> sends;
     for (const Destination &d : destinations_of(plan.destinations)) {
         const SentText sent = sent_text(d, plan.onAir);
-        if (!d.error.isEmpty() || (sent.text.isEmpty() && d.kind != DestinationKind::WebHook))
+        if (!d.error.isEmpty() || (sent.text.isEmpty() && !gets_whole_now_playing(d)))
             continue;
         sends.push_back({d, send_request(d, sent, plan.onAir)});
     }

@@ -105,3 +105,42 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
                       QStringLiteral("<%1> is never closed with </%1>, so it is ignored").arg(tag));
         }
 }
+
+void check_follow(Findings &f, const RunSettings &settings)
+{
+    const FollowSource source = follow_source(settings.follow);
+    if (!source.error.isEmpty()) {
+        f.add(
+            sendingSection, Level::Error,
+            QStringLiteral("FOLLOW %1 %2: this site gets nothing").arg(source.shown, source.error));
+    } else {
+        f.add(sendingSection, Level::Ok,
+              QStringLiteral("FOLLOW %1: this site takes the now-playing from the topic %2 and "
+                             "makes no passes of its own%3")
+                  .arg(source.shown, visible(source.broker.topic),
+                       source.idleAfterMs > 0
+                           ? QStringLiteral("; %1 s after the studio goes offline, its "
+                                            "destinations get their idle text")
+                                 .arg(source.idleAfterMs / 1000.0)
+                           : QString()));
+    }
+    for (const Destination &d : destinations_of(settings.destinations)) {
+        if (!d.error.isEmpty()) {
+            f.add(sendingSection, Level::Error,
+                  named(d) + QLatin1Char(' ') + d.error +
+                      QStringLiteral(": nothing is sent there"));
+            continue;
+        }
+        f.add(sendingSection, Level::Ok,
+              QStringLiteral("%1 gets what the studio publishes%2")
+                  .arg(named(d), d.textTemplate.parts.isEmpty()
+                                     ? QString()
+                                     : QStringLiteral(", as the template %1")
+                                           .arg(visible(d.textTemplate.written))));
+    }
+    if (settings.destinations.empty())
+        f.add(sendingSection, Level::Warning,
+              QStringLiteral("FOLLOW names a studio, but no destination (SEND1 to SEND%1) gets "
+                             "its text")
+                  .arg(maxDestinations));
+}

@@ -39,6 +39,7 @@ RunSettings settings_from_text(const QString &text)
              {&settings.documentPath, &settings.copyPath, &settings.metaPath, &settings.rdsPath})
             *path = without_quotes(*path);
     settings.idleText = extract(text, QStringLiteral("IDLETEXT"));
+    settings.follow = extract(text, QStringLiteral("FOLLOW")).trimmed();
     for (int n = 1; n <= maxDestinations; ++n) {
         const QString tag = QStringLiteral("SEND") + QString::number(n);
         const QString url = extract(text, tag).trimmed();

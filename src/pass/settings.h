@@ -39,6 +39,9 @@ struct RunSettings {
     QString copyEncoding;
     std::vector<SendSetting> destinations;
     QString idleText; // IDLETEXT: what every destination gets when its text comes out empty
+    // FOLLOW: a site that takes the now-playing from its studio's MQTT topic
+    // (mqtt://HOST/TOPIC) instead of making passes; empty for a studio.
+    QString follow;
 };
 
 // The nine tags, in the order they are read, with the field each one fills.

@@ -129,6 +129,14 @@ Delivery::Finished Delivery::finished(bool delivered, qint64 nowMs, bool passwor
     return result;
 }
 
+void Delivery::offer_again()
+{
+    if (woundDown_ || pending_ || inFlight_ || !delivered_)
+        return;
+    pending_ = delivered_;
+    pending_->repeat = true;
+}
+
 void Delivery::wind_down()
 {
     woundDown_ = true;

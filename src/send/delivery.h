@@ -65,6 +65,9 @@ public:
     std::optional<qint64> next_due(qint64 nowMs) const;
     // The send in flight ended at `nowMs`; `passwordRefused` waits longest.
     Finished finished(bool delivered, qint64 nowMs, bool passwordRefused = false);
+    // The last text the destination took, once more (it may have lost it),
+    // unless a newer one is on its way.
+    void offer_again();
     // No more retries or resends: what waits is dropped.
     void wind_down();
 

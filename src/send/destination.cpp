@@ -2,6 +2,7 @@
 #include "destination.h"
 
 #include "encoding.h"
+#include "mqtt_client.h"
 #include "pass.h"
 
 #include <QRegularExpression>
@@ -66,6 +67,7 @@ QString switch_error(const QString &key, const QString &value, bool &to)
 void apply_query(Destination &d, const QUrlQuery &query)
 {
     const bool hook = d.kind == DestinationKind::WebHook;
+    const bool json = hook || d.kind == DestinationKind::Mqtt;
     for (const auto &item : query.queryItems(QUrl::FullyDecoded)) {
         const QString &key = item.first;
         const QString &value = item.second;
@@ -76,7 +78,7 @@ void apply_query(Destination &d, const QUrlQuery &query)
                 d.text = DestinationText::Rds;
             else
                 d.error = QStringLiteral("text=%1 is neither meta nor rds").arg(value);
-        } else if (key == QLatin1String("charset") && !hook && d.kind != DestinationKind::Dls) {
+        } else if (key == QLatin1String("charset") && !json && d.kind != DestinationKind::Dls) {
             d.charset = codec_for_name(value);
             d.charsetNamed = true;
             if (!d.charset)
@@ -111,6 +113,9 @@ void apply_query(Destination &d, const QUrlQuery &query)
             d.error = switch_error(key, value, d.rtPlus);
         } else if (key == QLatin1String("dlplus") && d.kind == DestinationKind::Dls) {
             d.error = switch_error(key, value, d.dlPlus);
+        } else if (key == QLatin1String("cafile") && d.kind == DestinationKind::Mqtt &&
+                   d.url.scheme() == QLatin1String("mqtts")) {
+            d.caFile = value;
         } else if (key == QLatin1String("sid") && d.kind == DestinationKind::Shoutcast) {
             bool ok = false;
             d.streamId = value.toInt(&ok);
@@ -266,6 +271,12 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
             d.kind = DestinationKind::RdsTcp;
         } else if (scheme == QLatin1String("rds+udp")) {
             d.kind = DestinationKind::RdsUdp;
+        } else if (scheme == QLatin1String("mqtt") || scheme == QLatin1String("mqtts")) {
+            d.kind = DestinationKind::Mqtt;
+            const BrokerAddress broker = broker_address(d.url);
+            d.topic = broker.topic;
+            d.caFile = broker.caFile;
+            d.error = broker.error;
         } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
             d.kind = DestinationKind::WebHook;
             if (fields) {
@@ -275,7 +286,7 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
             }
         } else {
             d.error = QStringLiteral("has the scheme \"%1\", which is none of icecast, shoutcast, "
-                                     "rds+tcp, rds+udp, http, https, file, dls")
+                                     "rds+tcp, rds+udp, http, https, file, dls, mqtt, mqtts")
                           .arg(scheme);
             return d;
         }
@@ -307,6 +318,57 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
 Destination parse_destination(const QString &tag, const QString &value, const QString &folder)
 {
     return parse_destination(SendSetting{tag, value, QString(), QString()}, folder);
+}
+
+bool gets_whole_now_playing(const Destination &destination)
+{
+    return destination.kind == DestinationKind::WebHook ||
+           destination.kind == DestinationKind::Mqtt;
+}
+
+BrokerAddress broker_address(const QUrl &url)
+{
+    BrokerAddress broker;
+    broker.tls = url.scheme() == QLatin1String("mqtts");
+    broker.host = url.host();
+    broker.port = url.port(broker.tls ? 8883 : 1883);
+    broker.user = url.userName();
+    broker.password = url.password();
+    broker.topic = url.path(QUrl::FullyDecoded).mid(1);
+    broker.caFile = QUrlQuery(url).queryItemValue(QStringLiteral("cafile"), QUrl::FullyDecoded);
+    if (!MqttClient::available())
+        broker.error = QStringLiteral("needs MQTT, which this build does not have");
+    else if (broker.topic.isEmpty() || broker.topic.contains(QLatin1Char('+')) ||
+             broker.topic.contains(QLatin1Char('#')))
+        broker.error =
+            QStringLiteral("names no topic to publish to (%1://HOST:PORT/TOPIC)").arg(url.scheme());
+    return broker;
+}
+
+FollowSource follow_source(const QString &value)
+{
+    FollowSource source;
+    // Read as a destination would be, for the same rules on what is shown.
+    QUrl url(value, QUrl::StrictMode);
+    QUrlQuery query(url);
+    const QString idleAfter = query.queryItemValue(QStringLiteral("idle-after"));
+    query.removeAllQueryItems(QStringLiteral("idle-after"));
+    url.setQuery(query);
+    const Destination d = parse_destination(
+        QStringLiteral("FOLLOW"), url.isValid() ? url.toString(QUrl::FullyEncoded) : value);
+    source.shown = shown_url(d);
+    source.error = d.error;
+    if (source.error.isEmpty() && d.kind != DestinationKind::Mqtt)
+        source.error = QStringLiteral("is not an mqtt:// or mqtts:// URL");
+    if (source.error.isEmpty())
+        source.broker = broker_address(d.url);
+    if (!idleAfter.isEmpty()) {
+        source.idleAfterMs = seconds_in_ms(idleAfter, 0);
+        if (source.idleAfterMs < 0 && source.error.isEmpty())
+            source.error =
+                QStringLiteral("idle-after=%1 is not a number of seconds").arg(idleAfter);
+    }
+    return source;
 }
 
 std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,

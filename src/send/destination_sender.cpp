@@ -27,6 +27,10 @@ DestinationSender::DestinationSender(const Destination &destination, QNetworkAcc
     wake_.setTimerType(Qt::PreciseTimer);
     connect(&wake_, &QTimer::timeout, this, &DestinationSender::pump);
     connect(&attempt_, &SendAttempt::finished, this, &DestinationSender::attempt_finished);
+    connect(&attempt_, &SendAttempt::connectionLost, this, [this]() {
+        delivery_.offer_again();
+        pump();
+    });
 }
 
 // What tells two texts apart for this destination: what it is sent, but
@@ -34,7 +38,7 @@ DestinationSender::DestinationSender(const Destination &destination, QNetworkAcc
 QString DestinationSender::key_of(const OnAirText &onAir) const
 {
     const QString sent = sent_text(destination_, onAir).text;
-    if (destination_.kind == DestinationKind::WebHook)
+    if (gets_whole_now_playing(destination_))
         return QStringList{onAir.artist, onAir.title, onAir.meta, onAir.rds, sent}.join(
             QLatin1Char('\n'));
     return sent;

@@ -55,8 +55,62 @@ void SendAttempt::start(const Destination &destination, const SendRequest &reque
         start_socket();
     else if (destination.kind == DestinationKind::File || destination.kind == DestinationKind::Dls)
         start_file();
+    else if (destination.kind == DestinationKind::Mqtt)
+        start_mqtt();
     else
         start_http();
+}
+
+void SendAttempt::start_mqtt()
+{
+    connect(&deadline_, &QTimer::timeout, this, [this]() {
+        mqtt_.reset(); // the next send connects anew
+        end({false, timed_out(destination_.timeoutMs), false});
+    });
+    deadline_.start(destination_.timeoutMs);
+    if (mqtt_ && mqtt_->is_connected()) {
+        publish_mqtt();
+        return;
+    }
+    const BrokerAddress broker = broker_address(destination_.url);
+    MqttClient::Options options;
+    options.host = broker.host;
+    options.port = broker.port;
+    options.user = broker.user;
+    options.password = broker.password;
+    options.tls = broker.tls;
+    options.caFile = destination_.caFile;
+    options.statusTopic = broker.topic + QStringLiteral("/status");
+    mqtt_ = std::make_unique<MqttClient>(options);
+    connect(mqtt_.get(), &MqttClient::connected, this, &SendAttempt::publish_mqtt);
+    connect(mqtt_.get(), &MqttClient::published, this, [this](int messageId) {
+        if (running_ && messageId == awaitedMessage_)
+            end({true, QStringLiteral("published"), false});
+    });
+    connect(mqtt_.get(), &MqttClient::failed, this, [this](const QString &reason, bool refused) {
+        // Let go once its signal has returned.
+        mqtt_.release()->deleteLater();
+        if (running_)
+            end({false,
+                 refused ? QStringLiteral("the password is refused (%1)").arg(reason) : reason,
+                 refused});
+        else
+            emit connectionLost();
+    });
+    mqtt_->open();
+}
+
+void SendAttempt::publish_mqtt()
+{
+    if (!running_ || !mqtt_)
+        return;
+    awaitedMessage_ = mqtt_->publish(request_.topic, request_.body, 1, true);
+    if (awaitedMessage_ < 0) {
+        mqtt_.reset();
+        end({false, QStringLiteral("the message could not be queued"), false});
+        return;
+    }
+    deadline_.start(destination_.timeoutMs);
 }
 
 void SendAttempt::start_file()

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "mqtt_client.h"
 #include "send_request.h"
 #include "verdict.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 class QAbstractSocket;
 class QNetworkAccessManager;
@@ -35,11 +38,16 @@ public:
 
 signals:
     void finished(const Verdict &verdict);
+    // An MQTT connection kept between sends ended while nothing was being
+    // sent: the broker may have lost what it held.
+    void connectionLost();
 
 private:
     void start_http();
     void start_socket();
     void start_file();
+    void start_mqtt();
+    void publish_mqtt();
     void send_next_command();
     void read_reply();
     void end(const Verdict &verdict);
@@ -53,4 +61,6 @@ private:
     int nextCommand_ = 0;
     QTimer deadline_;
     bool running_ = false;
+    std::unique_ptr<MqttClient> mqtt_; // kept between sends, so that its status stays "online"
+    int awaitedMessage_ = -1;
 };

@@ -3,10 +3,9 @@
 
 #include "document_fields.h"
 #include "encoding.h"
+#include "now_playing_message.h"
 #include "version.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTextCodec>
 #include <QUrlQuery>
 
@@ -37,23 +36,6 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
 }
 
 } // namespace
-
-QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id)
-{
-    QJsonObject fields;
-    for (const QString &name : text_elements(onAir.document))
-        fields.insert(name, field_value(onAir.document, name));
-    const QDateTime time = onAir.time.toOffsetFromUtc(onAir.time.offsetFromUtc());
-    const QJsonObject object{{QStringLiteral("artist"), onAir.artist},
-                             {QStringLiteral("title"), onAir.title},
-                             {QStringLiteral("meta"), onAir.meta},
-                             {QStringLiteral("rds"), onAir.rds},
-                             {QStringLiteral("text"), sent.text},
-                             {QStringLiteral("fields"), fields},
-                             {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
-                             {QStringLiteral("id"), id}};
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
 
 QByteArray dynamic_label_file(const SentText &sent, bool dlPlus)
 {
@@ -142,6 +124,13 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
     case DestinationKind::File:
         request.path = d.path;
         request.fileBytes = bytes;
+        break;
+    case DestinationKind::Mqtt:
+        request.url = d.url;
+        request.topic = d.topic;
+        request.body = now_playing_json(onAir, sent, id);
+        if (sent.text.isEmpty())
+            request.shown = onAir.meta;
         break;
     case DestinationKind::Dls:
         request.path = d.path;

@@ -18,6 +18,8 @@ struct SendRequest {
     // into place
     QString path;
     QByteArray fileBytes;
+    // MQTT: the topic `body` is published to, retained, with QoS 1
+    QString topic;
     // HTTP (Icecast, Shoutcast, web hooks)
     QByteArray method; // "GET" or "POST"
     QUrl url;
@@ -34,12 +36,6 @@ struct SendRequest {
 // every try of one text.
 SendRequest send_request(const Destination &destination, const SentText &sent,
                          const OnAirText &onAir, const QString &id = QString());
-
-// The now-playing as one JSON object (UTF-8, compact): "artist", "title",
-// "meta", "rds" as the pass made them, "text" (what `sent` holds), "fields"
-// (every element of the document that holds text, by name), "time" (the
-// pass's local time, ISO 8601 with milliseconds and offset) and "id".
-QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id);
 
 // A DAB+ label file: the label, and with DL Plus a parameters block after
 // it tagging artist and title (start from 0, length less one).

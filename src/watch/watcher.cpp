@@ -6,6 +6,8 @@
 #include "log_line.h"
 #include "paths.h"
 #include "settings.h"
+#include "text_file.h"
+#include "transliteration.h"
 #include "watch_rules.h"
 
 #include <QDateTime>
@@ -91,7 +93,8 @@ void Watcher::watch_inputs()
     inputs_ = QStringList{path_in_folder(folder, QLatin1String(settingsFileName)),
                           path_in_folder(folder, QLatin1String(lettersFileName))};
     ownCopy_.clear();
-    if (const auto settings = load_settings(inputs_.first(), QTextCodec::codecForLocale())) {
+    settings_ = load_settings(inputs_.first(), QTextCodec::codecForLocale());
+    if (const auto &settings = settings_) {
         const QString document = path_in_folder(folder, settings->documentPath);
         if (usable_path(document)) {
             inputs_ << QDir::cleanPath(document);
@@ -207,6 +210,12 @@ void Watcher::pass()
 {
     quiet_.stop();
     watch_inputs();
+    if (settings_ && !settings_->follow.isEmpty()) {
+        follow();
+        lastPass_ = current_stamps();
+        return;
+    }
+    follower_.reset();
     if (document_just_deleted())
         return;
     const Stamps before = current_stamps();
@@ -241,4 +250,51 @@ void Watcher::pass()
             break;
         }
     }
+}
+
+// The site's letters, splitters and destinations as its settings give them
+// now, and a follower for the studio its FOLLOW names.
+void Watcher::follow()
+{
+    const FollowSource source = follow_source(settings_->follow);
+    if (!source.error.isEmpty()) {
+        follower_.reset();
+        const QString line =
+            QStringLiteral("FOLLOW %1: not used: %2").arg(source.shown, source.error);
+        if (followLogged_ != line)
+            options_.log(line);
+        followLogged_ = line;
+        return;
+    }
+    followLogged_.clear();
+    const QString lettersPath = path_in_folder(options_.folder, QLatin1String(lettersFileName));
+    site_.letters = read_config_file(lettersPath, QTextCodec::codecForLocale())
+                        .value_or(usual_russian_letters());
+    // A site's settings need not name splitters.
+    const QString usual = QStringLiteral(" - ");
+    site_.metaSplitter = settings_->metaSplitter.isEmpty() ? usual : settings_->metaSplitter;
+    site_.rdsSplitter = settings_->rdsSplitter.isEmpty() ? usual : settings_->rdsSplitter;
+    site_.destinations = destinations_of(settings_->destinations, options_.folder);
+    if (follower_ && site_.follow == settings_->follow)
+        return;
+    site_.follow = settings_->follow;
+    options_.log(
+        QStringLiteral("FOLLOW %1: following the studio; no passes here").arg(source.shown));
+    follower_ = std::make_unique<Follower>(source, options_.log);
+    connect(follower_.get(), &Follower::nowPlaying, this, &Watcher::offer_followed);
+    connect(follower_.get(), &Follower::studioGone, this, [this]() {
+        OnAirText nothing;
+        nothing.time = QDateTime::currentDateTime();
+        offer_followed(nothing);
+    });
+}
+
+void Watcher::offer_followed(OnAirText onAir)
+{
+    onAir.letters = site_.letters;
+    onAir.latinArtist = transliterate(onAir.artist, site_.letters);
+    onAir.latinTitle = latin_title(onAir.title, site_.letters);
+    onAir.metaSplitter = site_.metaSplitter;
+    onAir.rdsSplitter = site_.rdsSplitter;
+    sending_.offer(site_.destinations, onAir);
 }

@@ -4,6 +4,7 @@
 #include "backoff.h"
 #include "clock.h"
 #include "file_probe.h"
+#include "follower.h"
 #include "pass.h"
 #include "sending.h"
 #include "watch_rules.h"
@@ -13,6 +14,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <optional>
 
 struct WatchOptions {
@@ -40,7 +42,9 @@ struct WatchOptions {
 // tried again after a pause that grows from 50 ms to 2 s, until one succeeds
 // or the inputs change; the failure is logged once, and so is the recovery.
 // After each pass that wrote its files, the destinations the settings name
-// (SEND1 to SEND9) get its text, each on its own (Sending).
+// (SEND1 to SEND9) get its text, each on its own (Sending). A site whose
+// settings name FOLLOW makes no passes: its destinations get what the
+// studio publishes (Follower).
 class Watcher : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +69,8 @@ private:
     Stamps current_stamps() const;
     bool document_just_deleted();
     bool retry_if_held(bool held);
+    void follow();
+    void offer_followed(OnAirText onAir);
 
     WatchOptions options_;
     QFileSystemWatcher watcher_;
@@ -84,6 +90,20 @@ private:
     QString ownCopy_; // an input that the pass itself writes (the copy in place)
     Stamps lastPass_; // the inputs' stamps right after the last pass
     Stamps watched_;  // what each watched path named when its watch was added
+    std::optional<RunSettings> settings_; // settings.txt as last read
+
+    // A site that follows its studio (FOLLOW): no passes, its destinations
+    // fed from the studio's messages with its own letters and splitters.
+    struct Site {
+        QString follow; // the FOLLOW value the follower was made for
+        QString letters;
+        QString metaSplitter;
+        QString rdsSplitter;
+        std::vector<Destination> destinations;
+    };
+    Site site_;
+    std::unique_ptr<Follower> follower_;
+    QString followLogged_; // a FOLLOW that cannot be used, logged already
 };
 
 // What the log says of a pass's outcome, or an empty string when
