@@ -12,10 +12,14 @@
 //     Prints p50 and p95 of each. Then DELAY_TRACKS tracks half a second
 //     apart to two fake encoders, one with delay=10: for each track, the
 //     time from its pass (the RDS file holding it) to each encoder
-//     receiving it.
+//     receiving it. Last, TRACKS tracks from a studio publishing to a real
+//     MQTT broker (Debian's mosquitto) to a site that follows it and feeds
+//     a fake encoder: the time from each write to the studio's RDS file and
+//     to the site's encoder receiving the track.
 #include "event_wait.h"
 #include "fake_destination.h"
 #include "icecast_server.h"
+#include "mqtt_broker.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -180,6 +184,55 @@ DelayRound run_delay_round(const QString &watchBinary, int tracks, FakeDestinati
     return round;
 }
 
+// A studio that publishes to a broker, and a site that follows it and feeds
+// `encoder`: from each write of the studio's document to its RDS file and
+// to the encoder.
+Round run_follow_round(const QString &watchBinary, int tracks, FakeDestination &encoder)
+{
+    MqttBroker broker;
+    QTemporaryDir studio, site;
+    QProcess studioWatch, siteWatch;
+    write_file(site.filePath("settings.txt"),
+               "<FOLLOW>" + broker.url("studio/np").toUtf8() + "</FOLLOW><SEND1>rds+tcp://127.0.0.1:" +
+                   QByteArray::number(encoder.port()) + "</SEND1>");
+    siteWatch.setStandardErrorFile(QProcess::nullDevice());
+    siteWatch.start(watchBinary, {site.path()});
+    start_watch(watchBinary, studio, {broker.url("studio/np")}, studioWatch);
+    Round round;
+    for (int track = 1; track <= tracks; ++track) {
+        const QByteArray title = "Track " + QByteArray::number(track);
+        const QByteArray rds = "Kino - " + title;
+        const int before = int(encoder.received.size());
+        QElapsedTimer clock;
+        clock.start();
+        write_file(studio.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        double files = -1, toEncoder = -1;
+        const bool done = wait_until(
+            [&]() {
+                const double now = double(clock.nsecsElapsed()) / 1e6;
+                if (files < 0 && read_file(studio.filePath("rds.txt")) == rds)
+                    files = now;
+                for (int i = before; toEncoder < 0 && i < encoder.received.size(); ++i)
+                    if (encoder.received[i].contains(rds))
+                        toEncoder = now;
+                return files >= 0 && toEncoder >= 0;
+            },
+            5000);
+        if (!done) {
+            ++round.lost;
+            continue;
+        }
+        round.files.push_back(files);
+        round.encoder.push_back(toEncoder);
+        wait_until([] { return false; }, 30 + track % 50);
+    }
+    for (QProcess *watch : {&studioWatch, &siteWatch}) {
+        watch->terminate();
+        watch->waitForFinished(5000);
+    }
+    return round;
+}
+
 void print(const char *what, const std::vector<double> &values)
 {
     const Percentiles p = percentiles(values);
@@ -239,5 +292,12 @@ int main(int argc, char *argv[])
                 delayTracks, delay.lost);
     print("pass -> encoder without delay", delay.now);
     print("pass -> encoder with delay=10", delay.later);
+
+    FakeDestination siteEncoder(FakeDestination::Encoder, {"OK\r\n"});
+    const Round follow = run_follow_round(watchBinary, tracks, siteEncoder);
+    std::printf("%d tracks from a studio through an MQTT broker to a site; lost: %d\n", tracks,
+                follow.lost);
+    print("write -> studio's RDS file", follow.files);
+    print("write -> site's encoder receives it", follow.encoder);
     return 0;
 }
