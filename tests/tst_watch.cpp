@@ -47,6 +47,20 @@ bool holds(const QString &folder, const QString &name, const QByteArray &bytes)
     return true;
 }
 
+// Waits for the log file to hold `text`, up to ten seconds.
+bool wait_for_log(const QString &path, const QString &text)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!QString::fromUtf8(contents(QFileInfo(path).path(), QFileInfo(path).fileName()))
+                .contains(text)) {
+        if (timer.elapsed() > 10000)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
 // Replaces a file's content the way the row asks.
 void change(const QString &folder, const QString &name, const QByteArray &bytes, const QString &how)
 {
@@ -273,9 +287,10 @@ private slots:
         watch.process.kill();
         QVERIFY(watch.process.waitForFinished(5000));
         const QString log = QString::fromUtf8(watch.process.readAllStandardError());
-        QVERIFY2(log.contains(QRegularExpression("\\d studio-b: written\n")), qPrintable(log));
+        QVERIFY2(log.contains(QRegularExpression("\\d studio-b: written \"Кино - Звезда\"\n")),
+                 qPrintable(log));
         QVERIFY2(log.contains("studio-c: the folder "), qPrintable(log));
-        QVERIFY2(!log.contains(QRegularExpression("\\d written\n")), qPrintable(log));
+        QVERIFY2(!log.contains(QRegularExpression("\\d written")), qPrintable(log));
     }
 
     // A document changed during a bad hour is passed over when the hour
@@ -402,23 +417,34 @@ private slots:
         QCOMPARE(contents(dir.path(), "out.xml"), doc((*version)[0]));
     }
 
+    // The log: when the watcher starts (version, folders), each pass, when
+    // it stops, in a file of its own renamed to FILE.1 past 1 MiB; and a
+    // second watcher on the folder ends at once.
     void log_and_arguments()
     {
         QTemporaryDir dir;
         put(dir.path(), "settings.txt", settings());
         put(dir.path(), "rusletters.txt", letters);
+        const QString logFile = dir.filePath("watch.log");
+        put(dir.path(), "watch.log", QByteArray(1024 * 1024, 'x'));
         {
-            Watch watch(dir.path());
-            watch.process.setReadChannel(QProcess::StandardError);
-            QVERIFY(watch.process.waitForReadyRead(10000));
-            const QString line =
-                QString::fromUtf8(watch.process.readAllStandardError()).remove('\r');
-            QVERIFY2(QRegularExpression(
-                         "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} cant open XML\n$")
-                         .match(line)
-                         .hasMatch(),
-                     qPrintable(line));
+            Watch watch(dir.path(), {"--log", logFile});
+            QVERIFY(wait_for_log(logFile, "cant open XML"));
+            QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {dir.path()}).status, 75);
+#ifndef Q_OS_WIN
+            QVERIFY(watch.send(SIGTERM));
+            QVERIFY(wait_for_log(logFile, "nowplaying-watch stopped"));
+#endif
         }
+        const QString log = QString::fromUtf8(contents(dir.path(), "watch.log")).remove('\r');
+        QVERIFY2(
+            QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                               "nowplaying-watch " NOWPLAYING_VERSION " started for .+\n"
+                               "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} cant open XML\n")
+                .match(log)
+                .hasMatch(),
+            qPrintable(log));
+        QCOMPARE(QFileInfo(dir.filePath("watch.log.1")).size(), 1024 * 1024);
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--version"}).out,
                  QByteArray("nowplaying-watch " NOWPLAYING_VERSION "\n"));
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"/nonexistent/folder"}).status, 2);

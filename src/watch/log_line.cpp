@@ -4,9 +4,31 @@
 #include "console.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QMutex>
 
 #include <cstdio>
+
+namespace {
+
+QMutex one;
+QFile logFile;
+
+// Begins a new log file once this one has grown past the limit; the old
+// one is kept as FILE.1. Called with `one` held.
+void rotate_if_full()
+{
+    if (logFile.size() < logFileLimitBytes)
+        return;
+    const QString path = logFile.fileName();
+    logFile.close();
+    QFile::remove(path + QStringLiteral(".1"));
+    QFile::rename(path, path + QStringLiteral(".1"));
+    logFile.setFileName(path);
+    logFile.open(QIODevice::Append);
+}
+
+} // namespace
 
 QString stamped(const QDateTime &when, const QString &text)
 {
@@ -15,11 +37,28 @@ QString stamped(const QDateTime &when, const QString &text)
 
 void log_line(const QString &line)
 {
-    static QMutex one;
     if (line.isEmpty())
         return;
     const QMutexLocker lock(&one);
+    if (logFile.isOpen()) {
+        const QByteArray bytes = line.toUtf8() + '\n';
+        if (logFile.write(bytes) == bytes.size() && logFile.flush()) {
+            rotate_if_full();
+            return;
+        }
+    }
     print_text(stderr, line + QLatin1Char('\n'));
+}
+
+bool log_to_file(const QString &path)
+{
+    const QMutexLocker lock(&one);
+    logFile.close();
+    logFile.setFileName(path);
+    if (!logFile.open(QIODevice::Append))
+        return false;
+    rotate_if_full();
+    return logFile.isOpen();
 }
 
 LogSink station_log(const QString &station)

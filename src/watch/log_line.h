@@ -10,9 +10,17 @@ class QDateTime;
 // `text` as the watcher logs it: the local time `when` first.
 QString stamped(const QDateTime &when, const QString &text);
 
-// Prints a log line on standard error, whole even when several threads log
-// at once; nothing for an empty one.
+// Logs a line, whole even when several threads log at once: on standard
+// error, or appended to the log file when there is one. Nothing for an
+// empty line.
 void log_line(const QString &line);
+
+// From now on the log goes to `path` (UTF-8), appended; past
+// logFileLimitBytes it is renamed to `path` + ".1" (an older one replaced)
+// and a new one begun. False when it cannot be opened: the log stays on
+// standard error.
+constexpr qint64 logFileLimitBytes = 1024 * 1024;
+bool log_to_file(const QString &path);
 
 // Where a station's log lines go: each stamped with the local time when it
 // is logged and, in a group (a `station` name given), that name first.

@@ -5,6 +5,7 @@
 
 #include "command_line.h"
 #include "console.h"
+#include "folder_claim.h"
 #include "log_line.h"
 #include "program_setup.h"
 #include "station.h"
@@ -13,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -38,14 +40,18 @@ const char *const usage =
     "  --poll MS    compare size and modification time every MS milliseconds\n"
     "               instead of waiting for notifications (network shares)\n"
     "  --quiet-log  log failed passes only\n"
+    "  --log FILE   append the log to FILE instead (FILE.1 keeps the one\n"
+    "               before, past 1 MiB)\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
     "entered (in a group, a missing folder is waited for), 64 for a usage\n"
-    "error.\n";
+    "error, 75 when another watcher serves a folder already.\n";
 
 // As sysexits.h's EX_USAGE, like nowplaying-check.
 constexpr int usageError = 64;
+// As sysexits.h's EX_TEMPFAIL: another watcher serves a folder already.
+constexpr int servedAlready = 75;
 
 int refuse(const QString &why)
 {
@@ -80,8 +86,9 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     const QCommandLineOption quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
         poll(QStringLiteral("poll"), QString(), QStringLiteral("MS")),
-        quietLog(QStringLiteral("quiet-log"));
-    parser.addOptions({quiet, poll, quietLog});
+        quietLog(QStringLiteral("quiet-log")),
+        logFile(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({quiet, poll, quietLog, logFile});
     const ArgumentsRead read = read_arguments(parser, {"nowplaying-watch", programVersion, usage});
     if (read.answered)
         return 0;
@@ -112,6 +119,28 @@ int main(int argc, char *argv[])
     // its folder's name, and a folder missing at start is waited for.
     const QStringList paths =
         folders.size() < 2 ? QStringList{QDir::currentPath()} : absolute_paths(folders);
+    // One watcher per folder: a second would send every text twice.
+    std::vector<std::unique_ptr<FolderClaim>> claims;
+    for (const QString &path : paths) {
+        claims.push_back(std::make_unique<FolderClaim>(path));
+        if (claims.back()->taken()) {
+            print_text(stderr, QStringLiteral("nowplaying-watch: another watcher serves the folder "
+                                              "%1 already\n")
+                                   .arg(QDir::toNativeSeparators(path)));
+            return servedAlready;
+        }
+    }
+    if (parser.isSet(logFile) && !log_to_file(parser.value(logFile)))
+        print_text(stderr, QStringLiteral("nowplaying-watch: cannot write the log file %1; "
+                                          "logging here\n")
+                               .arg(parser.value(logFile)));
+    QStringList shownPaths;
+    for (const QString &path : paths)
+        shownPaths << QDir::toNativeSeparators(path);
+    log_line(
+        stamped(QDateTime::currentDateTime(),
+                QStringLiteral("nowplaying-watch %1 started for %2")
+                    .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", ")))));
     std::vector<std::unique_ptr<Station>> stations;
     for (const QString &path : paths) {
         options.folder = path;
@@ -133,6 +162,7 @@ int main(int argc, char *argv[])
         stopping.emplace_back([&station]() { station.reset(); });
     for (std::thread &stop : stopping)
         stop.join();
+    log_line(stamped(QDateTime::currentDateTime(), QStringLiteral("nowplaying-watch stopped")));
     stop_request_done();
     return 0;
 }

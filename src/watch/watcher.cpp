@@ -44,13 +44,13 @@ bool present(const QString &path)
 
 } // namespace
 
-QString pass_log_text(PassOutcome outcome, bool errorsOnly)
+QString pass_log_text(PassOutcome outcome, bool errorsOnly, const QString &written)
 {
     const QString message = pass_message(outcome);
     if (message.isEmpty() && errorsOnly)
         return QString();
     if (outcome == PassOutcome::Written)
-        return QStringLiteral("written");
+        return QStringLiteral("written \"%1\"").arg(written);
     if (outcome == PassOutcome::BlockedHour)
         return QStringLiteral("blocked hour");
     return message;
@@ -228,7 +228,8 @@ void Watcher::pass()
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
     if (retry_if_held(result.heldByAnother))
-        options_.log(pass_log_text(outcome, options_.errorsOnly));
+        options_.log(pass_log_text(outcome, options_.errorsOnly,
+                                   result.onAir ? result.onAir->meta : QString()));
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)

@@ -106,6 +106,6 @@ private:
     QString followLogged_; // a FOLLOW that cannot be used, logged already
 };
 
-// What the log says of a pass's outcome, or an empty string when
-// `errorsOnly` leaves it out.
-QString pass_log_text(PassOutcome outcome, bool errorsOnly);
+// What the log says of a pass's outcome (naming the META text `written`), or
+// an empty string when `errorsOnly` leaves it out.
+QString pass_log_text(PassOutcome outcome, bool errorsOnly, const QString &written = QString());
