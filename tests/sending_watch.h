@@ -28,8 +28,9 @@ struct SendingWatch {
     // `more`: further settings (templates, idle texts). A site that
     // follows a studio (`more` holding FOLLOW) has neither document nor
     // outputs.
+    // `options`: the watcher's own (--status FILE).
     explicit SendingWatch(const QStringList &destinations, const QByteArray &title = "Звезда",
-                          const QByteArray &more = {})
+                          const QByteArray &more = {}, const QStringList &options = {})
     {
         const bool site = more.contains("<FOLLOW>");
         QByteArray settings = (site ? QByteArray() : baseSettings) + more;
@@ -47,7 +48,7 @@ struct SendingWatch {
             log += QString::fromUtf8(process.readAllStandardError()).remove('\r');
         });
         clock.start();
-        process.start(NOWPLAYING_WATCH_BIN, {dir.path()});
+        process.start(NOWPLAYING_WATCH_BIN, options + QStringList{dir.path()});
     }
     // When `text` first appeared in the log, in milliseconds since the
     // start; -1 when it does not within `ms`.

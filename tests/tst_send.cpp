@@ -9,6 +9,10 @@
 #include "folder_run.h"
 #include "sending_watch.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <csignal>
 
 namespace {
@@ -209,6 +213,57 @@ private slots:
         QCOMPARE(contents(watch.dir.path(), "rds.txt"), QByteArray("- - -"));
         QTest::qWait(200);
         QCOMPARE(dab.shown.size(), 1); // never a half-written label, and no label for a jingle
+    }
+
+    // What watches the watcher: a status file where one destination fails
+    // and comes back while another goes on, and a metrics file that
+    // Prometheus' own checker takes.
+    void status_and_metrics()
+    {
+        FakeDestination good(FakeDestination::Encoder, {"OK\r\n"});
+        const quint16 down = refusing_port();
+        QTemporaryDir files;
+        const QString status = files.filePath("status.json"),
+                      metrics = files.filePath("metrics.prom");
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", good.port()),
+                            with_port("rds+tcp://127.0.0.1:PORT", down)},
+                           "Звезда", {}, {"--status", status, "--metrics", metrics});
+        const auto destination = [&](int i) {
+            const QJsonObject station =
+                QJsonDocument::fromJson(contents(files.path(), "status.json"))
+                    .object()["stations"]
+                    .toArray()[0]
+                    .toObject();
+            return station["destinations"].toArray()[i].toObject();
+        };
+        QVERIFY2(wait_until([&]() { return destination(1)["state"] == "failing"; }, 5000),
+                 contents(files.path(), "status.json").constData());
+        QVERIFY(
+            wait_until([&]() { return destination(0)["lastDelivered"] == "Kino - Zvezda"; }, 3000));
+        // For a person: the failing one first.
+        const Result shown = run_program(NOWPLAYING_CHECK_BIN, files.path(), {"--status", status});
+        QCOMPARE(shown.status, 1);
+        QVERIFY2(shown.out.startsWith("FAILING ") &&
+                     shown.out.contains(" SEND2 rds+tcp://127.0.0.1:"),
+                 shown.out.constData());
+        FakeDestination back(FakeDestination::Encoder, {"OK\r\n"}, down);
+        QVERIFY(wait_until([&]() { return destination(1)["state"] == "ok"; }, 5000));
+        QCOMPARE(destination(1)["failures"].toInt(), 1);
+        QCOMPARE(destination(1)["sends"].toInt(), 2);
+        const QByteArray text = contents(files.path(), "metrics.prom");
+        QVERIFY2(text.contains("nowplaying_sends_total{station=\"" +
+                               QDir(watch.dir.path()).dirName().toUtf8() +
+                               "\",destination=\"SEND2\",result=\"failed\"} 1"),
+                 text.constData());
+        const QString promtool = QStandardPaths::findExecutable("promtool");
+        if (promtool.isEmpty() && qgetenv("NOWPLAYING_NO_INSTALL") == "1")
+            QSKIP("promtool is not installed (NOWPLAYING_NO_INSTALL=1 keeps scripts/test from "
+                  "installing it)");
+        QProcess check;
+        check.setStandardInputFile(metrics);
+        check.start(promtool.isEmpty() ? "promtool" : promtool, {"check", "metrics"});
+        QVERIFY(check.waitForFinished(10000));
+        QVERIFY2(check.exitCode() == 0, check.readAll().constData());
     }
 
     // The same text is sent once, however many passes make it, unless

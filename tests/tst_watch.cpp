@@ -4,7 +4,14 @@
 // stopped in the middle of a burst, and its arguments.
 #include "folder_run.h"
 
+#include <algorithm>
 #include <csignal>
+
+#ifndef Q_OS_WIN
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#endif
 
 #ifdef Q_OS_WIN
 // Only for the rows' data; the tests that send them are Linux-only.
@@ -292,6 +299,66 @@ private slots:
         QVERIFY2(log.contains("studio-c: the folder "), qPrintable(log));
         QVERIFY2(!log.contains(QRegularExpression("\\d written")), qPrintable(log));
     }
+
+#ifndef Q_OS_WIN
+    // The service manager's side: a datagram socket as NOTIFY_SOCKET gets
+    // READY=1 after the first pass, the status line, and WATCHDOG=1 while
+    // every station's loop answers, none while one is stuck in a pass (here
+    // a FIFO output nobody reads, waited for five seconds).
+    void service_manager()
+    {
+        QTemporaryDir dir;
+        put_inputs(dir.path());
+        const QByteArray socketPath = QFile::encodeName(dir.filePath("notify"));
+        const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, socketPath.constData(), sizeof address.sun_path);
+        QCOMPARE(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        qputenv("NOTIFY_SOCKET", socketPath);
+        qputenv("WATCHDOG_USEC", "1000000");
+        Watch watch(dir.path());
+        qunsetenv("NOTIFY_SOCKET");
+        qunsetenv("WATCHDOG_USEC");
+        QElapsedTimer clock;
+        clock.start();
+        QList<QPair<qint64, QByteArray>> got;
+        const auto receive_until = [&](qint64 ms) {
+            while (clock.elapsed() < ms) {
+                pollfd ready = {fd, POLLIN, 0};
+                if (poll(&ready, 1, 50) > 0) {
+                    char buffer[4096];
+                    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+                    got.append({clock.elapsed(), QByteArray(buffer, int(qMax<ssize_t>(n, 0)))});
+                }
+            }
+        };
+        receive_until(3000);
+        const auto said = [&](const QByteArray &message) {
+            return std::any_of(got.begin(), got.end(),
+                               [&](const auto &m) { return m.second == message; });
+        };
+        QVERIFY(said("READY=1"));
+        QVERIFY(said("STATUS=on air: \"Кино - Звезда\""));
+        QVERIFY(said("WATCHDOG=1"));
+        put(dir.path(), "rds.txt", absent);
+        QFile::remove(dir.filePath("rds.txt"));
+        put(dir.path(), "rds.txt", fifo);
+        const qint64 stuck = clock.elapsed();
+        change(dir.path(), "doc.xml", doc("Кукушка"), "in place");
+        receive_until(stuck + 4500);
+        // No keep-alive for two seconds and more while the pass waits.
+        qint64 last = stuck, longest = 0;
+        for (const auto &m : got)
+            if (m.first > stuck && m.second == "WATCHDOG=1") {
+                longest = qMax(longest, m.first - last);
+                last = m.first;
+            }
+        longest = qMax(longest, clock.elapsed() - last);
+        ::close(fd);
+        QVERIFY2(longest >= 2000, qPrintable(QString::number(longest)));
+    }
+#endif
 
     // A document changed during a bad hour is passed over when the hour
     // ends, not at the next change.

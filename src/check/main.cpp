@@ -7,12 +7,14 @@
 #include "command_line.h"
 #include "console.h"
 #include "program_setup.h"
+#include "status_report.h"
 #include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -25,12 +27,16 @@ constexpr int usageError = 64;
 
 const char *const usage =
     "usage: nowplaying-check [--json] [--send-test] [FOLDER]\n"
+    "       nowplaying-check --status FILE\n"
     "Reads settings.txt, rusletters.txt and the now-playing document in FOLDER\n"
     "(the working directory by default) as nowplaying-convert would, writes\n"
     "nothing, and reports each finding as ok, note, warning or error.\n"
     "  --json     print the findings and the bytes the pass would write as JSON\n"
     "  --send-test  send the current text once to each destination (SEND1 to\n"
     "             SEND9) and report each answer\n"
+    "  --status FILE  print a watcher's status file (nowplaying-watch --status),\n"
+    "             failing stations and destinations first; exit status 1 when\n"
+    "             one fails\n"
     "  --help     print this help\n"
     "  --version  print the version\n"
     "Exit status: 0 no warning or error, 1 warnings only, 2 errors (a FOLDER\n"
@@ -53,13 +59,26 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
-    const QCommandLineOption json(QStringLiteral("json")), sendTest(QStringLiteral("send-test"));
-    parser.addOptions({json, sendTest});
+    const QCommandLineOption json(QStringLiteral("json")), sendTest(QStringLiteral("send-test")),
+        status(QStringLiteral("status"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({json, sendTest, status});
     const ArgumentsRead read = read_arguments(parser, {"nowplaying-check", programVersion, usage});
     if (read.answered)
         return 0;
     if (!read.error.isEmpty())
         return refuse(read.error, usageError);
+    if (parser.isSet(status)) {
+        // A watcher's status file, for a person: 0 when nothing fails, 1
+        // when something does, 2 when the file cannot be read as one.
+        QFile file(parser.value(status));
+        const QString text =
+            file.open(QIODevice::ReadOnly) ? status_text(file.readAll()) : QString();
+        if (text.isEmpty())
+            return refuse(
+                QStringLiteral("%1 is not a watcher's status file").arg(parser.value(status)), 2);
+        print_text(stdout, text);
+        return text.contains(QLatin1String("FAILING ")) ? 1 : 0;
+    }
     const QStringList folders = parser.positionalArguments();
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"), usageError);

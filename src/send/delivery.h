@@ -80,6 +80,16 @@ public:
     {
         return int(delayed_.size());
     }
+    // A text waits to be sent.
+    bool waiting() const
+    {
+        return pending_.has_value();
+    }
+    // Sends that failed since the last that went through.
+    int failures() const
+    {
+        return failures_;
+    }
 
 private:
     void take_up(const Item &item);

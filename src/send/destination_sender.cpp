@@ -16,12 +16,16 @@ QString quoted(const QString &text)
 } // namespace
 
 DestinationSender::DestinationSender(const Destination &destination, QNetworkAccessManager &network,
-                                     bool errorsOnly, LogSink log, SteadyClock clock,
-                                     QObject *parent)
+                                     bool errorsOnly, LogSink log, StatusSink status,
+                                     SteadyClock clock, QObject *parent)
     : QObject(parent), destination_(destination), attempt_(network), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
-      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs})
+      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs}),
+      statusSink_(std::move(status))
 {
+    status_.tag = destination.tag;
+    status_.shown = shown_url(destination);
+    status_.since = QDateTime::currentDateTime();
     wake_.setSingleShot(true);
     // A retry pause of a second must not come 50 ms early or late.
     wake_.setTimerType(Qt::PreciseTimer);
@@ -81,6 +85,23 @@ void DestinationSender::pump()
         wake_.start(int(qBound(qint64(0), *due - now, qint64(24 * 3600 * 1000))));
     else
         wake_.stop();
+    report();
+}
+
+// The status as Delivery's rules leave it, reported when it changed.
+void DestinationSender::report()
+{
+    const QString state = delivery_.failures() > 0                     ? QStringLiteral("failing")
+                          : delivery_.delayed() > 0                    ? QStringLiteral("delayed")
+                          : delivery_.waiting() && !attempt_.running() ? QStringLiteral("waiting")
+                                                                       : QStringLiteral("ok");
+    if (state == status_.state && reported_)
+        return;
+    reported_ = true;
+    status_.state = state;
+    status_.since = QDateTime::currentDateTime();
+    if (statusSink_)
+        statusSink_(status_);
 }
 
 void DestinationSender::attempt_finished(const Verdict &verdict)
@@ -88,6 +109,16 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
     const QString what = quoted(inFlightShown_);
     const Delivery::Finished ended =
         delivery_.finished(verdict.delivered, clock_(), verdict.passwordRefused);
+    ++status_.sends;
+    if (verdict.delivered) {
+        status_.lastDelivered = inFlightShown_;
+        status_.lastDeliveredAt = QDateTime::currentDateTime();
+    } else {
+        ++status_.failures;
+        status_.lastError = verdict.answer;
+    }
+    if (statusSink_)
+        statusSink_(status_); // the counts, whether or not the state changes
     if (ended.delivered) {
         if (ended.failuresBefore > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts")

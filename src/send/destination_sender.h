@@ -3,6 +3,7 @@
 
 #include "clock.h"
 #include "delivery.h"
+#include "destination_status.h"
 #include "log_sink.h"
 #include "send_attempt.h"
 
@@ -18,8 +19,8 @@ class DestinationSender : public QObject {
     Q_OBJECT
 public:
     DestinationSender(const Destination &destination, QNetworkAccessManager &network,
-                      bool errorsOnly, LogSink log, SteadyClock clock = system_steady_clock(),
-                      QObject *parent = nullptr);
+                      bool errorsOnly, LogSink log, StatusSink status = nullptr,
+                      SteadyClock clock = system_steady_clock(), QObject *parent = nullptr);
 
     const Destination &destination() const
     {
@@ -45,6 +46,7 @@ private:
     void pump();
     void attempt_finished(const Verdict &verdict);
     void log(const QString &line) const;
+    void report();
 
     Destination destination_;
     SendAttempt attempt_;
@@ -54,4 +56,7 @@ private:
     Delivery delivery_;
     QTimer wake_;           // when Delivery next has something to send
     QString inFlightShown_; // what the log lines of the send in flight say was sent
+    StatusSink statusSink_;
+    DestinationStatus status_;
+    bool reported_ = false; // the first status is reported whatever it is
 };

@@ -4,8 +4,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-Sending::Sending(bool errorsOnly, LogSink log, QObject *parent)
-    : QObject(parent), errorsOnly_(errorsOnly), log_(std::move(log))
+Sending::Sending(bool errorsOnly, LogSink log, StatusSink status, QObject *parent)
+    : QObject(parent), errorsOnly_(errorsOnly), log_(std::move(log)), status_(std::move(status))
 {
 }
 
@@ -36,8 +36,8 @@ void Sending::offer(const std::vector<Destination> &destinations, const OnAirTex
                 else
                     old->deleteLater();
             }
-            kept[destination.tag] =
-                std::make_unique<DestinationSender>(destination, network_, errorsOnly_, log_);
+            kept[destination.tag] = std::make_unique<DestinationSender>(destination, network_,
+                                                                        errorsOnly_, log_, status_);
         }
     }
     senders_ = std::move(kept);

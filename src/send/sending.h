@@ -17,7 +17,7 @@
 class Sending : public QObject {
     Q_OBJECT
 public:
-    Sending(bool errorsOnly, LogSink log, QObject *parent = nullptr);
+    Sending(bool errorsOnly, LogSink log, StatusSink status = nullptr, QObject *parent = nullptr);
 
     // Hands the text of a pass that wrote its files to every destination.
     // A destination that cannot be used is logged once, with the reason.
@@ -31,6 +31,7 @@ private:
     QNetworkAccessManager network_;
     bool errorsOnly_;
     LogSink log_;
+    StatusSink status_;
     std::map<QString, std::unique_ptr<DestinationSender>> senders_; // by tag
     QStringList unusable_; // logged already: tag, URL and reason
 };

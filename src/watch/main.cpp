@@ -7,7 +7,9 @@
 #include "console.h"
 #include "folder_claim.h"
 #include "log_line.h"
+#include "monitor.h"
 #include "program_setup.h"
+#include "service_manager.h"
 #include "station.h"
 #include "stop_request.h"
 #include "version.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -42,6 +45,8 @@ const char *const usage =
     "  --quiet-log  log failed passes only\n"
     "  --log FILE   append the log to FILE instead (FILE.1 keeps the one\n"
     "               before, past 1 MiB)\n"
+    "  --status FILE    keep a JSON status of every station and destination\n"
+    "  --metrics FILE   keep Prometheus metrics, for the node exporter\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
@@ -68,6 +73,51 @@ QStringList absolute_paths(const QStringList &folders)
     return paths;
 }
 
+// What the service manager sees: ready once every station has made its
+// first pass, a one-line status, and the watchdog's keep-alive, given only
+// while every station's thread answers (a station stuck in a pass stops
+// it, and the service manager restarts the watcher).
+class ServiceManager {
+public:
+    ServiceManager(const Monitor &monitor, std::vector<std::unique_ptr<Station>> &stations,
+                   SteadyClock clock)
+        : monitor_(monitor), stations_(stations), clock_(std::move(clock))
+    {
+        const int watchdog = watchdog_interval_ms();
+        tick_.setInterval(watchdog > 0 ? qMin(watchdog, 1000) : 1000);
+        QObject::connect(&tick_, &QTimer::timeout, [this, watchdog]() {
+            if (!ready_ && monitor_.all_started()) {
+                ready_ = true;
+                tell_ready();
+            }
+            const QString status = monitor_.summary();
+            if (status != status_)
+                tell_status(status_ = status);
+            // Every thread knocked on last time must have answered since.
+            const qint64 now = clock_();
+            bool answered = true;
+            for (auto &station : stations_)
+                answered =
+                    answered && (watchdog == 0 || now - station->answered() <= watchdog + 1000);
+            if (answered && watchdog > 0)
+                tell_alive();
+            for (auto &station : stations_)
+                station->knock();
+        });
+        for (auto &station : stations_)
+            station->knock();
+        tick_.start();
+    }
+
+private:
+    const Monitor &monitor_;
+    std::vector<std::unique_ptr<Station>> &stations_;
+    SteadyClock clock_;
+    QTimer tick_;
+    bool ready_ = false;
+    QString status_;
+};
+
 // A whole number of milliseconds, 0 up to a day; -1 otherwise.
 int milliseconds(const QString &text)
 {
@@ -87,8 +137,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
         poll(QStringLiteral("poll"), QString(), QStringLiteral("MS")),
         quietLog(QStringLiteral("quiet-log")),
-        logFile(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({quiet, poll, quietLog, logFile});
+        logFile(QStringLiteral("log"), QString(), QStringLiteral("FILE")),
+        statusFile(QStringLiteral("status"), QString(), QStringLiteral("FILE")),
+        metricsFile(QStringLiteral("metrics"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({quiet, poll, quietLog, logFile, statusFile, metricsFile});
     const ArgumentsRead read = read_arguments(parser, {"nowplaying-watch", programVersion, usage});
     if (read.answered)
         return 0;
@@ -141,11 +193,14 @@ int main(int argc, char *argv[])
         stamped(QDateTime::currentDateTime(),
                 QStringLiteral("nowplaying-watch %1 started for %2")
                     .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", ")))));
+    Monitor monitor(parser.value(statusFile), parser.value(metricsFile));
     std::vector<std::unique_ptr<Station>> stations;
     for (const QString &path : paths) {
         options.folder = path;
-        const QString name = paths.size() > 1 ? QDir(path).dirName() : QString();
-        options.log = station_log(name);
+        options.station = QDir(path).dirName();
+        options.monitor = &monitor;
+        monitor.station(options.station, path);
+        options.log = station_log(paths.size() > 1 ? options.station : QString());
         if (!QFileInfo(path).isDir())
             options.log(QStringLiteral("the folder %1 does not exist: waiting for it")
                             .arg(QDir::toNativeSeparators(path)));
@@ -154,7 +209,9 @@ int main(int argc, char *argv[])
     quit_on_stop_request();
     for (auto &station : stations)
         station->start();
+    ServiceManager service(monitor, stations, options.clock);
     app.exec();
+    tell_stopping();
     // Each station finishes its pass and gets one timeout for its sends, all
     // at the same time.
     std::vector<std::thread> stopping;

@@ -17,6 +17,12 @@ void Station::start()
     });
 }
 
+void Station::knock()
+{
+    QMetaObject::invokeMethod(anchor_.get(),
+                              [this, clock = options_.clock]() { answered_.store(clock()); });
+}
+
 Station::~Station()
 {
     if (thread_.isRunning()) {

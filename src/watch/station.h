@@ -5,6 +5,7 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 // One station of a watcher: its Watcher and destinations in a thread of
@@ -22,9 +23,18 @@ public:
     // The first pass, then watching.
     void start();
 
+    // Asks the station's thread to answer; answered() tells when it last
+    // did, on the steady clock: a thread stuck in a pass does not answer.
+    void knock();
+    qint64 answered() const
+    {
+        return answered_.load();
+    }
+
 private:
     WatchOptions options_;
     QThread thread_;
     std::unique_ptr<QObject> anchor_; // lives in the thread: work is queued to it
     Watcher *watcher_ = nullptr;      // made, used and deleted in the thread
+    std::atomic<qint64> answered_{0};
 };

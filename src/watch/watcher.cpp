@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextCodec>
 
@@ -56,8 +57,21 @@ QString pass_log_text(PassOutcome outcome, bool errorsOnly, const QString &writt
     return message;
 }
 
+namespace {
+
+StatusSink status_sink(const WatchOptions &options)
+{
+    if (!options.monitor)
+        return nullptr;
+    return [monitor = options.monitor, station = options.station](const DestinationStatus &status) {
+        monitor->destination(station, status);
+    };
+}
+
+} // namespace
+
 Watcher::Watcher(const WatchOptions &options)
-    : options_(options), sending_(options.errorsOnly, options.log)
+    : options_(options), sending_(options.errorsOnly, options.log, status_sink(options))
 {
     quiet_.setSingleShot(true);
     connect(&quiet_, &QTimer::timeout, this, &Watcher::pass);
@@ -220,8 +234,19 @@ void Watcher::pass()
         return;
     const Stamps before = current_stamps();
     const QDateTime now = QDateTime::currentDateTime();
+    QElapsedTimer took;
+    took.start();
     const PassResult result = attempt_pass(now, options_.folder);
     const PassOutcome outcome = result.outcome;
+    if (options_.monitor) {
+        QStringList tags;
+        for (const SendSetting &destination : result.destinations)
+            tags << destination.tag;
+        options_.monitor->pass(
+            options_.station,
+            {now, outcome, double(took.nsecsElapsed()) / 1e9,
+             result.outcome == PassOutcome::Written ? result.onAir : std::nullopt, tags});
+    }
     // Judged by the stamps before the pass: those after it may already show
     // the document deleted again.
     documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
@@ -292,6 +317,8 @@ void Watcher::follow()
 
 void Watcher::offer_followed(OnAirText onAir)
 {
+    if (options_.monitor)
+        options_.monitor->followed(options_.station, onAir);
     onAir.letters = site_.letters;
     onAir.latinArtist = transliterate(onAir.artist, site_.letters);
     onAir.latinTitle = latin_title(onAir.title, site_.letters);

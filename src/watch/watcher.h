@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "file_probe.h"
 #include "follower.h"
+#include "monitor.h"
 #include "pass.h"
 #include "sending.h"
 #include "watch_rules.h"
@@ -23,7 +24,9 @@ struct WatchOptions {
     int pollMs = 0;          // above 0: compare stamps this often instead of notifications
     bool errorsOnly = false; // log failed passes only
     SteadyClock clock = system_steady_clock();
-    LogSink log; // where its log lines go (station_log)
+    LogSink log;                // where its log lines go (station_log)
+    QString station;            // its name, as the monitor knows it
+    Monitor *monitor = nullptr; // what watches the watcher; none: nothing reported
 };
 
 // Makes a pass in the folder at start and after every change of its inputs

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#include "status_report.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// A time as it is read at a glance: the local time of day, the date too
+// when it is not today.
+QString at(const QJsonValue &value)
+{
+    const QDateTime time = QDateTime::fromString(value.toString(), Qt::ISODateWithMs).toLocalTime();
+    if (!time.isValid())
+        return QStringLiteral("never");
+    return time.toString(time.date() == QDate::currentDate()
+                             ? QStringLiteral("HH:mm:ss")
+                             : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+} // namespace
+
+QString status_text(const QByteArray &statusJson)
+{
+    const QJsonObject status = QJsonDocument::fromJson(statusJson).object();
+    if (!status.contains(QStringLiteral("stations")))
+        return QString();
+    struct Line {
+        bool failing;
+        QString text;
+    };
+    QList<Line> lines;
+    for (const QJsonValue &value : status.value(QStringLiteral("stations")).toArray()) {
+        const QJsonObject station = value.toObject();
+        const QString name = station.value(QStringLiteral("station")).toString();
+        const QJsonObject pass = station.value(QStringLiteral("lastPass")).toObject();
+        const QString outcome = pass.value(QStringLiteral("outcome")).toString();
+        const QString message = pass.value(QStringLiteral("message")).toString();
+        lines.append({!message.isEmpty() && outcome != QLatin1String("blocked_hour"),
+                      QStringLiteral("%1: last pass %2, %3; on air \"%4\" since %5")
+                          .arg(name, at(pass.value(QStringLiteral("time"))),
+                               message.isEmpty() ? outcome : message,
+                               station.value(QStringLiteral("meta")).toString(),
+                               at(station.value(QStringLiteral("lastWritten"))))});
+        for (const QJsonValue &item : station.value(QStringLiteral("destinations")).toArray()) {
+            const QJsonObject d = item.toObject();
+            const QString state = d.value(QStringLiteral("state")).toString();
+            const bool failing = state == QLatin1String("failing");
+            QString text = QStringLiteral("%1: %2 %3 %4 since %5")
+                               .arg(name, d.value(QStringLiteral("destination")).toString(),
+                                    d.value(QStringLiteral("address")).toString(), state,
+                                    at(d.value(QStringLiteral("since"))));
+            if (failing)
+                text +=
+                    QStringLiteral(" (%1)").arg(d.value(QStringLiteral("lastError")).toString());
+            text += QStringLiteral("; last sent \"%1\" at %2; %3 sends, %4 failed")
+                        .arg(d.value(QStringLiteral("lastDelivered")).toString(),
+                             at(d.value(QStringLiteral("lastDeliveredAt"))))
+                        .arg(d.value(QStringLiteral("sends")).toInt())
+                        .arg(d.value(QStringLiteral("failures")).toInt());
+            lines.append({failing, text});
+        }
+    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const Line &a, const Line &b) { return a.failing && !b.failing; });
+    QString out;
+    for (const Line &line : lines)
+        out += (line.failing ? QStringLiteral("FAILING ") : QStringLiteral("ok      ")) +
+               line.text + QLatin1Char('\n');
+    return out;
+}
