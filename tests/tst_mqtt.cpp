@@ -46,6 +46,12 @@ private slots:
         QVERIFY2(watch.logged(": sent \"") >= 0, qPrintable(watch.log));
         watch.process.kill();
         QVERIFY(watch.process.waitForFinished(5000));
+        QElapsedTimer waited;
+        waited.start();
+        while (subscribe(broker, "studio/np/status", 1) != QList<QByteArray>{"offline"} &&
+               waited.elapsed() < 60000)
+            QThread::msleep(100);
+        qInfo("offline after %lld ms", waited.elapsed());
         QCOMPARE(subscribe(broker, "studio/np/status", 1), QList<QByteArray>{"offline"});
     }
 

@@ -293,7 +293,7 @@ private slots:
         QVERIFY(holds(c, "rds.txt", "Kino - Zvezda"));
         watch.process.kill();
         QVERIFY(watch.process.waitForFinished(5000));
-        const QString log = QString::fromUtf8(watch.process.readAllStandardError());
+        const QString log = QString::fromUtf8(watch.process.readAllStandardError()).remove('\r');
         QVERIFY2(log.contains(QRegularExpression("\\d studio-b: written \"Кино - Звезда\"\n")),
                  qPrintable(log));
         QVERIFY2(log.contains("studio-c: the folder "), qPrintable(log));

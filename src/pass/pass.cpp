@@ -257,9 +257,13 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder)
         return {outcome, false, plan.onAir, {}, {}, plan.destinations};
     if (outcome == PassOutcome::BlockedHour)
         return {outcome, false, std::nullopt, {}, {}, plan.destinations};
+    // What the pass made is on air for whoever carries it on, even when its
+    // files could not all be written (a full disk costs no broadcast).
+    const std::optional<OnAirText> made =
+        plan.stop == PassOutcome::Written ? std::optional<OnAirText>(plan.onAir) : std::nullopt;
     const FailedFile failed = failed_file(plan, outcome, folder);
-    return {outcome,        held_by_another_program(failed.path, failed.forWriting),
-            std::nullopt,   failed.path,
+    return {outcome, held_by_another_program(failed.path, failed.forWriting),
+            made,    failed.path,
             written.reason, plan.destinations};
 }
 

@@ -118,7 +118,9 @@ OutputsWritten write_outputs(const std::vector<PlannedOutput> &outputs);
 struct PassResult {
     PassOutcome outcome = PassOutcome::Written;
     bool heldByAnother = false;
-    std::optional<OnAirText> onAir;        // what went on air, when all three were written
+    // What the pass made of its inputs, when it read them all (even when a
+    // file could not be written then).
+    std::optional<OnAirText> onAir;
     QString failedPath;                    // the file it failed on, if any
     QString reason;                        // the system's words for a failed write, if any
     std::vector<SendSetting> destinations; // as the settings name them, once they were read

@@ -25,3 +25,6 @@ int ms_to_next_hour(const QDateTime &now);
 // program holds: the first, and the longest it grows to (by Backoff).
 constexpr int firstHeldPauseMs = 50;
 constexpr int longestHeldPauseMs = 2000;
+// The same for a pass that failed in any other way.
+constexpr int firstFailPauseMs = 1000;
+constexpr int longestFailPauseMs = 60000;

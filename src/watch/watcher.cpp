@@ -82,8 +82,8 @@ Watcher::Watcher(const WatchOptions &options)
     // A coarse timer may be late by a twentieth of its interval: minutes.
     nextHour_.setTimerType(Qt::PreciseTimer);
     connect(&nextHour_, &QTimer::timeout, this, &Watcher::pass);
-    heldRetry_.setSingleShot(true);
-    connect(&heldRetry_, &QTimer::timeout, this, &Watcher::pass);
+    failRetry_.setSingleShot(true);
+    connect(&failRetry_, &QTimer::timeout, this, &Watcher::pass);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &Watcher::notice);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &Watcher::notice);
 }
@@ -173,8 +173,9 @@ void Watcher::notice()
     if (current_stamps() == lastPass_)
         return;
     // Changed inputs get a pass of their own, with a fresh retry pause.
-    heldRetry_.stop();
+    failRetry_.stop();
     heldPause_.reset();
+    failPause_.reset();
     const qint64 now = options_.clock();
     if (!quiet_.isActive())
         waitingSince_ = now;
@@ -203,20 +204,24 @@ bool Watcher::document_just_deleted()
     return true;
 }
 
-// A pass that failed on a file another program holds is tried again after
-// a pause growing from firstHeldPauseMs to longestHeldPauseMs. Whether the
-// pass is to be logged: the first failure of such a streak is, and so is
-// the pass that gets through; the retries in between are not.
-bool Watcher::retry_if_held(bool held)
+// A pass that failed is tried again after a growing pause: a file another
+// program holds is let go in moments, a full disk or a missing document
+// take longer. Whether the pass is to be logged: the first failure of a
+// streak is (and one that fails in another way), and so is the pass that
+// gets through; the retries in between are not.
+bool Watcher::retry_if_failed(const PassResult &result)
 {
-    heldRetry_.stop();
-    const bool log = !held || !heldLogged_;
-    heldLogged_ = held;
-    if (!held) {
+    failRetry_.stop();
+    const PassOutcome outcome = result.outcome;
+    if (outcome == PassOutcome::Written || outcome == PassOutcome::BlockedHour) {
+        failing_.reset();
         heldPause_.reset();
-        return log;
+        failPause_.reset();
+        return true;
     }
-    heldRetry_.start(heldPause_.next());
+    const bool log = !failing_ || *failing_ != outcome;
+    failing_ = outcome;
+    failRetry_.start(result.heldByAnother ? heldPause_.next() : failPause_.next());
     return log;
 }
 
@@ -252,9 +257,18 @@ void Watcher::pass()
     documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
-    if (retry_if_held(result.heldByAnother))
-        options_.log(pass_log_text(outcome, options_.errorsOnly,
-                                   result.onAir ? result.onAir->meta : QString()));
+    if (retry_if_failed(result))
+        options_.log(result.heldByAnother
+                         ? QStringLiteral("%1 is held by another program: trying again until it "
+                                          "can be %2")
+                               .arg(QDir::toNativeSeparators(result.failedPath),
+                                    result.outcome == PassOutcome::CantOpenDocument
+                                        ? QStringLiteral("read")
+                                        : QStringLiteral("written"))
+                         : pass_log_text(outcome, options_.errorsOnly,
+                                         result.onAir && outcome == PassOutcome::Written
+                                             ? result.onAir->meta
+                                             : QString()));
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)

@@ -41,9 +41,12 @@ struct WatchOptions {
 // now. A pass that a bad hour blocked is made again when the hour is over.
 // A document that has just been deleted is given a second to come back
 // before a pass reports it missing: playout programs delete and write anew.
-// A pass that failed on a file another program holds open (Windows) is
-// tried again after a pause that grows from 50 ms to 2 s, until one succeeds
-// or the inputs change; the failure is logged once, and so is the recovery.
+// A pass that failed is tried again, until one gets through or the inputs
+// change: after a pause that grows from 50 ms to 2 s when it failed on a
+// file another program holds open (Windows), from 1 s to 60 s otherwise (a
+// full disk, a document that could not be read); the failure is logged
+// once, and so is the recovery. A pass whose files could not be written
+// still hands its text to the destinations.
 // After each pass that wrote its files, the destinations the settings name
 // (SEND1 to SEND9) get its text, each on its own (Sending). A site whose
 // settings name FOLLOW makes no passes: its destinations get what the
@@ -71,7 +74,7 @@ private:
     void watch_paths(const QStringList &wanted);
     Stamps current_stamps() const;
     bool document_just_deleted();
-    bool retry_if_held(bool held);
+    bool retry_if_failed(const PassResult &result);
     void follow();
     void offer_followed(OnAirText onAir);
 
@@ -84,9 +87,10 @@ private:
     QTimer nextHour_;                      // after a blocked pass: the start of the next hour
     std::optional<qint64> documentGoneAt_; // when a pass found the document deleted
     bool documentWasRead_ = false;         // the last pass found the document there
-    QTimer heldRetry_;                     // after a pass failed on a file another program holds
-    Backoff heldPause_{firstHeldPauseMs, longestHeldPauseMs}; // the pause before that retry
-    bool heldLogged_ = false; // the failure of the current streak was logged
+    QTimer failRetry_; // after a pass failed: tries it again
+    Backoff heldPause_{firstHeldPauseMs, longestHeldPauseMs}; // after one on a held file
+    Backoff failPause_{firstFailPauseMs, longestFailPauseMs}; // after any other
+    std::optional<PassOutcome> failing_; // how the passes of the current streak of failures end
     qint64 waitingSince_ = 0; // the first change the quiet timer waits for
     QStringList inputs_;      // absolute paths of what a pass reads
     Sending sending_;
