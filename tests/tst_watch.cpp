@@ -360,6 +360,50 @@ private slots:
     }
 #endif
 
+    // A pass the moment the document's writer is done: closed in one go, it
+    // is passed at once, whatever the quiet interval (Linux); written in two
+    // chunks with a pause between them, it is waited for, and its pass is
+    // over the whole: never "- - -" for a title cut in two.
+    void writer_done_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("closed in one go") << 0;
+        QTest::newRow("two chunks, 300 ms apart") << 300;
+    }
+    void writer_done()
+    {
+        QFETCH(int, pauseMs);
+        QTemporaryDir dir;
+        put_inputs(dir.path());
+        Watch watch(dir.path(), {"--quiet", pauseMs ? "50" : "3000"});
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        const QByteArray whole = "<?xml version=\"1.0\"?><NowPlaying><ARTIST>Кино</ARTIST>"
+                                 "<NAME>Кукушка</NAME></NowPlaying>";
+        const int cut = pauseMs ? int(whole.indexOf("ушка")) : int(whole.size());
+        QFile file(dir.filePath("doc.xml"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(whole.left(cut));
+        file.close();
+        QByteArrayList seen;
+        while (clock.elapsed() < pauseMs) {
+            seen << contents(dir.path(), "rds.txt");
+            QThread::msleep(5);
+        }
+        if (cut < whole.size()) {
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(whole.mid(cut));
+            file.close();
+        }
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+#ifndef Q_OS_WIN
+        if (!pauseMs)
+            QVERIFY2(clock.elapsed() < 700, qPrintable(QString::number(clock.elapsed())));
+#endif
+        QVERIFY2(!seen.contains("- - -"), seen.join('|').constData());
+    }
+
     // A document changed during a bad hour is passed over when the hour
     // ends, not at the next change.
     void bad_hour_ends()

@@ -24,3 +24,10 @@ struct DocumentText {
 // instead of decoding its own output again and mangling it more each time.
 DocumentText read_document(const QString &documentPath, QTextCodec *documentCodec,
                            const QString &copyPath, QTextCodec *copyCodec);
+
+// Whether the document looks whole: one that starts (after its declaration,
+// comments and the like) with an element ends with that element's end tag
+// (or the element is empty, "<root/>"), and a text that is not XML is taken
+// as it is. A playout program that writes in chunks leaves the end tag off
+// between two of them.
+bool document_looks_whole(const QString &document);

@@ -38,6 +38,7 @@ const struct {
     {PassOutcome::CantWriteMeta, "cant write META file"},
     {PassOutcome::CantCreateRds, "cant create RDS"},
     {PassOutcome::CantWriteRds, "cant write RDS"},
+    {PassOutcome::DocumentUnfinished, ""},
 };
 
 const struct {
@@ -148,6 +149,7 @@ PassPlan plan(const QDateTime *now, const QString &folder)
         plan.stop = PassOutcome::CantOpenDocument;
         return plan;
     }
+    plan.documentWhole = document_looks_whole(*document);
     // On air as one clean line, whatever white space and control characters
     // the document has around and inside the values.
     const QString title = on_air_value(decode_xml_text(extract(*document, QStringLiteral("NAME"))));
@@ -245,11 +247,18 @@ FailedFile failed_file(const PassPlan &plan, PassOutcome outcome, const QString 
 
 } // namespace
 
-PassResult attempt_pass(const QDateTime &now, const QString &folder)
+PassResult attempt_pass(const QDateTime &now, const QString &folder, bool whole)
 {
     const PassLock lock(path_in_folder(folder, QLatin1String(settingsFileName)),
                         std::chrono::milliseconds(passLockWaitMs));
     const PassPlan plan = plan_pass(now, folder);
+    if (whole && plan.stop == PassOutcome::Written && !plan.documentWhole)
+        return {PassOutcome::DocumentUnfinished,
+                false,
+                std::nullopt,
+                plan.documentPath,
+                {},
+                plan.destinations};
     const OutputsWritten written = plan.stop != PassOutcome::Written ? OutputsWritten{plan.stop, {}}
                                                                      : write_outputs(plan.outputs);
     const PassOutcome outcome = written.outcome;
@@ -262,8 +271,8 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder)
     const std::optional<OnAirText> made =
         plan.stop == PassOutcome::Written ? std::optional<OnAirText>(plan.onAir) : std::nullopt;
     const FailedFile failed = failed_file(plan, outcome, folder);
-    return {outcome, held_by_another_program(failed.path, failed.forWriting),
-            made,    failed.path,
+    return {outcome,        held_by_another_program(failed.path, failed.forWriting),
+            made,           failed.path,
             written.reason, plan.destinations};
 }
 

@@ -28,6 +28,9 @@ enum class PassOutcome {
     CantWriteMeta,
     CantCreateRds,
     CantWriteRds,
+    // The watcher's alone: the document ends before its root element is
+    // closed, and a pass asked to wait for a whole one wrote nothing.
+    DocumentUnfinished,
 };
 
 // The configuration files a pass reads in its folder.
@@ -87,6 +90,7 @@ struct PassPlan {
     std::vector<SendSetting> destinations; // as the settings name them, once they are read
     std::vector<PlannedOutput> outputs;    // one of each Output, in the order of allOutputs
     OnAirText onAir;                       // when the pass goes on to write
+    bool documentWhole = true;             // document_looks_whole of the document read
 
     // The planned output `which` (outputs must hold it).
     const PlannedOutput &output(Output which) const;
@@ -129,7 +133,10 @@ struct PassResult {
 // One whole pass: plan_pass, then write_outputs when the plan goes on, while
 // holding the folder's PassLock (waiting for it at most passLockWaitMs).
 constexpr int passLockWaitMs = 5000;
-PassResult attempt_pass(const QDateTime &now, const QString &folder = QString());
+// With `whole`, a document that does not look whole (document_looks_whole)
+// stops the pass before it writes anything, as DocumentUnfinished.
+PassResult attempt_pass(const QDateTime &now, const QString &folder = QString(),
+                        bool whole = false);
 
 // attempt_pass, tried again every heldRetryMs while it fails on a file
 // another program holds, for at most `retryForMs` (unless an interruption

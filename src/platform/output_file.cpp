@@ -71,11 +71,22 @@ std::optional<WriteResult> write_beside(const QString &target, const OutputFill 
         QFile::remove(fresh);
         return filled;
     }
-    if (!MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(fresh).utf16()),
-                     reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
-                     MOVEFILE_REPLACE_EXISTING)) {
-        QFile::remove(fresh);
-        return std::nullopt;
+    // A feeder that polls the output holds it open for moments at a time:
+    // the rename is tried again for a little while before the output is
+    // written in place.
+    QElapsedTimer trying;
+    trying.start();
+    while (!MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(fresh).utf16()),
+                        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
+                        MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!held || trying.elapsed() >= heldRenameRetryMs) {
+            QFile::remove(fresh);
+            return std::nullopt;
+        }
+        QThread::msleep(10);
     }
     return WriteResult{};
 }
@@ -85,8 +96,10 @@ std::optional<WriteResult> write_beside(const QString &target, const OutputFill 
 std::optional<QString> open_in_place(QFile &file, const QString &path)
 {
     if (!is_device_name(path)) {
+        // Not truncated: the new bytes go over the old and the end is set
+        // after them, so that a reader never finds the file empty.
         file.setFileName(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (file.open(QIODevice::ReadWrite))
             return std::nullopt;
         return file.errorString();
     }
@@ -226,5 +239,11 @@ WriteResult write_output(const QString &path, const OutputFill &fill)
     QFile file;
     if (const std::optional<QString> refused = open_in_place(file, path))
         return {WriteStatus::NotCreated, *refused};
+    if (!file.isSequential() && file.openMode().testFlag(QIODevice::ReadOnly)) {
+        // Written over in place (Windows): what the old file had past the new
+        // bytes goes once they are all there.
+        return fill_and_close(file,
+                              [&fill](QFile &out) { return fill(out) && out.resize(out.pos()); });
+    }
     return fill_and_close(file, fill);
 }

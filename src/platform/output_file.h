@@ -28,7 +28,8 @@ struct WriteResult {
 // is not possible (a FIFO or device, a file with more than one hard link, an
 // owner or group that cannot be kept, a folder where nothing can be created,
 // a target that cannot be replaced), the output is truncated and written in
-// place. A FIFO is opened without waiting for ever: at most
+// place (on Windows over the old bytes, the end set after them, so that it
+// is never empty). A FIFO is opened without waiting for ever: at most
 // fifoReaderWaitMs for a reader, less when an interruption is requested.
 // A new file that fails is removed and the output stays as it was, and a
 // new file left behind by a pass that was killed is removed by the next.
@@ -36,6 +37,11 @@ using OutputFill = std::function<bool(QFile &)>;
 WriteResult write_output(const QString &path, const OutputFill &fill);
 
 constexpr int fifoReaderWaitMs = 5000;
+
+// How long, on Windows, the new file is tried again to replace an output
+// that another program holds open (a feeder polling it) before the output
+// is written in place.
+constexpr int heldRenameRetryMs = 100;
 
 // The name of the new file written beside `path` before it replaces it.
 QString replacement_path(const QString &path);

@@ -28,3 +28,9 @@ constexpr int longestHeldPauseMs = 2000;
 // The same for a pass that failed in any other way.
 constexpr int firstFailPauseMs = 1000;
 constexpr int longestFailPauseMs = 60000;
+
+// How long a document that ends before its root element is closed (a
+// writer between two chunks) is waited for before its pass, and how often
+// it is looked at meanwhile.
+constexpr int unfinishedWaitMs = 1000;
+constexpr int unfinishedRetryMs = 20;

@@ -84,8 +84,9 @@ Watcher::Watcher(const WatchOptions &options)
     connect(&nextHour_, &QTimer::timeout, this, &Watcher::pass);
     failRetry_.setSingleShot(true);
     connect(&failRetry_, &QTimer::timeout, this, &Watcher::pass);
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &Watcher::notice);
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &Watcher::notice);
+    connect(&watcher_, &ChangeNotifier::fileChanged, this, &Watcher::notice);
+    connect(&watcher_, &ChangeNotifier::directoryChanged, this, &Watcher::notice);
+    connect(&watcher_, &ChangeNotifier::fileWritten, this, &Watcher::written);
 }
 
 void Watcher::start()
@@ -179,7 +180,17 @@ void Watcher::notice()
     const qint64 now = options_.clock();
     if (!quiet_.isActive())
         waitingSince_ = now;
-    quiet_.start(quiet_wait_ms(options_.quietMs, now - waitingSince_));
+    quiet_.start(writerDone_ ? 0 : quiet_wait_ms(options_.quietMs, now - waitingSince_));
+}
+
+// The document's writer closed it, or renamed it into place: it is whole,
+// and its pass need not wait for it to be still.
+void Watcher::written(const QString &path)
+{
+    if (inputs_.size() < 3 || QDir::cleanPath(path) != inputs_.at(2))
+        return;
+    writerDone_ = true;
+    notice();
 }
 
 // The document was there after the last pass and is gone now: the playout
@@ -228,6 +239,7 @@ bool Watcher::retry_if_failed(const PassResult &result)
 void Watcher::pass()
 {
     quiet_.stop();
+    writerDone_ = false;
     watch_inputs();
     if (settings_ && !settings_->follow.isEmpty()) {
         follow();
@@ -241,7 +253,19 @@ void Watcher::pass()
     const QDateTime now = QDateTime::currentDateTime();
     QElapsedTimer took;
     took.start();
-    const PassResult result = attempt_pass(now, options_.folder);
+    // A document that ends before its root element is closed is most likely
+    // being written in chunks: it is waited for, up to a second.
+    const qint64 clock = options_.clock();
+    const bool waitForWhole = !incompleteSince_ || clock - *incompleteSince_ < unfinishedWaitMs;
+    const PassResult result = attempt_pass(now, options_.folder, waitForWhole);
+    if (result.outcome == PassOutcome::DocumentUnfinished) {
+        if (!incompleteSince_)
+            incompleteSince_ = clock;
+        quiet_.start(int(qMax<qint64>(
+            1, qMin<qint64>(unfinishedRetryMs, unfinishedWaitMs - (clock - *incompleteSince_)))));
+        return;
+    }
+    incompleteSince_.reset();
     const PassOutcome outcome = result.outcome;
     if (options_.monitor) {
         QStringList tags;

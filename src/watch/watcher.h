@@ -10,7 +10,7 @@
 #include "sending.h"
 #include "watch_rules.h"
 
-#include <QFileSystemWatcher>
+#include "change_notifier.h"
 #include <QMap>
 #include <QObject>
 #include <QTimer>
@@ -69,6 +69,7 @@ private:
     using Stamps = QMap<QString, FileStamp>;
 
     void notice();
+    void written(const QString &path);
     void pass();
     void watch_inputs();
     void watch_paths(const QStringList &wanted);
@@ -79,20 +80,22 @@ private:
     void offer_followed(OnAirText onAir);
 
     WatchOptions options_;
-    QFileSystemWatcher watcher_;
-    QTimer quiet_;                         // fires when the inputs have been still long enough
-    QTimer poll_;                          // with --poll: compares the stamps
+    ChangeNotifier watcher_;
+    QTimer quiet_;                          // fires when the inputs have been still long enough
+    bool writerDone_ = false;               // the document's writer closed it: no quiet wait
+    std::optional<qint64> incompleteSince_; // when the document was first found unfinished
+    QTimer poll_;                           // with --poll: compares the stamps
     QTimer retry_;                         // while a folder to watch is missing: looks for it again
     QTimer recheck_;                       // looks for watched paths replaced further up the tree
     QTimer nextHour_;                      // after a blocked pass: the start of the next hour
     std::optional<qint64> documentGoneAt_; // when a pass found the document deleted
     bool documentWasRead_ = false;         // the last pass found the document there
-    QTimer failRetry_; // after a pass failed: tries it again
+    QTimer failRetry_;                     // after a pass failed: tries it again
     Backoff heldPause_{firstHeldPauseMs, longestHeldPauseMs}; // after one on a held file
     Backoff failPause_{firstFailPauseMs, longestFailPauseMs}; // after any other
     std::optional<PassOutcome> failing_; // how the passes of the current streak of failures end
-    qint64 waitingSince_ = 0; // the first change the quiet timer waits for
-    QStringList inputs_;      // absolute paths of what a pass reads
+    qint64 waitingSince_ = 0;            // the first change the quiet timer waits for
+    QStringList inputs_;                 // absolute paths of what a pass reads
     Sending sending_;
     QString ownCopy_; // an input that the pass itself writes (the copy in place)
     Stamps lastPass_; // the inputs' stamps right after the last pass
