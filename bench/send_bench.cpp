@@ -192,9 +192,9 @@ Round run_follow_round(const QString &watchBinary, int tracks, FakeDestination &
     MqttBroker broker;
     QTemporaryDir studio, site;
     QProcess studioWatch, siteWatch;
-    write_file(site.filePath("settings.txt"),
-               "<FOLLOW>" + broker.url("studio/np").toUtf8() + "</FOLLOW><SEND1>rds+tcp://127.0.0.1:" +
-                   QByteArray::number(encoder.port()) + "</SEND1>");
+    write_file(site.filePath("settings.txt"), "<FOLLOW>" + broker.url("studio/np").toUtf8() +
+                                                  "</FOLLOW><SEND1>rds+tcp://127.0.0.1:" +
+                                                  QByteArray::number(encoder.port()) + "</SEND1>");
     siteWatch.setStandardErrorFile(QProcess::nullDevice());
     siteWatch.start(watchBinary, {site.path()});
     start_watch(watchBinary, studio, {broker.url("studio/np")}, studioWatch);

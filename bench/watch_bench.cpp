@@ -17,6 +17,12 @@
 //     rename so that every version of it is whole, while a reader reads the three
 //     outputs over and over, and counts the reads that found an output
 //     empty, missing or partial (anything but a whole version of it).
+//   watch_bench close FOLDER TRACKS CHUNKS SEED
+//     Writes TRACKS tracks in place, each in one go (CHUNKS 1) or in two
+//     chunks cut inside its title with a pause of 60 to 500 ms between them
+//     (CHUNKS 2), and prints the latency from the last close to the RDS file
+//     holding the track (p50, p95), the tracks lost, and the tracks whose
+//     half document was passed over ("- - -" seen in the RDS file).
 //   watch_bench cpu FOLDER COUNT BINARY
 //     CPU time of COUNT in-process passes in FOLDER against COUNT runs of
 //     BINARY there; prints the ratio process / in-process.
@@ -319,6 +325,54 @@ int cpu(const QString &folder, int count, const char *binary)
     return 0;
 }
 
+int close_latency(const QString &folder, int tracks, int chunks, unsigned seed)
+{
+    const QString doc = QDir(folder).filePath("nowplaying.xml");
+    const QString rds = QDir(folder).filePath("rds.txt");
+    std::mt19937 random(seed);
+    std::vector<double> latencies;
+    int lost = 0, halfPassed = 0;
+    for (int k = 1; k <= tracks; ++k) {
+        const QByteArray bytes = document(k);
+        const int cut = chunks == 2 ? int(bytes.indexOf("ack ")) : int(bytes.size());
+        Clock::time_point closed = write_document(doc, bytes.left(cut));
+        bool half = false;
+        if (cut < bytes.size()) {
+            const auto pauseEnd = Clock::now() + std::chrono::milliseconds(60 + random() % 441);
+            while (Clock::now() < pauseEnd) {
+                half = half || read_file(rds) == "- - -";
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+            const int fd = ::open(QFile::encodeName(doc).constData(), O_WRONLY | O_APPEND);
+            if (fd < 0 || ::write(fd, bytes.constData() + cut, size_t(bytes.size() - cut)) !=
+                              bytes.size() - cut)
+                std::exit(1);
+            ::close(fd);
+            closed = Clock::now();
+        }
+        const auto deadline = closed + std::chrono::seconds(5);
+        while (read_file(rds) != rds_of(k) && Clock::now() < deadline) {
+            half = half || read_file(rds) == "- - -";
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (read_file(rds) != rds_of(k))
+            ++lost;
+        else
+            latencies.push_back(ms(Clock::now() - closed));
+        halfPassed += half ? 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 80));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto at = [&](double q) {
+        return latencies.empty() ? 0.0 : latencies[size_t(q * double(latencies.size() - 1) + 0.5)];
+    };
+    std::printf("%d tracks written %s: close -> RDS file p50 %.1f ms, p95 %.1f ms; lost %d; "
+                "passes over a half document %d\n",
+                tracks, chunks == 2 ? "in two chunks 60-500 ms apart" : "in one go", at(0.5),
+                at(0.95), lost, halfPassed);
+    return lost > 0 || halfPassed > 0 ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -332,11 +386,15 @@ int main(int argc, char **argv)
         return passes(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     if (mode == "readers" && argc == 4)
         return readers(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    if (mode == "close" && argc == 6)
+        return close_latency(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
+                             std::atoi(argv[4]), unsigned(std::atoi(argv[5])));
     if (mode == "cpu" && argc == 5)
         return cpu(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argv[4]);
     std::fprintf(stderr, "usage: watch_bench latency FOLDER EVENTS SEED QUIET_MS\n"
                          "       watch_bench passes FOLDER COUNT\n"
                          "       watch_bench readers FOLDER COUNT\n"
+                         "       watch_bench close FOLDER TRACKS CHUNKS SEED\n"
                          "       watch_bench cpu FOLDER COUNT BINARY\n");
     return 2;
 }

@@ -285,9 +285,11 @@ private slots:
                  qPrintable(watch.log));
         QVERIFY(watch.logged("cant create RDS") >= 0);
         QVERIFY(QDir(watch.dir.path()).mkdir("gone"));
-        QVERIFY2(wait_until([&]() { return contents(watch.dir.path(), "gone/rds.txt") == "Kino - Kukushka"; },
-                            5000),
-                 qPrintable(watch.log));
+        QVERIFY2(
+            wait_until(
+                [&]() { return contents(watch.dir.path(), "gone/rds.txt") == "Kino - Kukushka"; },
+                5000),
+            qPrintable(watch.log));
         QCOMPARE(watch.count("cant create RDS"), 1);
     }
 

@@ -56,7 +56,10 @@ int past_prolog(const QString &text, int at)
 bool document_looks_whole(const QString &document)
 {
     const int start = past_prolog(document, 0);
-    if (start >= document.size() || document.at(start) != QLatin1Char('<'))
+    // Empty: caught between a writer's truncation and its write.
+    if (start >= document.size())
+        return false;
+    if (document.at(start) != QLatin1Char('<'))
         return true; // not XML: nothing to tell its end by
     int end = start + 1;
     while (end < document.size() && is_name_char(document.at(end)))

@@ -25,9 +25,9 @@ struct DocumentText {
 DocumentText read_document(const QString &documentPath, QTextCodec *documentCodec,
                            const QString &copyPath, QTextCodec *copyCodec);
 
-// Whether the document looks whole: one that starts (after its declaration,
-// comments and the like) with an element ends with that element's end tag
-// (or the element is empty, "<root/>"), and a text that is not XML is taken
-// as it is. A playout program that writes in chunks leaves the end tag off
-// between two of them.
+// Whether the document looks whole: not empty (nor only a declaration and
+// white space), and every element it opens closed by its end (its root's end
+// tag last, as a rule); a text that is not XML is taken as it is. A playout
+// program that writes in chunks leaves the end tag off between two of them,
+// and one that truncates the file before it writes leaves it empty.
 bool document_looks_whole(const QString &document);

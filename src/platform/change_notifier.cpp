@@ -97,11 +97,18 @@ QStringList ChangeNotifier::directories() const
 void ChangeNotifier::read_events()
 {
 #ifdef Q_OS_LINUX
+    // Each path is told once for all the events read at once, as Qt's own
+    // watcher does: a file written in place gives several.
+    QStringList written, changedFiles, changedFolders;
+    const auto once = [](QStringList &list, const QString &path) {
+        if (!list.contains(path))
+            list << path;
+    };
     alignas(inotify_event) char buffer[16 * 1024];
     for (;;) {
         const ssize_t got = ::read(fd_, buffer, sizeof buffer);
         if (got <= 0)
-            return;
+            break;
         for (ssize_t at = 0; at < got;) {
             const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
             at += ssize_t(sizeof(inotify_event) + event->len);
@@ -119,20 +126,24 @@ void ChangeNotifier::read_events()
             const bool done = event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO);
             if (event->len > 0) {
                 const QString name = QFile::decodeName(event->name);
-                const QString child = QDir(watched).filePath(name);
                 if (done)
-                    emit fileWritten(child);
+                    once(written, QDir(watched).filePath(name));
                 // As Qt's watcher: a folder changes when its entries do.
                 if (event->mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO))
-                    emit directoryChanged(watched);
+                    once(changedFolders, watched);
             } else if (directories_.contains(watched)) {
-                emit directoryChanged(watched);
+                once(changedFolders, watched);
             } else {
-                if (done)
-                    emit fileWritten(watched);
-                emit fileChanged(watched);
+                once(done ? written : changedFiles, watched);
             }
         }
     }
+    for (const QString &path : std::as_const(written))
+        emit fileWritten(path);
+    for (const QString &path : std::as_const(changedFiles))
+        if (!written.contains(path))
+            emit fileChanged(path);
+    for (const QString &path : std::as_const(changedFolders))
+        emit directoryChanged(path);
 #endif
 }

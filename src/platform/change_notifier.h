@@ -31,7 +31,8 @@ signals:
     void fileChanged(const QString &path);
     void directoryChanged(const QString &path);
     // The file at `path` (watched, or in a watched folder) is whole now: its
-    // writer closed it, or it was renamed into place.
+    // writer closed it, or it was renamed into place. A watched file that
+    // is whole is told so instead of as changed.
     void fileWritten(const QString &path);
 
 private:

@@ -108,7 +108,12 @@ void Watcher::watch_inputs()
     inputs_ = QStringList{path_in_folder(folder, QLatin1String(settingsFileName)),
                           path_in_folder(folder, QLatin1String(lettersFileName))};
     ownCopy_.clear();
-    settings_ = load_settings(inputs_.first(), QTextCodec::codecForLocale());
+    // Read again only when it changed: notifications come by the dozen for
+    // each pass.
+    const FileStamp settingsStamp = stamp_of(inputs_.first());
+    if (!settings_ || !settingsStamp.exists || settingsStamp != settingsStamp_)
+        settings_ = load_settings(inputs_.first(), QTextCodec::codecForLocale());
+    settingsStamp_ = settingsStamp;
     if (const auto &settings = settings_) {
         const QString document = path_in_folder(folder, settings->documentPath);
         if (usable_path(document)) {
@@ -187,9 +192,11 @@ void Watcher::notice()
 // and its pass need not wait for it to be still.
 void Watcher::written(const QString &path)
 {
-    if (inputs_.size() < 3 || QDir::cleanPath(path) != inputs_.at(2))
-        return;
-    writerDone_ = true;
+    const QString file = QDir::cleanPath(path);
+    if (inputs_.size() > 2 && file == inputs_.at(2))
+        writerDone_ = true;
+    else if (!inputs_.contains(file))
+        return; // an output, or another file in a watched folder
     notice();
 }
 

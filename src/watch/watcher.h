@@ -101,6 +101,7 @@ private:
     Stamps lastPass_; // the inputs' stamps right after the last pass
     Stamps watched_;  // what each watched path named when its watch was added
     std::optional<RunSettings> settings_; // settings.txt as last read
+    FileStamp settingsStamp_;             // and its stamp then
 
     // A site that follows its studio (FOLLOW): no passes, its destinations
     // fed from the studio's messages with its own letters and splitters.
