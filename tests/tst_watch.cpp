@@ -4,6 +4,8 @@
 // stopped in the middle of a burst, and its arguments.
 #include "folder_run.h"
 
+#include <QXmlStreamReader>
+
 #include <algorithm>
 #include <csignal>
 
@@ -402,6 +404,41 @@ private slots:
             QVERIFY2(clock.elapsed() < 700, qPrintable(QString::number(clock.elapsed())));
 #endif
         QVERIFY2(!seen.contains("- - -"), seen.join('|').constData());
+    }
+
+    // The Task Scheduler task the watcher registers on Windows (Wine's
+    // schtasks does nothing, so its XML is what is tried): at startup, no
+    // time limit, one instance, restarted on failure, the folders quoted as
+    // the wide command line reads them back, a trailing quote (what Windows
+    // makes of "C:\Мой эфир\") dropped.
+    void scheduled_task()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("Мой эфир");
+        QVERIFY(QDir().mkpath(folder));
+#ifdef Q_OS_WIN
+        const QString typed = folder + '"';
+#else
+        const QString typed = folder;
+#endif
+        const Result r = run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--print-task", typed});
+        QCOMPARE(r.status, 0);
+        QXmlStreamReader xml(r.out);
+        QMap<QString, QString> values; // each element's text, by name
+        QString element;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement())
+                values.insert(element = xml.name().toString(), QString());
+            else if (xml.isCharacters() && !xml.isWhitespace())
+                values[element] = xml.text().toString();
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(values.value("MultipleInstancesPolicy"), QString("IgnoreNew"));
+        QCOMPARE(values.value("ExecutionTimeLimit"), QString("PT0S"));
+        QVERIFY(values.contains("BootTrigger") && values.contains("RestartOnFailure"));
+        QVERIFY2(values.value("Arguments").endsWith('"' + QDir::toNativeSeparators(folder) + '"'),
+                 qPrintable(values.value("Arguments")));
     }
 
     // A document changed during a bad hour is passed over when the hour

@@ -6,6 +6,7 @@
 #include "check_report.h"
 #include "command_line.h"
 #include "console.h"
+#include "paths.h"
 #include "program_setup.h"
 #include "status_report.h"
 #include "version.h"
@@ -79,7 +80,9 @@ int main(int argc, char *argv[])
         print_text(stdout, text);
         return text.contains(QLatin1String("FAILING ")) ? 1 : 0;
     }
-    const QStringList folders = parser.positionalArguments();
+    QStringList folders;
+    for (const QString &folder : parser.positionalArguments())
+        folders << folder_argument(folder);
     if (folders.size() > 1)
         return refuse(QStringLiteral("one folder at most"), usageError);
     // Relative paths in the settings resolve against this folder, as they

@@ -130,3 +130,10 @@ bool file_names_may_hold_quotes()
 {
     return !on_windows();
 }
+
+QString folder_argument(QString folder)
+{
+    if (on_windows() && folder.endsWith(QLatin1Char('"')))
+        folder.chop(1);
+    return folder;
+}

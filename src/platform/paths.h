@@ -35,3 +35,8 @@ bool is_device_name(const QString &path);
 // Whether a file name on this system may hold a double quote: not on
 // Windows, so one pair of quotes around a path there is only decoration.
 bool file_names_may_hold_quotes();
+
+// A folder as the command line gives it: on Windows a trailing double quote
+// dropped, which is what "C:\Мой эфир\" (a folder in quotes, ending with a
+// backslash) arrives as; elsewhere as it is.
+QString folder_argument(QString folder);

@@ -8,7 +8,9 @@
 #include "folder_claim.h"
 #include "log_line.h"
 #include "monitor.h"
+#include "paths.h"
 #include "program_setup.h"
+#include "scheduled_task.h"
 #include "service_manager.h"
 #include "station.h"
 #include "stop_request.h"
@@ -19,7 +21,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStringList>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -47,6 +51,10 @@ const char *const usage =
     "               before, past 1 MiB)\n"
     "  --status FILE    keep a JSON status of every station and destination\n"
     "  --metrics FILE   keep Prometheus metrics, for the node exporter\n"
+    "  --install-task   Windows: register a Task Scheduler task that runs the\n"
+    "                   watcher for the folders at startup (schtasks)\n"
+    "  --remove-task    Windows: remove it\n"
+    "  --print-task     print the task's XML\n"
     "  --help       print this help\n"
     "  --version    print the version\n"
     "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
@@ -118,6 +126,63 @@ private:
     QString status_;
 };
 
+enum class TaskCall { Print, Install, Remove };
+
+// The Task Scheduler task for the folders: printed, or registered or
+// removed with schtasks (Windows).
+int scheduled_task(TaskCall call, const QStringList &folders)
+{
+    const QString user = qEnvironmentVariable("USERDOMAIN").isEmpty()
+                             ? qEnvironmentVariable("USERNAME", qEnvironmentVariable("USER"))
+                             : qEnvironmentVariable("USERDOMAIN") + QLatin1Char('\\') +
+                                   qEnvironmentVariable("USERNAME");
+    QString xml = task_xml(QCoreApplication::applicationFilePath(), folders, user);
+    if (call == TaskCall::Print) {
+        print_text(stdout, xml);
+        return 0;
+    }
+    if (!on_windows())
+        return refuse(QStringLiteral("Task Scheduler is Windows': here the systemd units run the "
+                                     "watcher (nowplaying-watch@.service, "
+                                     "nowplaying-watch-group.service)"));
+    QStringList arguments{QStringLiteral("/Delete"), QStringLiteral("/TN"), task_name(folders),
+                          QStringLiteral("/F")};
+    QTemporaryFile file(QDir::temp().filePath(QStringLiteral("nowplaying-task-XXXXXX.xml")));
+    if (call == TaskCall::Install) {
+        // As Task Scheduler writes its own: UTF-16 with a byte-order mark.
+        xml.replace(QStringLiteral("<?xml version=\"1.0\"?>"),
+                    QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>"));
+        QByteArray bytes("\xFF\xFE");
+        bytes.append(reinterpret_cast<const char *>(xml.utf16()), int(xml.size()) * 2);
+        if (!file.open() || file.write(bytes) != bytes.size() || !file.flush()) {
+            print_text(stderr, QStringLiteral("nowplaying-watch: cannot write the task's XML\n"));
+            return 1;
+        }
+        arguments = QStringList{QStringLiteral("/Create"),
+                                QStringLiteral("/XML"),
+                                QDir::toNativeSeparators(file.fileName()),
+                                QStringLiteral("/TN"),
+                                task_name(folders),
+                                QStringLiteral("/F")};
+    }
+    QProcess schtasks;
+    schtasks.setProcessChannelMode(QProcess::ForwardedChannels);
+    schtasks.start(QStringLiteral("schtasks"), arguments);
+    if (!schtasks.waitForFinished(60000) || schtasks.exitCode() != 0) {
+        print_text(stderr,
+                   QStringLiteral("nowplaying-watch: schtasks %1 failed (an administrator's "
+                                  "prompt is needed to register a task that runs at "
+                                  "startup)\n")
+                       .arg(arguments.first()));
+        return 1;
+    }
+    print_text(stdout, QStringLiteral("%1 the task \"%2\"\n")
+                           .arg(call == TaskCall::Install ? QStringLiteral("registered")
+                                                          : QStringLiteral("removed"),
+                                task_name(folders)));
+    return 0;
+}
+
 // A whole number of milliseconds, 0 up to a day; -1 otherwise.
 int milliseconds(const QString &text)
 {
@@ -139,8 +204,11 @@ int main(int argc, char *argv[])
         quietLog(QStringLiteral("quiet-log")),
         logFile(QStringLiteral("log"), QString(), QStringLiteral("FILE")),
         statusFile(QStringLiteral("status"), QString(), QStringLiteral("FILE")),
-        metricsFile(QStringLiteral("metrics"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({quiet, poll, quietLog, logFile, statusFile, metricsFile});
+        metricsFile(QStringLiteral("metrics"), QString(), QStringLiteral("FILE")),
+        installTask(QStringLiteral("install-task")), removeTask(QStringLiteral("remove-task")),
+        printTask(QStringLiteral("print-task"));
+    parser.addOptions({quiet, poll, quietLog, logFile, statusFile, metricsFile, installTask,
+                       removeTask, printTask});
     const ArgumentsRead read = read_arguments(parser, {"nowplaying-watch", programVersion, usage});
     if (read.answered)
         return 0;
@@ -160,7 +228,15 @@ int main(int argc, char *argv[])
                           QStringLiteral(" needs a number of milliseconds"));
         (option == &quiet ? options.quietMs : options.pollMs) = ms;
     }
-    const QStringList folders = parser.positionalArguments();
+    QStringList folders;
+    for (const QString &folder : parser.positionalArguments())
+        folders << folder_argument(folder);
+    if (parser.isSet(printTask) || parser.isSet(installTask) || parser.isSet(removeTask))
+        return scheduled_task(parser.isSet(printTask)     ? TaskCall::Print
+                              : parser.isSet(installTask) ? TaskCall::Install
+                                                          : TaskCall::Remove,
+                              folders.isEmpty() ? QStringList{QDir::currentPath()}
+                                                : absolute_paths(folders));
     if (folders.size() == 1 && !QDir::setCurrent(folders.first())) {
         print_text(stderr, QStringLiteral("nowplaying-watch: cannot enter the folder ") +
                                folders.first() + QLatin1Char('\n'));
