@@ -10,6 +10,8 @@
 //     the new text. Prints the resident memory (summed over the processes,
 //     and as proportional set size, which counts shared libraries once),
 //     the CPU time per pass, and the first station's latency, p50 and p95.
+#include "bench_common.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -33,22 +35,8 @@ const QByteArray settings = "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML
                             "<METASPLITTER> - </METASPLITTER><METAENC>UTF-8</METAENC>"
                             "<RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>";
 
-QByteArray read_file(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void write_file(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path + QStringLiteral(".new"));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    file.close();
-    QFile::remove(path);
-    ::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
-             QFile::encodeName(path).constData());
-}
+using bench::read_file;
+using bench::replace_file;
 
 QByteArray document(int track)
 {
@@ -86,9 +74,9 @@ Result run(const QString &watchBinary, int stations, bool oneProcess, int second
     for (int i = 0; i < stations; ++i) {
         const QString folder = top.filePath(QStringLiteral("station-%1").arg(i));
         QDir().mkpath(folder);
-        write_file(folder + "/settings.txt", settings);
+        replace_file(folder + "/settings.txt", settings);
         QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), folder + "/rusletters.txt");
-        write_file(folder + "/doc.xml", document(0));
+        replace_file(folder + "/doc.xml", document(0));
         folders << folder;
     }
     std::vector<std::unique_ptr<QProcess>> watchers;
@@ -118,7 +106,7 @@ Result run(const QString &watchBinary, int stations, bool oneProcess, int second
                 const qint64 at = (second - 1) * 1000LL + i * 1000LL / stations;
                 while (clock.elapsed() < at && !done)
                     QThread::usleep(500);
-                write_file(folders[i] + "/doc.xml", document(second));
+                replace_file(folders[i] + "/doc.xml", document(second));
                 ++passes;
             }
             while (clock.elapsed() < second * 1000LL && !done)
@@ -132,7 +120,7 @@ Result run(const QString &watchBinary, int stations, bool oneProcess, int second
         const QByteArray rds = "Kino - Track " + QByteArray::number(track);
         QElapsedTimer write;
         write.start();
-        write_file(folders[0] + "/doc.xml", document(track));
+        replace_file(folders[0] + "/doc.xml", document(track));
         ++passes;
         while (read_file(folders[0] + "/rds.txt") != rds && write.elapsed() < 5000)
             QThread::usleep(200);
@@ -154,12 +142,9 @@ Result run(const QString &watchBinary, int stations, bool oneProcess, int second
         watcher->waitForFinished(5000);
     }
     result.cpuPerPassMs = (cpu - cpuBefore) / passes;
-    std::sort(latencies.begin(), latencies.end());
-    const auto at = [&](double q) {
-        return latencies[size_t(q * double(latencies.size() - 1) + 0.5)];
-    };
-    result.p50 = at(0.5);
-    result.p95 = at(0.95);
+    const bench::Percentiles p = bench::percentiles(latencies);
+    result.p50 = p.p50;
+    result.p95 = p.p95;
     return result;
 }
 

@@ -16,6 +16,7 @@
 //     MQTT broker (Debian's mosquitto) to a site that follows it and feeds
 //     a fake encoder: the time from each write to the studio's RDS file and
 //     to the site's encoder receiving the track.
+#include "bench_common.h"
 #include "event_wait.h"
 #include "fake_destination.h"
 #include "icecast_server.h"
@@ -30,34 +31,8 @@
 
 namespace {
 
-QByteArray read_file(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void write_file(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path + QStringLiteral(".new"));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    file.close();
-    ::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(),
-             QFile::encodeName(path).constData());
-}
-
-struct Percentiles {
-    double p50 = 0, p95 = 0;
-};
-
-Percentiles percentiles(std::vector<double> values)
-{
-    if (values.empty())
-        return {};
-    std::sort(values.begin(), values.end());
-    const auto at = [&](double q) { return values[size_t(q * double(values.size() - 1) + 0.5)]; };
-    return {at(0.5), at(0.95)};
-}
+using bench::read_file;
+using bench::replace_file;
 
 struct Round {
     std::vector<double> files, encoder, listener;
@@ -77,8 +52,8 @@ void start_watch(const QString &watchBinary, const QTemporaryDir &dir,
         settings += "<SEND" + QByteArray::number(i + 1) + ">" + destinations[i].toUtf8() +
                     "</SEND" + QByteArray::number(i + 1) + ">";
     QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
-    write_file(dir.filePath("settings.txt"), settings);
-    write_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
+    replace_file(dir.filePath("settings.txt"), settings);
+    replace_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
     watch.setStandardErrorFile(QProcess::nullDevice());
     watch.start(watchBinary, {dir.path()});
     wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
@@ -100,7 +75,7 @@ Round run_round(const QString &watchBinary, int tracks, const QStringList &desti
         const int encoderBefore = int(encoder.received.size());
         QElapsedTimer clock;
         clock.start();
-        write_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        replace_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
         double files = -1, toEncoder = -1, toListener = -1;
         const bool done = wait_until(
             [&]() {
@@ -158,7 +133,7 @@ DelayRound run_delay_round(const QString &watchBinary, int tracks, FakeDestinati
     for (int track = 1; track <= tracks; ++track) {
         const QByteArray title = "Track " + QByteArray::number(track);
         texts << "TEXT=Kino - " + title + "\r\n";
-        write_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        replace_file(dir.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
         if (!wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Kino - " + title; },
                         5000)) {
             passAt.push_back(-1);
@@ -192,9 +167,10 @@ Round run_follow_round(const QString &watchBinary, int tracks, FakeDestination &
     MqttBroker broker;
     QTemporaryDir studio, site;
     QProcess studioWatch, siteWatch;
-    write_file(site.filePath("settings.txt"), "<FOLLOW>" + broker.url("studio/np").toUtf8() +
-                                                  "</FOLLOW><SEND1>rds+tcp://127.0.0.1:" +
-                                                  QByteArray::number(encoder.port()) + "</SEND1>");
+    replace_file(site.filePath("settings.txt"),
+                 "<FOLLOW>" + broker.url("studio/np").toUtf8() +
+                     "</FOLLOW><SEND1>rds+tcp://127.0.0.1:" + QByteArray::number(encoder.port()) +
+                     "</SEND1>");
     siteWatch.setStandardErrorFile(QProcess::nullDevice());
     siteWatch.start(watchBinary, {site.path()});
     start_watch(watchBinary, studio, {broker.url("studio/np")}, studioWatch);
@@ -205,7 +181,7 @@ Round run_follow_round(const QString &watchBinary, int tracks, FakeDestination &
         const int before = int(encoder.received.size());
         QElapsedTimer clock;
         clock.start();
-        write_file(studio.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
+        replace_file(studio.filePath("doc.xml"), "<ARTIST>Кино</ARTIST><NAME>" + title + "</NAME>");
         double files = -1, toEncoder = -1;
         const bool done = wait_until(
             [&]() {
@@ -235,7 +211,7 @@ Round run_follow_round(const QString &watchBinary, int tracks, FakeDestination &
 
 void print(const char *what, const std::vector<double> &values)
 {
-    const Percentiles p = percentiles(values);
+    const bench::Percentiles p = bench::percentiles(values);
     std::printf("  %-40s p50 %6.1f ms   p95 %6.1f ms\n", what, p.p50, p.p95);
 }
 

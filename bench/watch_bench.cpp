@@ -26,6 +26,7 @@
 //   watch_bench cpu FOLDER COUNT BINARY
 //     CPU time of COUNT in-process passes in FOLDER against COUNT runs of
 //     BINARY there; prints the ratio process / in-process.
+#include "bench_common.h"
 #include "pass.h"
 #include "pass_lock.h"
 
@@ -69,11 +70,7 @@ QByteArray rds_of(int k)
     return "Kino - Track " + QByteArray::number(k);
 }
 
-QByteArray read_file(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using bench::read_file;
 
 // Written in place, as most playout programs do; the time is the close.
 Clock::time_point write_document(const QString &path, const QByteArray &bytes)
@@ -362,14 +359,11 @@ int close_latency(const QString &folder, int tracks, int chunks, unsigned seed)
         halfPassed += half ? 1 : 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + random() % 80));
     }
-    std::sort(latencies.begin(), latencies.end());
-    const auto at = [&](double q) {
-        return latencies.empty() ? 0.0 : latencies[size_t(q * double(latencies.size() - 1) + 0.5)];
-    };
+    const bench::Percentiles p = bench::percentiles(latencies);
     std::printf("%d tracks written %s: close -> RDS file p50 %.1f ms, p95 %.1f ms; lost %d; "
                 "passes over a half document %d\n",
-                tracks, chunks == 2 ? "in two chunks 60-500 ms apart" : "in one go", at(0.5),
-                at(0.95), lost, halfPassed);
+                tracks, chunks == 2 ? "in two chunks 60-500 ms apart" : "in one go", p.p50, p.p95,
+                lost, halfPassed);
     return lost > 0 || halfPassed > 0 ? 1 : 0;
 }
 
