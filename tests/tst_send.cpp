@@ -232,9 +232,10 @@ private slots:
             const QJsonObject station =
                 QJsonDocument::fromJson(contents(files.path(), "status.json"))
                     .object()["stations"]
-                    .toArray()[0]
+                    .toArray()
+                    .at(0) // (at(): a status file not yet written has no rows)
                     .toObject();
-            return station["destinations"].toArray()[i].toObject();
+            return station["destinations"].toArray().at(i).toObject();
         };
         QVERIFY2(wait_until([&]() { return destination(1)["state"] == "failing"; }, 5000),
                  contents(files.path(), "status.json").constData());
