@@ -91,7 +91,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                             !d.error.startsWith(QLatin1String("is not a URL"));
     const QPair<int, int> span = password_span(url, parsedHook);
     const QString written = url.mid(span.first, span.second);
-    const QString rest = url.left(span.first) + url.mid(span.first + span.second);
+    // The host after the password, as Qt writes it: "12" is shown as the
+    // address "0.0.0.12", which is the program's own text, not the password's.
+    static const QRegularExpression hostEnd(QStringLiteral("[:/?#]"));
+    const QString after = url.mid(span.first + span.second + 1);
+    QUrl host;
+    host.setHost(after.left(int(after.indexOf(hostEnd))).trimmed());
+    const QString rest =
+        url.left(span.first) + url.mid(span.first + span.second) + ' ' + host.host();
     const QStringList forms =
         span.first < 0 ? QStringList()
                        : QStringList{written, QUrl::fromPercentEncoding(written.toUtf8())};

@@ -145,6 +145,19 @@ QString host_as_written(const QString &value)
     return rest.left(end);
 }
 
+// Makes `d` shown by its scheme (when it is one) and its host as written
+// alone: for a value whose parts cannot be told apart, where any other part
+// may hold the password.
+void show_by_host(Destination &d, const QString &value, const QString &scheme)
+{
+    d.url = QUrl();
+    static const QRegularExpression schemeName(QStringLiteral("^[a-z][a-z0-9+.-]*$"));
+    if (schemeName.match(scheme).hasMatch())
+        d.url.setScheme(scheme);
+    d.url.setHost(host_as_written(value), QUrl::StrictMode);
+    d.shownByHost = true;
+}
+
 // A file destination: "file:PATH" or "dls:PATH", a query after "?".
 void parse_file(Destination &d, const QString &value, const QString &scheme, const QString &folder)
 {
@@ -248,12 +261,7 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         const bool strayAt = at_sign_past_authority(value);
         const bool hook = scheme == QLatin1String("http") || scheme == QLatin1String("https");
         if (!d.url.isValid() || d.url.host().isEmpty() || (strayAt && !hook)) {
-            d.url = QUrl();
-            static const QRegularExpression schemeName(QStringLiteral("^[a-z][a-z0-9+.-]*$"));
-            if (schemeName.match(scheme).hasMatch())
-                d.url.setScheme(scheme);
-            d.url.setHost(host_as_written(value), QUrl::StrictMode);
-            d.shownByHost = true;
+            show_by_host(d, value, scheme);
             d.error = QStringLiteral("is not a URL with a host");
             if (value.contains(QLatin1Char('@')))
                 d.error += QStringLiteral(" (%1)").arg(QLatin1String(passwordHint));
@@ -285,6 +293,10 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
                     d.error = QStringLiteral("its query ") + d.queryTemplate.error;
             }
         } else {
+            // A scheme not written as one ("//icecast") leaves Qt reading
+            // the user and password as a path, which would be shown.
+            if (d.url.scheme().compare(scheme, Qt::CaseInsensitive) != 0)
+                show_by_host(d, value, scheme);
             d.error = QStringLiteral("has the scheme \"%1\", which is none of icecast, shoutcast, "
                                      "rds+tcp, rds+udp, http, https, file, dls, mqtt, mqtts")
                           .arg(scheme);
