@@ -2,10 +2,13 @@
 #include "log_line.h"
 
 #include "console.h"
+#include "output_file.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
+#include <QThread>
 
 #include <cstdio>
 
@@ -15,7 +18,10 @@ QMutex one;
 QFile logFile;
 
 // Begins a new log file once this one has grown past the limit; the old
-// one is kept as FILE.1. Called with `one` held.
+// one is kept as FILE.1. Called with `one` held. On Windows a program
+// reading the log for a moment (a viewer, a virus scanner) keeps it from
+// being renamed: tried again as a held output is, else the file grows on
+// and the next line tries again.
 void rotate_if_full()
 {
     if (logFile.size() < logFileLimitBytes)
@@ -23,7 +29,10 @@ void rotate_if_full()
     const QString path = logFile.fileName();
     logFile.close();
     QFile::remove(path + QStringLiteral(".1"));
-    QFile::rename(path, path + QStringLiteral(".1"));
+    QElapsedTimer tried;
+    tried.start();
+    while (!QFile::rename(path, path + QStringLiteral(".1")) && tried.elapsed() < heldRenameRetryMs)
+        QThread::msleep(10);
     logFile.setFileName(path);
     logFile.open(QIODevice::Append);
 }
