@@ -65,7 +65,7 @@ bool wait_for_log(const QString &path, const QString &text)
                 .contains(text)) {
         if (timer.elapsed() > 10000)
             return false;
-        QThread::msleep(5);
+        QThread::msleep(20); // (each read keeps the log from being renamed on Windows)
     }
     return true;
 }
