@@ -67,7 +67,8 @@ QString described(const Enclosing &where, int line)
 {
     if (where.name.isEmpty())
         return QStringLiteral("on line %1, at the top level").arg(line);
-    return QStringLiteral("on line %1 in <%2> (line %3)").arg(line).arg(where.name).arg(where.line);
+    return QStringLiteral("on line %1 in <%2> (line %3)")
+        .arg(QString::number(line), where.name, QString::number(where.line));
 }
 
 // A document with a history or a next track holds the tag more than once;
@@ -101,8 +102,7 @@ void check_near_miss(Findings &f, const QString &section, const QString &text, c
         f.add(section, Level::Note,
               QStringLiteral("<%1> stands only inside a comment (<!-- ... -->, line %2), which is "
                              "not content")
-                  .arg(tag)
-                  .arg(line_of(text, int(text.indexOf(opening_tag(tag))))));
+                  .arg(tag, QString::number(line_of(text, int(text.indexOf(opening_tag(tag)))))));
         return;
     }
     const QString names = tag == QLatin1String("NAME") ? QStringLiteral("NAME|TITLE") : tag;
@@ -134,7 +134,8 @@ void check_near_miss(Findings &f, const QString &section, const QString &text, c
         else
             why = QStringLiteral("a tag with attributes is not matched: write <%1>").arg(tag);
         f.add(section, Level::Note,
-              QStringLiteral("%1 on line %2: %3").arg(written).arg(line_of(text, at)).arg(why));
+              QStringLiteral("%1 on line %2: %3")
+                  .arg(written, QString::number(line_of(text, at)), why));
         return;
     }
 }
@@ -182,9 +183,8 @@ void check_misread(Findings &f, const QString &section, const QByteArray &bytes,
     const QString likely = likely_cyrillic_encoding(bytes);
     f.add(section, Level::Warning,
           QStringLiteral("is read as %1 but is not UTF-8: %2 bytes are read as \"\uFFFD\"; %3")
-              .arg(readAs)
-              .arg(invalid)
-              .arg(likely.isEmpty()
+              .arg(readAs, QString::number(invalid),
+                   likely.isEmpty()
                        ? QStringLiteral("set %1 to the encoding it is saved in").arg(setting)
                        : QStringLiteral("it looks like %1: set %2 to %1").arg(likely, setting)));
 }
@@ -206,7 +206,8 @@ void check_document(Findings &f, const RunSettings &settings, const QString &pat
     }
     const QByteArray bytes = raw_input_bytes(path);
     f.add(section, Level::Ok,
-          QStringLiteral("%1 bytes (at most %2 are read)").arg(bytes.size()).arg(maxInputBytes));
+          QStringLiteral("%1 bytes (at most %2 are read)")
+              .arg(QString::number(bytes.size()), QString::number(maxInputBytes)));
     QTextCodec *readIn = codec_or_locale(document.codec);
     QString readAs = setting ? QStringLiteral("%1 (INXMLENC)").arg(codec_name(setting))
                              : QStringLiteral("%1 (the locale encoding)").arg(codec_name(nullptr));

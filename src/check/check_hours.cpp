@@ -62,8 +62,7 @@ void check_day(Findings &f, const RunSettings &settings, int day)
     if (state.opens > 1)
         f.add(hoursSection, Level::Warning,
               QStringLiteral("%1 appears %2 times: only the first one counts")
-                  .arg(bad_hours_tag(day))
-                  .arg(state.opens));
+                  .arg(bad_hours_tag(day), QString::number(state.opens)));
     if (state.value.isEmpty())
         return;
     for (const QString &item : bad_hour_items(settings, day)) {
@@ -110,8 +109,8 @@ void check_bad_hours(Findings &f, const RunSettings &settings, const QDateTime &
     check_hour_look_alikes(f, settings);
     const int today = now.date().dayOfWeek();
     const int hour = now.time().hour();
-    const QString when =
-        QStringLiteral("now (%1, hour %2)").arg(QLatin1String(dayNames[today - 1])).arg(hour);
+    const QString when = QStringLiteral("now (%1, hour %2)")
+                             .arg(QLatin1String(dayNames[today - 1]), QString::number(hour));
     if (in_bad_hours(settings, today, hour))
         f.add(hoursSection, Level::Note,
               when + QStringLiteral(": the pass would end at once, reading and writing nothing"));

@@ -68,13 +68,11 @@ void check_letters(Findings &f, const QString &letters, const QByteArray &bytes)
     else if (size < letterCount)
         f.add(lettersSection, Level::Warning,
               QStringLiteral("only %1 characters: table positions %1 to %2 have no letter")
-                  .arg(size)
-                  .arg(letterCount - 1));
+                  .arg(QString::number(size), QString::number(letterCount - 1)));
     else
         f.add(lettersSection, Level::Note,
               QStringLiteral("%1 characters: those after the first %2 are never used")
-                  .arg(size)
-                  .arg(letterCount));
+                  .arg(QString::number(size), QString::number(letterCount)));
 
     const QString table = letters.left(letterCount);
     bool inTableOrder = true;
@@ -90,16 +88,16 @@ void check_letters(Findings &f, const QString &letters, const QByteArray &bytes)
         if (seen.contains(table[k]))
             f.add(lettersSection, Level::Warning,
                   QStringLiteral("%1 stands at positions %2 and %3: it gives both outputs")
-                      .arg(visible(table[k]))
-                      .arg(table.indexOf(table[k]))
-                      .arg(k));
+                      .arg(visible(table[k]), QString::number(table.indexOf(table[k])),
+                           QString::number(k)));
         seen.insert(table[k]);
     }
     QStringList differing, wrong;
     for (int k = 0; k < letterCount; ++k) {
         const QString found = k < size ? visible(letters[k]) : QStringLiteral("nothing");
         if (k >= size || letters[k] != usual[k])
-            differing << QStringLiteral("%1 (%2 instead of %3)").arg(k).arg(found, usual[k]);
+            differing
+                << QStringLiteral("%1 (%2 instead of %3)").arg(QString::number(k), found, usual[k]);
         const QString got = transliterate(usual[k], letters);
         const QString want = transliterate(usual[k], usual);
         if (got != want)

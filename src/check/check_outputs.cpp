@@ -5,6 +5,7 @@
 #include "file_judgement.h"
 #include "file_probe.h"
 #include "file_sharing.h"
+#include "link_guard.h"
 #include "output_file.h"
 #include "paths.h"
 
@@ -17,6 +18,15 @@ void check_outputs(Findings &f, const PassPlan &plan)
         const QString name = output_tag(output.which) + QLatin1Char(' ') + visible(output.path);
         const QString input = overwritten_input(output);
         const QString problem = output_problem(output.path);
+        const QString planted = planted_link(output.path);
+        if (!planted.isEmpty()) {
+            f.add(outputsSection, Level::Error,
+                  QStringLiteral("%1: %2. Passes do not write through such a link (another user "
+                                 "could point it at any file); put the file itself there, or "
+                                 "let only the folder's owner write to the folder: %3")
+                      .arg(name, planted, stops_with(cant_create(output.which))));
+            continue;
+        }
         if (is_device_name(output.path)) {
             f.add(outputsSection, Level::Note,
                   name + QStringLiteral(" is a Windows device: each pass writes to it as it is"));

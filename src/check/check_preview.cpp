@@ -59,11 +59,11 @@ void check_preview(Findings &f, const PassPlan &plan)
                              "receivers cannot show: ") +
                   listed(foreign));
     if (character_count(rds.text) > radioTextLength)
-        f.add(previewSection, Level::Warning,
-              QStringLiteral("the RDS text has %1 characters; RadioText shows %2 (the pass still "
-                             "writes them all)")
-                  .arg(character_count(rds.text))
-                  .arg(radioTextLength));
+        f.add(
+            previewSection, Level::Warning,
+            QStringLiteral("the RDS text has %1 characters; RadioText shows %2 (the pass still "
+                           "writes them all)")
+                .arg(QString::number(character_count(rds.text)), QString::number(radioTextLength)));
 }
 
 const PreviewOutput *previewed(const Preview &preview, Output which)

@@ -32,8 +32,8 @@ int count(const QList<Finding> &findings, Level level)
 
 QString counted(int n, const char *noun)
 {
-    return QStringLiteral("%1 %2%3").arg(n).arg(QLatin1String(noun),
-                                                n == 1 ? QString() : QStringLiteral("s"));
+    return QStringLiteral("%1 %2%3").arg(QString::number(n), QLatin1String(noun),
+                                         n == 1 ? QString() : QStringLiteral("s"));
 }
 
 QJsonValue preview_entry(const Preview &preview, Output which)
@@ -69,7 +69,8 @@ QString report_text(const QList<Finding> &findings)
         out += section + QLatin1Char('\n');
         for (const Finding &f : findings)
             if (f.section == section)
-                out += QStringLiteral("  %1 %2\n").arg(level_name(f.level), -8).arg(f.text);
+                out +=
+                    QStringLiteral("  %1 %2\n").arg(level_name(f.level).leftJustified(8), f.text);
         out += QLatin1Char('\n');
     }
     return out + counted(count(findings, Level::Error), "error") + QStringLiteral(", ") +

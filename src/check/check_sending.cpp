@@ -4,9 +4,11 @@
 #include "destination.h"
 #include "encoding.h"
 #include "file_probe.h"
+#include "link_guard.h"
 #include "send_once.h"
 #include "send_request.h"
 #include "sent_text.h"
+#include "shown_address.h"
 
 #include <QRegularExpression>
 #include <QTextCodec>
@@ -20,8 +22,8 @@ QString named(const Destination &destination)
 
 // The request as it may be shown: the bytes of an encoder's commands, the
 // file a file destination writes, the method and address of an HTTP
-// request (without a password).
-QString shown_request(const Destination &destination, const SendRequest &request)
+// request (by shown_address's rule, as the log shows it).
+QString shown_request(const SendRequest &request)
 {
     if (!request.commands.isEmpty()) {
         QStringList commands;
@@ -31,19 +33,12 @@ QString shown_request(const Destination &destination, const SendRequest &request
     }
     if (!request.topic.isEmpty())
         return QStringLiteral("%1 bytes of JSON published to %2, retained")
-            .arg(request.body.size())
-            .arg(visible(request.topic));
+            .arg(QString::number(request.body.size()), visible(request.topic));
     if (!request.path.isEmpty())
         return QStringLiteral("%1 bytes written to %2")
-            .arg(request.fileBytes.size())
-            .arg(visible(request.path));
-    QUrl url = request.url;
-    url.setPassword(QString());
-    QString address = url.toString(QUrl::FullyEncoded);
-    if (destination.kind == DestinationKind::Shoutcast)
-        address.replace(QRegularExpression(QStringLiteral("pass=[^&]*")),
-                        QStringLiteral("pass=..."));
-    return QString::fromLatin1(request.method) + QLatin1Char(' ') + address;
+            .arg(QString::number(request.fileBytes.size()), visible(request.path));
+    return QString::fromLatin1(request.method) + QLatin1Char(' ') +
+           shown_address(request.url, true);
 }
 
 QString encoding_of(const Destination &d)
@@ -70,10 +65,7 @@ void check_length(Findings &f, const Destination &d, const OnAirText &onAir)
     f.add(sendingSection, Level::Warning,
           QStringLiteral("%1: the text has %2 characters; %3 %4, so it is cut at the last blank "
                          "that fits")
-              .arg(named(d))
-              .arg(length)
-              .arg(where)
-              .arg(d.maxCharacters));
+              .arg(named(d), QString::number(length), where, QString::number(d.maxCharacters)));
 }
 
 // The label a DAB+ encoder shows, with its DL Plus tags.
@@ -83,9 +75,8 @@ void check_label(Findings &f, const Destination &d, const SentText &sent)
     for (const RtPlusTag &tag : rt_plus_tags(sent))
         tags << QStringLiteral("%1 from %2, %3 characters")
                     .arg(tag.type == 4 ? QStringLiteral("ITEM.ARTIST")
-                                       : QStringLiteral("ITEM.TITLE"))
-                    .arg(tag.start)
-                    .arg(tag.length);
+                                       : QStringLiteral("ITEM.TITLE"),
+                         QString::number(tag.start), QString::number(tag.length));
     f.add(sendingSection, Level::Ok,
           QStringLiteral("%1: the DAB+ label is %2%3")
               .arg(named(d), visible(sent.text),
@@ -127,9 +118,16 @@ void check_sending(Findings &f, const PassPlan &plan)
         f.add(sendingSection, Level::Ok,
               QStringLiteral("%1 gets %2%3 in %4: %5")
                   .arg(named(d), sent.idle ? QStringLiteral("the idle text ") : QString(),
-                       visible(request.shown), encoding_of(d), shown_request(d, request)));
+                       visible(request.shown), encoding_of(d), shown_request(request)));
         if (d.kind == DestinationKind::Dls)
             check_label(f, d, sent);
+        const QString planted = d.path.isEmpty() ? QString() : planted_link(d.path);
+        if (!planted.isEmpty())
+            f.add(sendingSection, Level::Error,
+                  QStringLiteral("%1: %2. The watcher does not write through such a link "
+                                 "(another user could point it at any file): nothing is written "
+                                 "there")
+                      .arg(named(d), planted));
         check_length(f, d, plan.onAir);
         QStringList lost;
         if (!gets_whole_now_playing(d))

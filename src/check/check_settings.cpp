@@ -70,8 +70,7 @@ void check_settings(Findings &f, const RunSettings &settings)
         if (state.opens > 1)
             f.add(settingsSection, Level::Warning,
                   QStringLiteral("%1 appears %2 times: only the first one counts")
-                      .arg(tag)
-                      .arg(state.opens));
+                      .arg(tag, QString::number(state.opens)));
         const QString value = state.value;
         if (!is_encoding_tag(tag) && !is_splitter_tag(tag) && value != value.trimmed())
             f.add(settingsSection, Level::Warning,
@@ -131,9 +130,8 @@ void check_encodings(Findings &f, const RunSettings &settings, const QByteArray 
         f.add(encodingsSection, Level::Warning,
               QStringLiteral("%1 is read as UTF-8 (the locale encoding) but is not UTF-8: %2 "
                              "bytes are read as \"\uFFFD\"%3; save it as UTF-8")
-                  .arg(settingsSection)
-                  .arg(invalid)
-                  .arg(likely.isEmpty() ? QString()
+                  .arg(settingsSection, QString::number(invalid),
+                       likely.isEmpty() ? QString()
                                         : QStringLiteral(" (it looks like %1)").arg(likely)));
     }
 }

@@ -83,7 +83,7 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
         const QString written = match.captured();
         const int n = match.captured(1).toInt();
         const QString suffix = match.captured(2).toUpper();
-        const QString exact = QStringLiteral("SEND%1%2").arg(n).arg(suffix);
+        const QString exact = QStringLiteral("SEND%1%2").arg(QString::number(n), suffix);
         const bool sound = n >= 1 && n <= maxDestinations &&
                            (written == opening_tag(exact) || written == closing_tag(exact));
         if (sound || reported.contains(written) || index_outside_comments(text, written) < 0)
@@ -93,12 +93,11 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
               QStringLiteral("%1 is not a destination tag, and is ignored: they are <SEND1> to "
                              "<SEND%2> (with TEXT or IDLE after the number), in capitals, "
                              "without blanks")
-                  .arg(written)
-                  .arg(maxDestinations));
+                  .arg(written, QString::number(maxDestinations)));
     }
     for (int n = 1; n <= maxDestinations; ++n)
         for (const QString &suffix : {QString(), QStringLiteral("TEXT"), QStringLiteral("IDLE")}) {
-            const QString tag = QStringLiteral("SEND%1%2").arg(n).arg(suffix);
+            const QString tag = QStringLiteral("SEND%1%2").arg(QString::number(n), suffix);
             const TagState state = tag_state(text, tag);
             if (state.opens > 0 && !state.closed)
                 f.add(sendingSection, Level::Warning,
@@ -116,7 +115,10 @@ void check_follow(Findings &f, const RunSettings &settings)
     } else {
         f.add(sendingSection, Level::Ok,
               QStringLiteral("FOLLOW %1: this site takes the now-playing from the topic %2 and "
-                             "makes no passes of its own%3")
+                             "makes no passes of its own, each text cleaned as a pass cleans "
+                             "the document's (one line, no control characters; a message of "
+                             "more than 256 KiB or not shaped as a studio publishes it is left "
+                             "aside)%3")
                   .arg(source.shown, visible(source.broker.topic),
                        source.idleAfterMs > 0
                            ? QStringLiteral("; %1 s after the studio goes offline, its "

@@ -60,9 +60,9 @@ QString status_text(const QByteArray &statusJson)
                     QStringLiteral(" (%1)").arg(d.value(QStringLiteral("lastError")).toString());
             text += QStringLiteral("; last sent \"%1\" at %2; %3 sends, %4 failed")
                         .arg(d.value(QStringLiteral("lastDelivered")).toString(),
-                             at(d.value(QStringLiteral("lastDeliveredAt"))))
-                        .arg(d.value(QStringLiteral("sends")).toInt())
-                        .arg(d.value(QStringLiteral("failures")).toInt());
+                             at(d.value(QStringLiteral("lastDeliveredAt"))),
+                             QString::number(d.value(QStringLiteral("sends")).toInt()),
+                             QString::number(d.value(QStringLiteral("failures")).toInt()));
             lines.append({failing, text});
         }
     }

@@ -2,6 +2,7 @@
 #include "output_file.h"
 
 #include "file_sharing.h"
+#include "link_guard.h"
 #include "paths.h"
 #include "stop_request.h"
 
@@ -234,6 +235,9 @@ WriteResult write_output(const QString &path, const OutputFill &fill)
 {
     if (!usable_path(path))
         return {WriteStatus::NotCreated, QStringLiteral("not a usable path")};
+    const QString planted = planted_link(path);
+    if (!planted.isEmpty())
+        return {WriteStatus::NotCreated, planted};
     if (const std::optional<WriteResult> replaced = write_beside(replacement_target(path), fill))
         return *replaced;
     QFile file;

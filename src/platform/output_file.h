@@ -20,6 +20,9 @@ struct WriteResult {
 // when a write fell short. NotCreated: nothing could be opened for writing;
 // NotWritten: the bytes did not all reach the file.
 //
+// A symbolic link that another user may have planted (planted_link) is
+// not written through: NotCreated, with the reason.
+//
 // Readers of an output (RDS encoders and stream tools poll it several times
 // a second) see the old bytes or the new bytes, never an empty or partial
 // file: where it can, the output is written as a new file beside it, which

@@ -63,6 +63,13 @@ std::optional<Delivery::Item> Delivery::take(qint64 nowMs)
             return std::nullopt;
         retryAt_.reset();
     }
+    if (confirmAt_ && nowMs >= *confirmAt_) {
+        confirmAt_.reset();
+        if (!pending_ && delivered_) {
+            pending_ = delivered_;
+            pending_->repeat = true;
+        }
+    }
     if (everyAt_ && nowMs >= *everyAt_) {
         // The last text again, unless a newer one is on its way.
         if (!pending_ && delivered_) {
@@ -88,9 +95,12 @@ std::optional<qint64> Delivery::next_due(qint64 nowMs) const
         due = delayed_.front().first;
     if (inFlight_)
         return due;
+    std::optional<qint64> again = everyAt_;
+    if (confirmAt_ && (!again || *confirmAt_ < *again))
+        again = confirmAt_;
     std::optional<qint64> send = retryAt_   ? retryAt_
                                  : pending_ ? std::optional<qint64>(nowMs)
-                                            : everyAt_;
+                                            : again;
     if (send && intervalEndsAt_)
         send = qMax(*send, *intervalEndsAt_);
     if (send && (!due || *send < *due))
@@ -106,6 +116,8 @@ Delivery::Finished Delivery::finished(bool delivered, qint64 nowMs, bool passwor
     result.repeat = inFlight_->repeat;
     inFlight_->repeat = false;
     if (delivered) {
+        if (failures_ > 0 && rules_.confirmWhenBack && !woundDown_)
+            confirmAt_ = nowMs + confirmAfterBackMs;
         failures_ = 0;
         backoff_.reset();
         delivered_ = std::move(inFlight_);
@@ -142,6 +154,7 @@ void Delivery::wind_down()
     woundDown_ = true;
     retryAt_.reset();
     everyAt_.reset();
+    confirmAt_.reset();
     pending_.reset();
     delayed_.clear();
 }

@@ -21,6 +21,10 @@
 //   last one again that often (for receivers that forget it);
 // - a failed send is tried again after a pause that grows from 1 s to 60 s
 //   (at once 60 s for a refused password); a new text is tried at once;
+// - with `confirmWhenBack`, the text that ends a streak of failures is sent
+//   once more confirmAfterBackMs later: an encoder that wakes from a hang
+//   may still read what it was sent before (its system keeps a reset
+//   connection's unread bytes), in any order;
 // - at most one send per minimum interval, and one at a time.
 class Delivery {
 public:
@@ -48,10 +52,12 @@ public:
         int everyMs = 0;
         int delayMs = 0;
         int minIntervalMs = 0;
+        bool confirmWhenBack = false;
     };
 
     static constexpr int firstPauseMs = 1000;
     static constexpr int longestPauseMs = 60000;
+    static constexpr int confirmAfterBackMs = 2000;
 
     explicit Delivery(const Rules &rules);
 
@@ -103,6 +109,7 @@ private:
     std::optional<Item> delivered_;               // the last text the destination took
     std::optional<qint64> retryAt_;               // while a failed send waits for its pause
     std::optional<qint64> everyAt_;               // when the last text is due again
+    std::optional<qint64> confirmAt_;             // when the text that ended failures is due again
     std::optional<qint64> intervalEndsAt_;        // no send before this (min-interval)
     int failures_ = 0;                            // failed sends since the last delivery
     bool woundDown_ = false;

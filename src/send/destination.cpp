@@ -4,7 +4,10 @@
 #include "encoding.h"
 #include "mqtt_client.h"
 #include "pass.h"
+#include "shown_address.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QUrlQuery>
@@ -230,17 +233,6 @@ bool at_sign_past_authority(const QString &value)
     return value.indexOf(QLatin1Char('@'), end) >= 0;
 }
 
-// Query items whose values are secrets a listing site hands out.
-bool is_secret(const QString &key)
-{
-    static const QStringList secrets = {
-        QStringLiteral("pass"),  QStringLiteral("password"), QStringLiteral("pwd"),
-        QStringLiteral("key"),   QStringLiteral("apikey"),   QStringLiteral("api_key"),
-        QStringLiteral("token"), QStringLiteral("secret"),   QStringLiteral("auth"),
-        QStringLiteral("sig"),   QStringLiteral("signature")};
-    return secrets.contains(key.toLower());
-}
-
 } // namespace
 
 Destination parse_destination(const SendSetting &setting, const QString &folder)
@@ -281,7 +273,7 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
             d.kind = DestinationKind::RdsUdp;
         } else if (scheme == QLatin1String("mqtt") || scheme == QLatin1String("mqtts")) {
             d.kind = DestinationKind::Mqtt;
-            const BrokerAddress broker = broker_address(d.url);
+            const BrokerAddress broker = broker_address(d.url, folder);
             d.topic = broker.topic;
             d.caFile = broker.caFile;
             d.error = broker.error;
@@ -338,7 +330,21 @@ bool gets_whole_now_playing(const Destination &destination)
            destination.kind == DestinationKind::Mqtt;
 }
 
-BrokerAddress broker_address(const QUrl &url)
+QString tls_problem(const BrokerAddress &broker)
+{
+    if (!broker.tls)
+        return QString();
+    if (!MqttClient::tls_available())
+        return QStringLiteral("needs TLS, which this build does not have");
+    QFile file(broker.caFile);
+    if (!broker.caFile.isEmpty() && !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("names a CA file that cannot be read (%1: %2), so TLS cannot be set "
+                              "up and nothing is sent in clear")
+            .arg(QDir::toNativeSeparators(broker.caFile), file.errorString());
+    return QString();
+}
+
+BrokerAddress broker_address(const QUrl &url, const QString &folder)
 {
     BrokerAddress broker;
     broker.tls = url.scheme() == QLatin1String("mqtts");
@@ -347,17 +353,21 @@ BrokerAddress broker_address(const QUrl &url)
     broker.user = url.userName();
     broker.password = url.password();
     broker.topic = url.path(QUrl::FullyDecoded).mid(1);
-    broker.caFile = QUrlQuery(url).queryItemValue(QStringLiteral("cafile"), QUrl::FullyDecoded);
+    const QString caFile =
+        QUrlQuery(url).queryItemValue(QStringLiteral("cafile"), QUrl::FullyDecoded);
+    broker.caFile = path_in_folder(folder, caFile);
     if (!MqttClient::available())
         broker.error = QStringLiteral("needs MQTT, which this build does not have");
     else if (broker.topic.isEmpty() || broker.topic.contains(QLatin1Char('+')) ||
              broker.topic.contains(QLatin1Char('#')))
         broker.error =
             QStringLiteral("names no topic to publish to (%1://HOST:PORT/TOPIC)").arg(url.scheme());
+    else
+        broker.error = tls_problem(broker);
     return broker;
 }
 
-FollowSource follow_source(const QString &value)
+FollowSource follow_source(const QString &value, const QString &folder)
 {
     FollowSource source;
     // Read as a destination would be, for the same rules on what is shown.
@@ -367,13 +377,13 @@ FollowSource follow_source(const QString &value)
     query.removeAllQueryItems(QStringLiteral("idle-after"));
     url.setQuery(query);
     const Destination d = parse_destination(
-        QStringLiteral("FOLLOW"), url.isValid() ? url.toString(QUrl::FullyEncoded) : value);
+        QStringLiteral("FOLLOW"), url.isValid() ? url.toString(QUrl::FullyEncoded) : value, folder);
     source.shown = shown_url(d);
     source.error = d.error;
     if (source.error.isEmpty() && d.kind != DestinationKind::Mqtt)
         source.error = QStringLiteral("is not an mqtt:// or mqtts:// URL");
     if (source.error.isEmpty())
-        source.broker = broker_address(d.url);
+        source.broker = broker_address(d.url, folder);
     if (!idleAfter.isEmpty()) {
         source.idleAfterMs = seconds_in_ms(idleAfter, 0);
         if (source.idleAfterMs < 0 && source.error.isEmpty())
@@ -399,23 +409,5 @@ QString shown_url(const Destination &destination)
                     ? QString()
                     : destination.url.scheme() + QStringLiteral("://")) +
                destination.url.host();
-    QUrl url = destination.url;
-    url.setPassword(QString());
-    if (url.userName().isEmpty())
-        url.setUserInfo(QString());
-    url.setFragment(QString());
-    if (url.hasQuery()) {
-        QUrlQuery query(url);
-        QList<QPair<QString, QString>> shown;
-        for (const auto &item : query.queryItems()) {
-            // Shoutcast's own way of writing the password is left out; a
-            // listing site's key is hidden.
-            if (item.first == QLatin1String("pass"))
-                continue;
-            shown.append({item.first, is_secret(item.first) ? QStringLiteral("...") : item.second});
-        }
-        query.setQueryItems(shown);
-        url.setQuery(query);
-    }
-    return url.toString();
+    return shown_address(destination.url);
 }

@@ -99,11 +99,18 @@ struct BrokerAddress {
     QString user;
     QString password;
     bool tls = false;
-    QString caFile;
+    QString caFile; // cafile=, taken in the station's folder
     QString topic;
     QString error; // why the URL cannot be used; empty when it can
 };
-BrokerAddress broker_address(const QUrl &url);
+// The broker of an mqtt:// or mqtts:// URL; a relative cafile= is taken in
+// `folder` (the working folder when empty). An mqtts:// URL whose TLS
+// cannot be set up (tls_problem) cannot be used: it is never tried in clear.
+BrokerAddress broker_address(const QUrl &url, const QString &folder = QString());
+
+// Why TLS cannot be set up for `broker`: a CA file that cannot be read, a
+// build without TLS. Empty when it can, or when TLS is not asked for.
+QString tls_problem(const BrokerAddress &broker);
 
 // Where a site takes its now-playing from (FOLLOW): the studio's topic on a
 // broker, and how long after the studio goes offline the site's idle text
@@ -114,15 +121,16 @@ struct FollowSource {
     QString shown; // the URL as it may be shown: no part of its password
     QString error; // why it cannot be used; empty when it can
 };
-FollowSource follow_source(const QString &value);
+FollowSource follow_source(const QString &value, const QString &folder = QString());
 
 // The destinations the settings name, in order.
 std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,
                                          const QString &folder = QString());
 
-// The URL as it may be shown and logged: never any part of its password.
-// A URL that cannot be used is shown as its scheme and host alone (a "#" or
-// "@" in a password moves the parts of such a URL about).
+// The URL as it may be shown and logged, by shown_address's rule (no
+// password, no secret query value or path segment). A URL that cannot be
+// used is shown as its scheme and host alone (a "#" or "@" in a password
+// moves the parts of such a URL about).
 QString shown_url(const Destination &destination);
 
 // What to say of a password that makes a URL unusable.

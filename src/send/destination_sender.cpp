@@ -18,9 +18,10 @@ QString quoted(const QString &text)
 DestinationSender::DestinationSender(const Destination &destination, QNetworkAccessManager &network,
                                      bool errorsOnly, LogSink log, StatusSink status,
                                      SteadyClock clock, QObject *parent)
-    : QObject(parent), destination_(destination), attempt_(network), errorsOnly_(errorsOnly),
+    : QObject(parent), destination_(destination), attempt_(network, true), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
-      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs}),
+      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs,
+                 destination.kind == DestinationKind::RdsTcp}),
       statusSink_(std::move(status))
 {
     status_.tag = destination.tag;
@@ -122,15 +123,13 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
     if (ended.delivered) {
         if (ended.failuresBefore > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts")
-                    .arg(what)
-                    .arg(ended.failuresBefore));
+                    .arg(what, QString::number(ended.failuresBefore)));
         else if (!errorsOnly_ && !ended.repeat)
             log(QStringLiteral("sent %1").arg(what));
     } else if (ended.failuresBefore == 0) {
         log(QStringLiteral("not delivered %1: %2; trying again in %3 s, and logging only when "
                            "it is back")
-                .arg(what, verdict.answer)
-                .arg(ended.pauseMs / 1000));
+                .arg(what, verdict.answer, QString::number(ended.pauseMs / 1000)));
     }
     pump();
     emit attemptEnded();

@@ -19,15 +19,34 @@ const QByteArray offline = "offline";
 
 #ifdef NOWPLAYING_MQTT
 
+namespace {
+
+void lib_init()
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, []() { mosquitto_lib_init(); });
+}
+
+} // namespace
+
 bool MqttClient::available()
 {
     return true;
 }
 
+bool MqttClient::tls_available()
+{
+    lib_init();
+    mosquitto *probe = mosquitto_new(nullptr, true, nullptr);
+    const bool tls = probe && mosquitto_int_option(probe, MOSQ_OPT_TLS_USE_OS_CERTS, 1) !=
+                                  MOSQ_ERR_NOT_SUPPORTED;
+    mosquitto_destroy(probe);
+    return tls;
+}
+
 MqttClient::MqttClient(const Options &options, QObject *parent) : QObject(parent), options_(options)
 {
-    static std::once_flag initialised;
-    std::call_once(initialised, []() { mosquitto_lib_init(); });
+    lib_init();
     // A client id of its own: two watchers must not throw each other off.
     const QByteArray id = "nowplaying-" + QUuid::createUuid().toByteArray(QUuid::Id128).left(16);
     mosq_ = mosquitto_new(id.constData(), true, this);
@@ -44,11 +63,20 @@ MqttClient::MqttClient(const Options &options, QObject *parent) : QObject(parent
         mosquitto_will_set(mosq_, options_.statusTopic.toUtf8().constData(), offline.size(),
                            offline.constData(), 1, true);
     if (options_.tls) {
+        // Whatever stands in the way of TLS makes the client unusable: it
+        // must never connect without.
         const QByteArray caFile = options_.caFile.toLocal8Bit();
-        if (caFile.isEmpty())
-            mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        mosquitto_tls_set(mosq_, caFile.isEmpty() ? nullptr : caFile.constData(), nullptr, nullptr,
-                          nullptr, nullptr);
+        const int rc = caFile.isEmpty() ? mosquitto_int_option(mosq_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                                        : mosquitto_tls_set(mosq_, caFile.constData(), nullptr,
+                                                            nullptr, nullptr, nullptr);
+        if (rc == MOSQ_ERR_NOT_SUPPORTED)
+            tlsError_ = QStringLiteral("TLS cannot be set up: this build has no TLS");
+        else if (rc != MOSQ_ERR_SUCCESS && !caFile.isEmpty())
+            tlsError_ = QStringLiteral("TLS cannot be set up: the CA file %1 cannot be read")
+                            .arg(options_.caFile);
+        else if (rc != MOSQ_ERR_SUCCESS)
+            tlsError_ = QStringLiteral("TLS cannot be set up: %1")
+                            .arg(QString::fromUtf8(mosquitto_strerror(rc)));
     }
     misc_.setInterval(1000);
     connect(&misc_, &QTimer::timeout, this, [this]() {
@@ -91,6 +119,11 @@ void MqttClient::open()
 {
     open_ = true;
     connected_ = false;
+    if (!tlsError_.isEmpty()) {
+        // Told as any failure is, once open() has returned.
+        QTimer::singleShot(0, this, [this]() { fail(tlsError_); });
+        return;
+    }
     const int rc = mosquitto_connect_async(mosq_, options_.host.toUtf8().constData(), options_.port,
                                            options_.keepAliveS);
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -186,14 +219,23 @@ void MqttClient::on_publish(mosquitto *, void *self, int messageId)
 
 void MqttClient::on_message(mosquitto *, void *self, const struct mosquitto_message *m)
 {
-    emit static_cast<MqttClient *>(self)->message(
-        QString::fromUtf8(m->topic),
-        QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
+    auto *client = static_cast<MqttClient *>(self);
+    const QString topic = QString::fromUtf8(m->topic);
+    if (client->options_.maxPayloadBytes > 0 && m->payloadlen > client->options_.maxPayloadBytes) {
+        emit client->oversized(topic, m->payloadlen);
+        return;
+    }
+    emit client->message(topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
 }
 
 #else
 
 bool MqttClient::available()
+{
+    return false;
+}
+
+bool MqttClient::tls_available()
 {
     return false;
 }

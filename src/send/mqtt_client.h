@@ -29,10 +29,15 @@ public:
         QString caFile;      // for TLS: a private CA; empty: the system's CAs
         QString statusTopic; // empty: none
         int keepAliveS = 30;
+        // Above 0: a message with a longer payload is not taken (oversized
+        // follows instead of message), nor copied.
+        int maxPayloadBytes = 0;
     };
 
     // Whether this build can speak MQTT at all (it was built with libmosquitto).
     static bool available();
+    // Whether it can speak MQTT over TLS (libmosquitto was built with it).
+    static bool tls_available();
 
     explicit MqttClient(const Options &options, QObject *parent = nullptr);
     // Says "offline" on the status topic and disconnects.
@@ -40,6 +45,9 @@ public:
 
     // Starts connecting; `connected` or `failed` follows. After `failed`
     // the client does nothing more: its owner makes a new one to try again.
+    // With TLS asked for and not to be set up (a CA file that cannot be
+    // read, a build without TLS), it fails without connecting: nothing is
+    // ever sent in clear.
     void open();
     bool is_connected() const
     {
@@ -57,6 +65,8 @@ signals:
     void failed(const QString &reason, bool passwordRefused);
     void published(int messageId);
     void message(const QString &topic, const QByteArray &payload);
+    // A message longer than maxPayloadBytes came and was left aside.
+    void oversized(const QString &topic, qint64 bytes);
 
 private:
     void watch_socket();
@@ -73,6 +83,7 @@ private:
     std::unique_ptr<QSocketNotifier> readable_;
     std::unique_ptr<QSocketNotifier> writable_;
     QTimer misc_;
+    QString tlsError_;  // why TLS cannot be set up; empty when it can (or is not asked for)
     bool open_ = false; // between open() and the failure
     bool connected_ = false;
 };

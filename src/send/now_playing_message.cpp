@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace {
 
 QString escaped(QString value)
@@ -34,24 +36,102 @@ QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const 
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-std::optional<OnAirText> now_playing_from_json(const QByteArray &message)
+namespace {
+
+bool is_element_name(const QString &name)
 {
+    if (name.isEmpty() || !(name.at(0).isLetter() || name.at(0) == QLatin1Char('_')))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('-') ||
+               c == QLatin1Char('.') || c == QLatin1Char(':');
+    });
+}
+
+QString type_name(const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::Null:
+        return QStringLiteral("null");
+    case QJsonValue::Bool:
+        return QStringLiteral("true or false");
+    case QJsonValue::Double:
+        return QStringLiteral("a number");
+    case QJsonValue::Array:
+        return QStringLiteral("a list");
+    case QJsonValue::Object:
+        return QStringLiteral("an object");
+    default:
+        return QStringLiteral("missing");
+    }
+}
+
+// Why `object` is not the shape the studio publishes; empty when it is.
+QString shape_problem(const QJsonObject &object)
+{
+    for (const char *key : {"artist", "title"})
+        if (!object.value(QLatin1String(key)).isString())
+            return QStringLiteral("\"%1\" is %2, not text")
+                .arg(QLatin1String(key), type_name(object.value(QLatin1String(key))));
+    for (const char *key : {"meta", "rds", "text", "time", "id"}) {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (!value.isUndefined() && !value.isString())
+            return QStringLiteral("\"%1\" is %2, not text")
+                .arg(QLatin1String(key), type_name(value));
+    }
+    const QJsonValue fields = object.value(QStringLiteral("fields"));
+    if (fields.isUndefined())
+        return QString();
+    if (!fields.isObject())
+        return QStringLiteral("\"fields\" is %1, not an object").arg(type_name(fields));
+    const QJsonObject named = fields.toObject();
+    if (named.size() > 64)
+        return QStringLiteral("\"fields\" has more than 64 entries");
+    for (auto it = named.constBegin(); it != named.constEnd(); ++it) {
+        if (!is_element_name(it.key()))
+            return QStringLiteral("\"fields\" has an entry whose name is not an element's");
+        if (!it.value().isString())
+            return QStringLiteral("\"fields\" has an entry that is %1, not text")
+                .arg(type_name(it.value()));
+    }
+    return QString();
+}
+
+QString clean(const QJsonObject &object, const char *key)
+{
+    return on_air_value(object.value(QLatin1String(key)).toString());
+}
+
+} // namespace
+
+FollowedMessage read_now_playing(const QByteArray &message)
+{
+    if (message.size() > longestFollowedMessage)
+        return {std::nullopt, QStringLiteral("it has %1 bytes, more than %2 KiB")
+                                  .arg(QString::number(message.size()),
+                                       QString::number(longestFollowedMessage / 1024))};
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(message, &error);
-    if (error.error != QJsonParseError::NoError || !json.isObject())
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError)
+        return {std::nullopt, QStringLiteral("it is not JSON (%1 at byte %2)")
+                                  .arg(error.errorString(), QString::number(error.offset))};
+    if (!json.isObject())
+        return {std::nullopt, QStringLiteral("it is not a JSON object")};
     const QJsonObject object = json.object();
+    const QString problem = shape_problem(object);
+    if (!problem.isEmpty())
+        return {std::nullopt, problem};
     OnAirText onAir;
-    onAir.artist = object.value(QStringLiteral("artist")).toString();
-    onAir.title = object.value(QStringLiteral("title")).toString();
-    onAir.meta = object.value(QStringLiteral("meta")).toString();
-    onAir.rds = object.value(QStringLiteral("rds")).toString();
+    onAir.artist = clean(object, "artist");
+    onAir.title = clean(object, "title");
+    onAir.meta = clean(object, "meta");
+    onAir.rds = clean(object, "rds");
     onAir.time =
         QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
     const QJsonObject fields = object.value(QStringLiteral("fields")).toObject();
     for (auto it = fields.constBegin(); it != fields.constEnd(); ++it)
         onAir.document += QLatin1Char('<') + it.key() + QLatin1Char('>') +
-                          escaped(it.value().toString()) + QLatin1String("</") + it.key() +
-                          QLatin1Char('>');
-    return onAir;
+                          escaped(on_air_value(it.value().toString())) + QLatin1String("</") +
+                          it.key() + QLatin1Char('>');
+    return {onAir, QString()};
 }

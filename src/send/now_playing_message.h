@@ -18,9 +18,21 @@
 // 8601 with milliseconds and offset) and "id".
 QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id);
 
-// What a followed studio put on air, from its message: artist, title, the
-// META and RDS texts, the time, and its fields as a document of their own
-// (so that a site's templates find them as in the studio's document). The
-// Latin forms, splitters and letters are the site's to add. Nothing for a
-// message that is not such an object.
-std::optional<OnAirText> now_playing_from_json(const QByteArray &message);
+// A site takes from its studio's topic at most this much: a now-playing
+// message is a few kilobytes.
+constexpr int longestFollowedMessage = 256 * 1024;
+
+// What a followed studio put on air, read from its message: artist, title,
+// the META and RDS texts, the time, and its fields as a document of their
+// own (so that a site's templates find them as in the studio's document),
+// every text cleaned as a pass cleans the document's (on_air_value: one
+// line, no control character). The Latin forms, splitters and letters are
+// the site's to add. A message that is not the shape the studio publishes
+// (not a JSON object; "artist" or "title" missing or not text; "meta",
+// "rds", "text", "time" or "id" not text; "fields" not an object of at
+// most 64 texts named as elements are) gives no text, and why.
+struct FollowedMessage {
+    std::optional<OnAirText> onAir;
+    QString refusal; // why it is left aside; empty when it is taken
+};
+FollowedMessage read_now_playing(const QByteArray &message);

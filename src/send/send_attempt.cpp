@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "send_attempt.h"
 
+#include "on_air_text.h"
 #include "output_file.h"
+#include "outside_text.h"
+#include "shown_address.h"
+#include "socket_options.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -15,8 +19,6 @@
 
 namespace {
 
-// More of a reply than any destination needs to be judged by.
-constexpr qint64 longestReply = 64 * 1024;
 // How long a file (file:, dls:) may take to be written.
 constexpr int fileWriteLimitMs = fifoReaderWaitMs + 5000;
 
@@ -25,12 +27,25 @@ QString timed_out(int ms)
     return QStringLiteral("no answer within %1 s").arg(ms / 1000.0);
 }
 
+// Closes a connection at once, resetting it: nothing it held is sent.
+void reset(QAbstractSocket *socket)
+{
+    socket->disconnect();
+    if (socket->socketType() == QAbstractSocket::TcpSocket &&
+        socket->state() == QAbstractSocket::ConnectedState)
+        reset_on_close(socket->socketDescriptor());
+    socket->abort();
+    socket->deleteLater();
+}
+
 } // namespace
 
-SendAttempt::SendAttempt(QNetworkAccessManager &network, QObject *parent)
-    : QObject(parent), network_(network)
+SendAttempt::SendAttempt(QNetworkAccessManager &network, bool announces, QObject *parent)
+    : QObject(parent), network_(network), announces_(announces)
 {
     deadline_.setSingleShot(true);
+    heldDeadline_.setSingleShot(true);
+    connect(&heldDeadline_, &QTimer::timeout, this, &SendAttempt::let_go_of_held);
 }
 
 SendAttempt::~SendAttempt()
@@ -40,7 +55,10 @@ SendAttempt::~SendAttempt()
         reply_->abort();
         reply_->deleteLater();
     }
-    delete socket_;
+    if (socket_)
+        reset(socket_);
+    if (held_)
+        reset(held_);
 }
 
 void SendAttempt::start(const Destination &destination, const SendRequest &request)
@@ -72,7 +90,9 @@ void SendAttempt::start_mqtt()
         publish_mqtt();
         return;
     }
-    const BrokerAddress broker = broker_address(destination_.url);
+    // The CA file as the destination was read in its station's folder.
+    BrokerAddress broker = broker_address(destination_.url);
+    broker.caFile = destination_.caFile;
     MqttClient::Options options;
     options.host = broker.host;
     options.port = broker.port;
@@ -80,7 +100,8 @@ void SendAttempt::start_mqtt()
     options.password = broker.password;
     options.tls = broker.tls;
     options.caFile = destination_.caFile;
-    options.statusTopic = broker.topic + QStringLiteral("/status");
+    if (announces_)
+        options.statusTopic = broker.topic + QStringLiteral("/status");
     mqtt_ = std::make_unique<MqttClient>(options);
     connect(mqtt_.get(), &MqttClient::connected, this, &SendAttempt::publish_mqtt);
     connect(mqtt_.get(), &MqttClient::published, this, [this](int messageId) {
@@ -148,6 +169,9 @@ void SendAttempt::start_http()
     reply_ =
         request_.method == "POST" ? network_.post(request, request_.body) : network_.get(request);
     QNetworkReply *reply = reply_;
+    // Qt buffers no more than this; a longer body is refused as it comes.
+    reply->setReadBufferSize(longestHttpBody + 1);
+    connect(reply, &QNetworkReply::readyRead, this, &SendAttempt::read_http_body);
     connect(&deadline_, &QTimer::timeout, this, [this]() {
         const Verdict verdict{false, timed_out(destination_.timeoutMs)};
         if (reply_) {
@@ -159,26 +183,51 @@ void SendAttempt::start_http()
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply]() {
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        Verdict verdict = judge_http_reply(destination_, status, reply->read(longestReply));
+        Verdict verdict = judge_http_reply(destination_, status, reply->read(longestHttpBody));
         if (status == 0)
-            verdict.answer = reply->errorString();
+            verdict.answer = quoted_reply(reply->errorString(), longestReplyLine);
         reply->deleteLater();
         end(verdict);
     });
     deadline_.start(destination_.timeoutMs);
 }
 
+void SendAttempt::read_http_body()
+{
+    if (!reply_ || reply_->bytesAvailable() <= longestHttpBody)
+        return;
+    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray head = reply_->peek(quotedReplyLength * 4);
+    reply_->disconnect(this);
+    reply_->abort();
+    reply_->deleteLater();
+    end({false, QStringLiteral("HTTP %1 with a body of more than %2 KiB: \"%3\"")
+                    .arg(QString::number(status), QString::number(longestHttpBody / 1024),
+                         quoted_reply(head + "..."))});
+}
+
 void SendAttempt::start_socket()
 {
+    // One connection at a time: the last one is still open.
+    if (held_) {
+        waitingForHeld_ = true;
+        connect(&deadline_, &QTimer::timeout, this, [this]() {
+            end({false, timed_out(destination_.timeoutMs)});
+        });
+        deadline_.start(destination_.timeoutMs);
+        return;
+    }
     const bool tcp = destination_.kind == DestinationKind::RdsTcp;
-    delete socket_;
+    if (socket_)
+        reset(socket_);
     socket_ = tcp ? static_cast<QAbstractSocket *>(new QTcpSocket(this))
                   : static_cast<QAbstractSocket *>(new QUdpSocket(this));
+    deadline_.disconnect();
     connect(&deadline_, &QTimer::timeout, this, [this]() {
         end({false, received_.isEmpty() ? timed_out(destination_.timeoutMs)
                                         : QStringLiteral("no whole reply within %1 s: \"%2\"")
-                                              .arg(destination_.timeoutMs / 1000.0)
-                                              .arg(QString::fromLatin1(received_))});
+                                              .arg(QString::number(destination_.timeoutMs / 1000.0),
+                                                   quoted_reply(received_))});
     });
     connect(socket_, &QAbstractSocket::connected, this, &SendAttempt::send_next_command);
     connect(socket_, &QIODevice::readyRead, this, &SendAttempt::read_reply);
@@ -191,13 +240,43 @@ void SendAttempt::start_socket()
         if (!running_)
             return;
         const bool midReply = !received_.isEmpty();
-        end({false,
-             midReply
-                 ? QStringLiteral("closed in mid-reply: \"%1\"").arg(QString::fromLatin1(received_))
-                 : socket_->errorString()});
+        end({false, midReply
+                        ? QStringLiteral("closed in mid-reply: \"%1\"").arg(quoted_reply(received_))
+                        : quoted_reply(socket_->errorString(), longestReplyLine)});
     });
     deadline_.start(destination_.timeoutMs);
     socket_->connectToHost(destination_.url.host(), quint16(destination_.url.port()));
+}
+
+// Keeps the last connection until it is closed: the next one waits for it.
+void SendAttempt::hold(QAbstractSocket *socket)
+{
+    held_ = socket;
+#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
+    const auto errorSignal = &QAbstractSocket::errorOccurred;
+#else
+    const auto errorSignal = QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error);
+#endif
+    connect(socket, &QAbstractSocket::disconnected, this, &SendAttempt::let_go_of_held);
+    connect(socket, errorSignal, this, &SendAttempt::let_go_of_held);
+    heldDeadline_.start(destination_.timeoutMs);
+}
+
+// The held connection is closed, or has taken too long to close and is
+// reset; the next connection goes ahead.
+void SendAttempt::let_go_of_held()
+{
+    heldDeadline_.stop();
+    if (held_) {
+        reset(held_);
+        held_ = nullptr;
+    }
+    if (waitingForHeld_ && running_) {
+        waitingForHeld_ = false;
+        deadline_.stop();
+        deadline_.disconnect();
+        start_socket();
+    }
 }
 
 void SendAttempt::send_next_command()
@@ -226,10 +305,16 @@ void SendAttempt::read_reply()
 {
     if (!running_)
         return;
-    received_ += socket_->read(longestReply);
+    // A line end is looked for one byte past the longest line: what comes
+    // after that is never read.
+    received_ += socket_->read(longestReplyLine + 1 - received_.size());
     const int lineEnd = int(received_.indexOf('\n'));
-    if (lineEnd < 0)
+    if (lineEnd < 0) {
+        if (received_.size() > longestReplyLine)
+            end({false, QStringLiteral("a reply of more than %1 bytes without a line end: \"%2\"")
+                            .arg(QString::number(longestReplyLine), quoted_reply(received_))});
         return;
+    }
     const Verdict verdict = judge_rds_reply(*destination_.dialect, received_.left(lineEnd));
     received_.clear();
     if (!verdict.delivered) {
@@ -239,11 +324,12 @@ void SendAttempt::read_reply()
     send_next_command();
 }
 
-void SendAttempt::end(const Verdict &verdict)
+void SendAttempt::end(const Verdict &given)
 {
     if (!running_)
         return;
     running_ = false;
+    waitingForHeld_ = false;
     deadline_.stop();
     deadline_.disconnect();
     reply_ = nullptr;
@@ -251,14 +337,20 @@ void SendAttempt::end(const Verdict &verdict)
         QAbstractSocket *socket = socket_;
         socket_ = nullptr;
         socket->disconnect(this);
-        if (verdict.delivered && socket->state() != QAbstractSocket::UnconnectedState) {
-            // Closed once what was written has gone out; aborting would drop it.
-            connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        const bool open = socket->socketType() == QAbstractSocket::TcpSocket &&
+                          socket->state() == QAbstractSocket::ConnectedState;
+        if (open && given.delivered) {
+            // Closed once what was written has gone out; aborting would drop
+            // it. The next connection waits until then.
+            hold(socket);
             socket->disconnectFromHost();
         } else {
-            socket->abort();
-            socket->deleteLater();
+            reset(socket);
         }
     }
+    // Whatever a peer or the system put into it is shown as one line,
+    // without the secrets of an address it names.
+    Verdict verdict = given;
+    verdict.answer = without_secrets(on_air_value(verdict.answer));
     emit finished(verdict);
 }

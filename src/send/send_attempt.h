@@ -22,11 +22,28 @@ class QNetworkReply;
 // nothing else. It never blocks: the outcome comes as `finished`, after at
 // most the destination's timeout for connecting and again for each reply.
 // Needs a running event loop.
+//
+// What a peer answers is read up to a bound: one line of at most
+// longestReplyLine bytes from an encoder, at most longestHttpBody bytes of
+// an HTTP body; past it the connection is closed and the attempt fails,
+// quoting the first quotedReplyLength characters.
+//
+// An attempt reused for the next send keeps one TCP connection at a time
+// to its encoder. One that took the text is closed in order, and the next
+// waits for that (at most one timeout, then it is reset). One given up is
+// reset at once, so that what it still held to send is dropped rather than
+// reaching the encoder later.
 class SendAttempt : public QObject {
     Q_OBJECT
 public:
     // `network` is shared by the attempts of a program and must outlive them.
-    SendAttempt(QNetworkAccessManager &network, QObject *parent = nullptr);
+    // `announces`: an MQTT connection holds "online" on TOPIC/status while it
+    // lives, "offline" after (the watcher's); a check's test send touches
+    // nothing but the topic itself.
+    SendAttempt(QNetworkAccessManager &network, bool announces = false, QObject *parent = nullptr);
+
+    static constexpr int longestReplyLine = 1024;
+    static constexpr qint64 longestHttpBody = 64 * 1024;
     ~SendAttempt() override;
 
     // Starts the attempt; `finished` follows exactly once.
@@ -50,6 +67,9 @@ private:
     void publish_mqtt();
     void send_next_command();
     void read_reply();
+    void read_http_body();
+    void hold(QAbstractSocket *socket);
+    void let_go_of_held();
     void end(const Verdict &verdict);
 
     QNetworkAccessManager &network_;
@@ -57,10 +77,14 @@ private:
     SendRequest request_;
     QPointer<QNetworkReply> reply_;
     QAbstractSocket *socket_ = nullptr;
+    QAbstractSocket *held_ = nullptr; // the last connection, closing in order
+    QTimer heldDeadline_;             // then it is reset
+    bool waitingForHeld_ = false;     // the next connection waits for it
     QByteArray received_;
     int nextCommand_ = 0;
     QTimer deadline_;
     bool running_ = false;
+    bool announces_;
     std::unique_ptr<MqttClient> mqtt_; // kept between sends, so that its status stays "online"
     int awaitedMessage_ = -1;
 };

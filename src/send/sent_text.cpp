@@ -29,16 +29,13 @@ FilledText usual_text(const QString &artist, const QString &splitter, const QStr
     return filled;
 }
 
-// The literal text between {ARTIST} and {NAME} when they stand one after the
-// other: what a cut must not leave at the end.
-QString template_splitter(const TextTemplate &parsed)
+// What stands between the artist and the title when the title follows it.
+TextSpan between_of(const FilledText &filled)
 {
-    for (int i = 0; i + 2 < parsed.parts.size(); ++i)
-        if (parsed.parts[i].field && parsed.parts[i].text == QLatin1String("ARTIST") &&
-            !parsed.parts[i + 1].field && parsed.parts[i + 2].field &&
-            parsed.parts[i + 2].text == QLatin1String("NAME"))
-            return parsed.parts[i + 1].text;
-    return QString();
+    const int artistEnd = filled.artist.start + filled.artist.length;
+    if (filled.artist.start < 0 || filled.title.start < artistEnd)
+        return {};
+    return {artistEnd, filled.title.start - artistEnd};
 }
 
 } // namespace
@@ -48,19 +45,26 @@ QString sent_latin_title(const OnAirText &onAir)
     return onAir.latinTitle.simplified();
 }
 
-QString cut_to(const QString &text, int limit, const QString &splitter)
+QString cut_to(const QString &text, int limit, const TextSpan &between)
 {
     if (character_count(text) <= limit)
         return text;
+    const QString hard = first_characters(text, limit);
     const QString head = first_characters(text, limit + 1);
     const int blank = int(head.lastIndexOf(QLatin1Char(' ')));
-    if (blank > 0) {
-        const QString kept = head.left(blank).trimmed();
-        const QString mark = splitter.trimmed();
-        if (!kept.isEmpty() && (mark.isEmpty() || !kept.endsWith(mark)))
-            return kept;
-    }
-    return first_characters(text, limit);
+    const QString atBlank = blank > 0 ? head.left(blank).trimmed() : QString();
+    // Whether a cut of `size` code units ends at or inside the splitter.
+    const auto on_splitter = [&between](int size) {
+        return between.start >= 0 && size > between.start && size <= between.start + between.length;
+    };
+    if (!atBlank.isEmpty() && !on_splitter(int(atBlank.size())))
+        return atBlank;
+    // The title cut inside its word, when any of it fits; else the artist
+    // alone.
+    if (!on_splitter(int(hard.size())))
+        return hard;
+    const QString before = text.left(between.start).trimmed();
+    return before.isEmpty() ? hard : before;
 }
 
 SentText sent_text(const Destination &d, const OnAirText &onAir)
@@ -79,14 +83,12 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
         return latin ? transliterate(literal, onAir.letters) : literal;
     };
     FilledText filled;
-    QString splitter = latin ? onAir.rdsSplitter : onAir.metaSplitter;
-    if (d.textTemplate.parts.isEmpty()) {
-        filled = usual_text(latin ? onAir.latinArtist : onAir.artist, splitter,
+    if (d.textTemplate.parts.isEmpty())
+        filled = usual_text(latin ? onAir.latinArtist : onAir.artist,
+                            latin ? onAir.rdsSplitter : onAir.metaSplitter,
                             latin ? sent_latin_title(onAir) : onAir.title);
-    } else {
+    else
         filled = fill_template(d.textTemplate, value, form);
-        splitter = form(template_splitter(d.textTemplate));
-    }
     SentText sent;
     if (is_empty_text(filled)) {
         if (d.idleTemplate.parts.isEmpty())
@@ -100,7 +102,7 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
     sent.artist = filled.artist;
     sent.title = filled.title;
     if (d.maxCharacters > 0)
-        sent.text = cut_to(sent.text, d.maxCharacters, splitter);
+        sent.text = cut_to(sent.text, d.maxCharacters, between_of(filled));
     return sent;
 }
 

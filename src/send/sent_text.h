@@ -23,9 +23,8 @@ struct SentText {
 // template it never starts or ends with the splitter: with only a title or
 // only an artist that one alone is sent. A text that comes out empty (or
 // blanks and the template's punctuation only) is replaced by the idle text;
-// without one nothing is sent. The cut keeps at most the destination's
-// maxCharacters (code points) at the last blank that fits, never leaving the
-// splitter at the end, or hard at the limit when no blank fits.
+// without one nothing is sent. The cut (cut_to) keeps at most the
+// destination's maxCharacters (code points).
 SentText sent_text(const Destination &destination, const OnAirText &onAir);
 
 // An RT+ or DL Plus tag: content type (ITEM.TITLE 1, ITEM.ARTIST 4), start
@@ -40,9 +39,11 @@ struct RtPlusTag {
 QList<RtPlusTag> rt_plus_tags(const SentText &sent);
 
 // `text` cut to at most `limit` characters (code points) at the last blank
-// that lets it fit, or hard at the limit when none does or when that blank
-// would leave `splitter` (its blanks aside) at the end.
-QString cut_to(const QString &text, int limit, const QString &splitter = QString());
+// that lets it fit, or hard at the limit when none does. A cut that would
+// end at or inside `between` (what stands between artist and title, in
+// UTF-16 code units) keeps what stands before it alone: never a splitter
+// without a title after it.
+QString cut_to(const QString &text, int limit, const TextSpan &between = TextSpan());
 
 // The title as a text in Latin letters carries it: the RDS file's form,
 // but with one blank where ";" became ", " before a blank.

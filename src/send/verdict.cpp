@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "verdict.h"
 
+#include "outside_text.h"
+
 #include <QRegularExpression>
 
 Verdict judge_http_reply(const Destination &destination, int status, const QByteArray &body)
 {
-    const QString text = QString::fromUtf8(body.left(300)).simplified();
     if (status == 0)
         return {false, QStringLiteral("no HTTP reply")};
-    const QString answer = QStringLiteral("HTTP %1 \"%2\"").arg(status).arg(text);
+    const QString answer =
+        QStringLiteral("HTTP %1 \"%2\"").arg(QString::number(status), quoted_reply(body));
     if (status == 401)
         return {false, QStringLiteral("the password is refused (%1)").arg(answer), true};
     if (destination.kind == DestinationKind::Icecast) {
@@ -25,7 +27,7 @@ Verdict judge_http_reply(const Destination &destination, int status, const QByte
 Verdict judge_rds_reply(const RdsDialect &dialect, const QByteArray &line)
 {
     const QByteArray reply = line.trimmed().toUpper();
-    const QString answer = QStringLiteral("\"%1\"").arg(QString::fromLatin1(line.trimmed()));
+    const QString answer = QStringLiteral("\"%1\"").arg(quoted_reply(line));
     if (QByteArray(dialect.done).split(' ').contains(reply))
         return {true, answer};
     if (QByteArray(dialect.refused).split(' ').contains(reply))

@@ -2,9 +2,17 @@
 #include "follower.h"
 
 #include "now_playing_message.h"
+#include "outside_text.h"
 
-Follower::Follower(const FollowSource &source, LogSink sink, QObject *parent)
-    : QObject(parent), source_(source), log_(std::move(sink))
+int take_wait_ms(qint64 nowMs, qint64 lastTakenMs, int everyMs)
+{
+    if (lastTakenMs < 0)
+        return 0;
+    return int(qBound(qint64(0), lastTakenMs + everyMs - nowMs, qint64(everyMs)));
+}
+
+Follower::Follower(const FollowSource &source, LogSink sink, SteadyClock clock, QObject *parent)
+    : QObject(parent), source_(source), log_(std::move(sink)), clock_(std::move(clock))
 {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &Follower::connect_to_broker);
@@ -15,6 +23,10 @@ Follower::Follower(const FollowSource &source, LogSink sink, QObject *parent)
                 .arg(source_.idleAfterMs / 1000.0));
         emit studioGone();
     });
+    take_.setSingleShot(true);
+    connect(&take_, &QTimer::timeout, this, &Follower::take_newest);
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, &Follower::settled);
     connect_to_broker();
 }
 
@@ -27,6 +39,7 @@ void Follower::connect_to_broker()
     options.password = source_.broker.password;
     options.tls = source_.broker.tls;
     options.caFile = source_.broker.caFile;
+    options.maxPayloadBytes = longestFollowedMessage;
     client_ = std::make_unique<MqttClient>(options);
     connect(client_.get(), &MqttClient::connected, this, [this]() {
         if (failures_ > 0)
@@ -41,11 +54,16 @@ void Follower::connect_to_broker()
         const int pause = refused ? 60000 : backoff_.next();
         if (failures_++ == 0)
             log(QStringLiteral("%1%2; trying again in %3 s, and logging only when it is back")
-                    .arg(refused ? QStringLiteral("the password is refused: ") : QString(), reason)
-                    .arg(pause / 1000));
+                    .arg(refused ? QStringLiteral("the password is refused: ") : QString(),
+                         quoted_reply(reason), QString::number(pause / 1000)));
         retry_.start(pause);
     });
     connect(client_.get(), &MqttClient::message, this, &Follower::message);
+    connect(client_.get(), &MqttClient::oversized, this, [this](const QString &, qint64 bytes) {
+        left_aside(
+            QStringLiteral("it has %1 bytes, more than %2 KiB")
+                .arg(QString::number(bytes), QString::number(longestFollowedMessage / 1024)));
+    });
     client_->open();
 }
 
@@ -64,13 +82,52 @@ void Follower::message(const QString &topic, const QByteArray &payload)
         offline_ = offline;
         return;
     }
-    const std::optional<OnAirText> onAir = now_playing_from_json(payload);
-    if (!onAir) {
-        log(QStringLiteral("a message that is not the now-playing, left aside"));
+    // Only the newest of a burst is read; the others cost a copy each.
+    newest_ = payload;
+    waiting_ = true;
+    ++burst_;
+    settle_.start(settleMs);
+    if (!take_.isActive())
+        take_.start(take_wait_ms(clock_(), lastTakenAt_, takeEveryMs));
+}
+
+void Follower::take_newest()
+{
+    if (!waiting_)
+        return;
+    waiting_ = false;
+    lastTakenAt_ = clock_();
+    const FollowedMessage read = read_now_playing(newest_);
+    newest_.clear();
+    if (!read.onAir) {
+        left_aside(read.refusal);
         return;
     }
-    lastText_ = onAir->meta;
-    emit nowPlaying(*onAir);
+    if (leftAside_)
+        log(QStringLiteral("a now-playing message again"));
+    leftAside_ = false;
+    lastText_ = read.onAir->meta;
+    emit nowPlaying(*read.onAir);
+}
+
+void Follower::left_aside(const QString &why)
+{
+    if (!leftAside_)
+        log(QStringLiteral("a message that is not the now-playing, left aside (%1); keeping "
+                           "\"%2\", and logging only when one is taken again")
+                .arg(why, lastText_));
+    leftAside_ = true;
+}
+
+// The topic has been quiet since a burst: the broker may have dropped the
+// newest messages for a site that fell behind, and a new subscription is
+// given the retained one.
+void Follower::settled()
+{
+    const bool burst = burst_ > 2;
+    burst_ = 0;
+    if (burst && client_ && client_->is_connected())
+        client_->subscribe(source_.broker.topic);
 }
 
 void Follower::log(const QString &line) const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "backoff.h"
+#include "clock.h"
 #include "destination.h"
 #include "log_sink.h"
 #include "mqtt_client.h"
@@ -19,10 +20,23 @@
 // when it starts failing and once when it is back. When the studio's status
 // turns "offline", the last text stays, that is logged once, and after
 // idle-after= the site is told the studio is gone.
+//
+// What comes from the topic is hostile until read: a message longer than
+// longestFollowedMessage is not taken, nor one that is not the shape the
+// studio publishes (read_now_playing); either is logged once per streak,
+// and the site keeps its last good text. A burst of messages is taken at
+// most every takeEveryMs, the newest each time, and once the topic has
+// been quiet for settleMs after a burst the topic is subscribed to again:
+// the broker then gives the retained (current) message, which it may have
+// dropped for a site that fell behind.
 class Follower : public QObject {
     Q_OBJECT
 public:
-    Follower(const FollowSource &source, LogSink sink, QObject *parent = nullptr);
+    Follower(const FollowSource &source, LogSink sink, SteadyClock clock = system_steady_clock(),
+             QObject *parent = nullptr);
+
+    static constexpr int takeEveryMs = 100;
+    static constexpr int settleMs = 500;
 
 signals:
     // What the studio put on air (the site adds its Latin forms and
@@ -34,10 +48,14 @@ signals:
 private:
     void connect_to_broker();
     void message(const QString &topic, const QByteArray &payload);
+    void take_newest();
+    void left_aside(const QString &why);
+    void settled();
     void log(const QString &line) const;
 
     FollowSource source_;
     LogSink log_;
+    SteadyClock clock_;
     std::unique_ptr<MqttClient> client_;
     Backoff backoff_{1000, 60000};
     QTimer retry_;
@@ -45,4 +63,17 @@ private:
     int failures_ = 0;
     bool offline_ = false;
     QString lastText_;
+
+    QByteArray newest_;       // the newest now-playing message not yet taken
+    bool waiting_ = false;    // newest_ waits to be taken
+    QTimer take_;             // when the newest is taken
+    qint64 lastTakenAt_ = -1; // on clock_
+    int burst_ = 0;           // messages since the topic was last quiet
+    QTimer settle_;           // the topic has been quiet for settleMs
+    bool leftAside_ = false;  // the last message was left aside (a streak is logged once)
 };
+
+// How long a message that came at `nowMs` waits before it is taken, when
+// the last was taken at `lastTakenMs` (-1: none yet): at once, unless one
+// was taken less than `everyMs` ago.
+int take_wait_ms(qint64 nowMs, qint64 lastTakenMs, int everyMs);

@@ -2,7 +2,9 @@
 #include "log_line.h"
 
 #include "console.h"
+#include "link_guard.h"
 #include "output_file.h"
+#include "outside_text.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -34,7 +36,9 @@ void rotate_if_full()
     while (!QFile::rename(path, path + QStringLiteral(".1")) && tried.elapsed() < heldRenameRetryMs)
         QThread::msleep(10);
     logFile.setFileName(path);
-    logFile.open(QIODevice::Append);
+    // Another user may have put a link where the log was a moment ago.
+    if (planted_link(path).isEmpty())
+        logFile.open(QIODevice::Append);
 }
 
 } // namespace
@@ -48,26 +52,32 @@ void log_line(const QString &line)
 {
     if (line.isEmpty())
         return;
+    // A line never grows past the bound, whatever a peer sent: one endless
+    // reply must not rotate the log's history away.
+    const QString bounded = within_utf8_bytes(line);
     const QMutexLocker lock(&one);
     if (logFile.isOpen()) {
-        const QByteArray bytes = line.toUtf8() + '\n';
+        const QByteArray bytes = bounded.toUtf8() + '\n';
         if (logFile.write(bytes) == bytes.size() && logFile.flush()) {
             rotate_if_full();
             return;
         }
     }
-    print_text(stderr, line + QLatin1Char('\n'));
+    print_text(stderr, bounded + QLatin1Char('\n'));
 }
 
-bool log_to_file(const QString &path)
+QString log_to_file(const QString &path)
 {
     const QMutexLocker lock(&one);
     logFile.close();
+    const QString planted = planted_link(path);
+    if (!planted.isEmpty())
+        return planted;
     logFile.setFileName(path);
     if (!logFile.open(QIODevice::Append))
-        return false;
+        return logFile.errorString();
     rotate_if_full();
-    return logFile.isOpen();
+    return logFile.isOpen() ? QString() : logFile.errorString();
 }
 
 LogSink station_log(const QString &station)

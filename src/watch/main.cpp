@@ -13,6 +13,7 @@
 #include "scheduled_task.h"
 #include "service_manager.h"
 #include "station.h"
+#include "station_names.h"
 #include "stop_request.h"
 #include "version.h"
 
@@ -258,10 +259,13 @@ int main(int argc, char *argv[])
             return servedAlready;
         }
     }
-    if (parser.isSet(logFile) && !log_to_file(parser.value(logFile)))
-        print_text(stderr, QStringLiteral("nowplaying-watch: cannot write the log file %1; "
-                                          "logging here\n")
-                               .arg(parser.value(logFile)));
+    if (parser.isSet(logFile)) {
+        const QString refused = log_to_file(parser.value(logFile));
+        if (!refused.isEmpty())
+            print_text(stderr, QStringLiteral("nowplaying-watch: cannot write the log file %1 "
+                                              "(%2); logging here\n")
+                                   .arg(parser.value(logFile), refused));
+    }
     QStringList shownPaths;
     for (const QString &path : paths)
         shownPaths << QDir::toNativeSeparators(path);
@@ -271,9 +275,11 @@ int main(int argc, char *argv[])
                     .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", ")))));
     Monitor monitor(parser.value(statusFile), parser.value(metricsFile));
     std::vector<std::unique_ptr<Station>> stations;
-    for (const QString &path : paths) {
+    const QStringList names = station_names(paths);
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString &path = paths[i];
         options.folder = path;
-        options.station = QDir(path).dirName();
+        options.station = names[i];
         options.monitor = &monitor;
         monitor.station(options.station, path);
         options.log = station_log(paths.size() > 1 ? options.station : QString());

@@ -2,6 +2,7 @@
 #include "monitor.h"
 
 #include "output_file.h"
+#include "outside_text.h"
 #include "version.h"
 
 #include <QFile>
@@ -23,10 +24,16 @@ QJsonValue time_value(const QDateTime &time)
     return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
+// A text field of the status file, bounded whatever a peer sent.
+QJsonValue text(const QString &value)
+{
+    return within_utf8_bytes(value);
+}
+
 // A label's value as the exposition format writes it.
 QString label(const QString &value)
 {
-    QString escaped = value;
+    QString escaped = within_utf8_bytes(value);
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
         .replace(QLatin1Char('"'), QLatin1String("\\\""))
         .replace(QLatin1Char('\n'), QLatin1String("\\n"));
@@ -135,25 +142,25 @@ QString Monitor::status_json() const
         QJsonArray destinations;
         for (const auto &[tag, d] : station.destinations)
             destinations.append(
-                QJsonObject{{QStringLiteral("destination"), tag},
-                            {QStringLiteral("address"), d.shown},
-                            {QStringLiteral("state"), d.state},
+                QJsonObject{{QStringLiteral("destination"), text(tag)},
+                            {QStringLiteral("address"), text(d.shown)},
+                            {QStringLiteral("state"), text(d.state)},
                             {QStringLiteral("since"), time_value(d.since)},
-                            {QStringLiteral("lastDelivered"), d.lastDelivered},
+                            {QStringLiteral("lastDelivered"), text(d.lastDelivered)},
                             {QStringLiteral("lastDeliveredAt"), time_value(d.lastDeliveredAt)},
-                            {QStringLiteral("lastError"), d.lastError},
+                            {QStringLiteral("lastError"), text(d.lastError)},
                             {QStringLiteral("sends"), d.sends},
                             {QStringLiteral("failures"), d.failures}});
         stations.append(
-            QJsonObject{{QStringLiteral("station"), name},
-                        {QStringLiteral("folder"), station.folder},
+            QJsonObject{{QStringLiteral("station"), text(name)},
+                        {QStringLiteral("folder"), text(station.folder)},
                         {QStringLiteral("lastPass"),
                          QJsonObject{{QStringLiteral("time"), time_value(station.lastPass)},
-                                     {QStringLiteral("outcome"), station.lastOutcome},
-                                     {QStringLiteral("message"), station.lastMessage}}},
+                                     {QStringLiteral("outcome"), text(station.lastOutcome)},
+                                     {QStringLiteral("message"), text(station.lastMessage)}}},
                         {QStringLiteral("lastWritten"), time_value(station.lastWritten)},
-                        {QStringLiteral("meta"), station.meta},
-                        {QStringLiteral("rds"), station.rds},
+                        {QStringLiteral("meta"), text(station.meta)},
+                        {QStringLiteral("rds"), text(station.rds)},
                         {QStringLiteral("destinations"), destinations}});
     }
     const QJsonObject status{{QStringLiteral("version"), QLatin1String(programVersion)},
@@ -170,35 +177,28 @@ QString Monitor::metrics_text() const
         const QString at = QStringLiteral("station=") + label(name);
         for (const auto &[outcome, count] : station.passes)
             passes << QStringLiteral("nowplaying_passes_total{%1,outcome=%2} %3")
-                          .arg(at, label(outcome))
-                          .arg(count);
+                          .arg(at, label(outcome), QString::number(count));
         if (station.lastWritten.isValid())
             written << QStringLiteral("nowplaying_last_written_timestamp_seconds{%1} %2")
                            .arg(at, number(double(station.lastWritten.toMSecsSinceEpoch()) / 1000));
         for (const auto &[tag, d] : station.destinations) {
             const QString where = at + QStringLiteral(",destination=") + label(tag);
             up << QStringLiteral("nowplaying_destination_up{%1} %2")
-                      .arg(where)
-                      .arg(d.state == QLatin1String("failing") ? 0 : 1);
+                      .arg(where, QString::number(d.state == QLatin1String("failing") ? 0 : 1));
             sends << QStringLiteral("nowplaying_sends_total{%1,result=\"delivered\"} %2")
-                         .arg(where)
-                         .arg(d.sends - d.failures)
+                         .arg(where, QString::number(d.sends - d.failures))
                   << QStringLiteral("nowplaying_sends_total{%1,result=\"failed\"} %2")
-                         .arg(where)
-                         .arg(d.failures);
+                         .arg(where, QString::number(d.failures));
         }
         for (size_t i = 0; i < std::size(bounds); ++i)
             histogram << QStringLiteral("nowplaying_pass_seconds_bucket{%1,le=\"%2\"} %3")
-                             .arg(at, number(bounds[i]))
-                             .arg(station.buckets[i]);
+                             .arg(at, number(bounds[i]), QString::number(station.buckets[i]));
         histogram << QStringLiteral("nowplaying_pass_seconds_bucket{%1,le=\"+Inf\"} %2")
-                         .arg(at)
-                         .arg(station.passCount)
+                         .arg(at, QString::number(station.passCount))
                   << QStringLiteral("nowplaying_pass_seconds_sum{%1} %2")
                          .arg(at, number(station.secondsSum))
                   << QStringLiteral("nowplaying_pass_seconds_count{%1} %2")
-                         .arg(at)
-                         .arg(station.passCount);
+                         .arg(at, QString::number(station.passCount));
     }
     QString text;
     const auto family = [&text](const char *name, const char *type, const char *help,

@@ -327,7 +327,7 @@ void Watcher::pass()
 // now, and a follower for the studio its FOLLOW names.
 void Watcher::follow()
 {
-    const FollowSource source = follow_source(settings_->follow);
+    const FollowSource source = follow_source(settings_->follow, options_.folder);
     if (!source.error.isEmpty()) {
         follower_.reset();
         const QString line =
