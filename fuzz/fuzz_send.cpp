@@ -84,8 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString line = said.join(QLatin1Char(' '));
     // What the input has outside the password, and what the program writes
     // of its own.
-    const QString elsewhere = text + idle + document + url.left(url.indexOf(QLatin1Char(':'))) +
-                              QLatin1String(passwordHint);
+    // A template's control characters are dropped, which may join what
+    // stood on either side of them.
+    static const QRegularExpression controls(QStringLiteral("[\\x{0}-\\x{1f}\\x{7f}-\\x{9f}]"));
+    const QString elsewhere = text + idle + QString(text).remove(controls) + ' ' +
+                              QString(idle).remove(controls) + ' ' + document +
+                              url.left(url.indexOf(QLatin1Char(':'))) + QLatin1String(passwordHint);
     // A web hook that parses keeps its first "@" as the end of the password.
     const bool parsedHook = d.kind == DestinationKind::WebHook && d.shownByHost &&
                             !d.error.startsWith(QLatin1String("is not a URL"));

@@ -9,6 +9,9 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -40,6 +43,14 @@ void set_up_program()
 {
     qInstallMessageHandler(drop_qt_message);
     std::setlocale(LC_CTYPE, "");
+#ifdef __GLIBC__
+    // A large block (a peer's long reply, a big message read and left
+    // aside) goes back to the system when it is freed. Left to itself,
+    // glibc raises this bound to the largest block freed so far and keeps
+    // later ones of that size in the heap, where a watcher running for
+    // months would hold them.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 #ifdef Q_OS_WIN
     if (QTextCodec *codec = ansi_code_page_codec())
         QTextCodec::setCodecForLocale(codec);

@@ -2,6 +2,7 @@
 #include "now_playing_message.h"
 
 #include "document_fields.h"
+#include "transliteration.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,4 +135,15 @@ FollowedMessage read_now_playing(const QByteArray &message)
                           escaped(on_air_value(it.value().toString())) + QLatin1String("</") +
                           it.key() + QLatin1Char('>');
     return {onAir, QString()};
+}
+
+OnAirText site_text(OnAirText studio, const QString &letters, const QString &metaSplitter,
+                    const QString &rdsSplitter)
+{
+    studio.letters = letters;
+    studio.latinArtist = transliterate(studio.artist, letters);
+    studio.latinTitle = latin_title(studio.title, letters);
+    studio.metaSplitter = metaSplitter;
+    studio.rdsSplitter = rdsSplitter;
+    return studio;
 }

@@ -36,3 +36,8 @@ struct FollowedMessage {
     QString refusal; // why it is left aside; empty when it is taken
 };
 FollowedMessage read_now_playing(const QByteArray &message);
+
+// The studio's text as a site puts it on air: the site's letters and
+// splitters, and the Latin forms made with them.
+OnAirText site_text(OnAirText studio, const QString &letters, const QString &metaSplitter,
+                    const QString &rdsSplitter);

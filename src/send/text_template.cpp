@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "text_template.h"
 
+#include "on_air_text.h"
+
 #include <algorithm>
 
 namespace {
@@ -10,12 +12,21 @@ bool has_letter_or_digit(const QString &text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
-QString as_one_line(QString text)
+// Line breaks (of any kind) and tabs as blanks, other control characters
+// dropped: what
+// a station writes goes out as one clean line, as the document's values do.
+QString as_one_line(const QString &text)
 {
-    for (QChar &c : text)
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
-            c = QLatin1Char(' ');
-    return text;
+    QString line;
+    line.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') ||
+            c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            line += QLatin1Char(' ');
+        else if (!is_control(c))
+            line += c;
+    }
+    return line;
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 // document's element TAG, "{{" and "}}" for the braces themselves, and
 // "[ ... ]" for an optional part, dropped whole when any {TAG} in it is
 // empty. Optional parts do not nest. Line breaks and tabs in the written
-// text are blanks.
+// text are blanks; other control characters are dropped.
 
 struct TemplatePart {
     bool field = false; // {TAG}: `text` is the tag; otherwise literal text

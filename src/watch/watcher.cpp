@@ -4,6 +4,7 @@
 #include "destination.h"
 #include "input_file.h"
 #include "log_line.h"
+#include "now_playing_message.h"
 #include "paths.h"
 #include "settings.h"
 #include "text_file.h"
@@ -360,14 +361,10 @@ void Watcher::follow()
     });
 }
 
-void Watcher::offer_followed(OnAirText onAir)
+void Watcher::offer_followed(const OnAirText &onAir)
 {
     if (options_.monitor)
         options_.monitor->followed(options_.station, onAir);
-    onAir.letters = site_.letters;
-    onAir.latinArtist = transliterate(onAir.artist, site_.letters);
-    onAir.latinTitle = latin_title(onAir.title, site_.letters);
-    onAir.metaSplitter = site_.metaSplitter;
-    onAir.rdsSplitter = site_.rdsSplitter;
-    sending_.offer(site_.destinations, onAir);
+    sending_.offer(site_.destinations,
+                   site_text(onAir, site_.letters, site_.metaSplitter, site_.rdsSplitter));
 }

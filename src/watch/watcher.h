@@ -77,7 +77,7 @@ private:
     bool document_just_deleted();
     bool retry_if_failed(const PassResult &result);
     void follow();
-    void offer_followed(OnAirText onAir);
+    void offer_followed(const OnAirText &onAir);
 
     WatchOptions options_;
     ChangeNotifier watcher_;
