@@ -2,8 +2,11 @@
 #pragma once
 // Loopback stand-ins for the destinations nowplaying-watch sends to, each
 // able to misbehave as real ones do: an RDS encoder answering each command
-// line (or never, or slowly, or closing in mid-reply), an HTTP server
-// answering each request, a UDP encoder that only listens.
+// line (or never, or slowly, or closing in mid-reply, or with bytes that
+// never end), an HTTP server answering each request, a UDP encoder that
+// only listens, and an encoder whose program hangs (it takes connections
+// and reads nothing; when it wakes it reads what its system kept, that of
+// connections reset meanwhile too, as Linux keeps it).
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,11 +14,13 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUdpSocket>
+#include <functional>
 
 struct FakeBehaviour {
     QByteArray reply;        // sent for each command or request; empty: never answers
     int delayMs = 0;         // before the reply
     bool closeAfter = false; // closes the connection once the reply is out
+    bool endless = false;    // the reply again and again, until the peer goes
 };
 
 class FakeDestination : public QObject {
@@ -54,6 +59,16 @@ public:
     QList<QByteArray> received;
     // When each one came, in milliseconds since the fake started.
     QList<qint64> receivedAt;
+    // Its program hangs (reads nothing) until woken, then reads what came,
+    // the newest connection first (an order no sender can rely on).
+    void hang(bool hanging)
+    {
+        hanging_ = hanging;
+        if (!hanging)
+            for (auto wake = waiting_.crbegin(); wake != waiting_.crend(); ++wake)
+                (*wake)();
+        waiting_.clear();
+    }
     // Milliseconds since the fake started, on the clock of receivedAt.
     qint64 now_ms() const
     {
@@ -95,8 +110,17 @@ private:
     void serve(QTcpSocket *socket)
     {
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer]() {
+        // Qt keeps what it read of a connection that is gone: a hanging
+        // program reads it when it wakes.
+        connect(socket, &QTcpSocket::disconnected, socket, [this, socket]() {
+            if (!hanging_)
+                socket->deleteLater();
+        });
+        const auto read = [this, socket, buffer]() {
+            if (hanging_) {
+                waiting_ << [socket]() { emit socket->readyRead(); };
+                return;
+            }
             *buffer += socket->readAll();
             for (QByteArray message = take_message(*buffer); !message.isEmpty();
                  message = take_message(*buffer)) {
@@ -105,14 +129,32 @@ private:
                     continue;
                 QTimer::singleShot(behaviour.delayMs, socket, [this, socket]() {
                     socket->write(behaviour.reply);
+                    if (behaviour.endless)
+                        flood(socket);
                     if (behaviour.closeAfter)
                         socket->disconnectFromHost();
                 });
             }
+            if (socket->state() != QAbstractSocket::ConnectedState)
+                socket->deleteLater();
+        };
+        connect(socket, &QTcpSocket::readyRead, this, read);
+        if (socket->bytesAvailable() > 0)
+            read();
+    }
+
+    // The reply over and over while the peer takes it.
+    void flood(QTcpSocket *socket)
+    {
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket]() {
+            if (socket->bytesToWrite() < 1024 * 1024)
+                socket->write(behaviour.reply.repeated(64));
         });
     }
 
     Kind kind_;
+    bool hanging_ = false;
+    QList<std::function<void()>> waiting_; // what the hanging program reads when it wakes
     QTcpServer tcp_;
     QUdpSocket udp_;
     QElapsedTimer clock_;

@@ -26,8 +26,9 @@ inline const char *const brokerPassword = "p@ss#word";
 
 class MqttBroker {
 public:
-    // `withPassword`: only brokerUser with brokerPassword may connect.
-    explicit MqttBroker(bool withPassword = false)
+    // `withPassword`: only brokerUser with brokerPassword may connect;
+    // `config`: further lines of its configuration.
+    explicit MqttBroker(bool withPassword = false, const QByteArray &more = {})
     {
         const QByteArray given =
             qgetenv(withPassword ? "NOWPLAYING_TEST_BROKER_AUTH" : "NOWPLAYING_TEST_BROKER");
@@ -44,7 +45,7 @@ public:
         // Readable by the unprivileged user the broker becomes.
         QFile::setPermissions(dir_.path(), QFileDevice::Permissions(0x7755));
         QByteArray config =
-            "listener " + QByteArray::number(port_) + " 127.0.0.1\npersistence false\n";
+            "listener " + QByteArray::number(port_) + " 127.0.0.1\npersistence false\n" + more;
         if (withPassword) {
             const QString passwords = dir_.filePath("passwords");
             QProcess::execute("mosquitto_passwd",
@@ -146,4 +147,31 @@ inline QList<QByteArray> subscribe(const MqttBroker &broker, const QString &topi
     }
     mosquitto_destroy(mosq);
     return received;
+}
+
+// Publishes `messages` to `topic` in order, retained with QoS 1, through
+// libmosquitto itself, and waits until the broker has them all.
+inline void publish(const MqttBroker &broker, const QString &topic,
+                    const QList<QByteArray> &messages)
+{
+    mosquitto_lib_init();
+    int acknowledged = 0;
+    mosquitto *mosq = mosquitto_new(nullptr, true, &acknowledged);
+    mosquitto_publish_callback_set(
+        mosq, [](mosquitto *, void *count, int) { ++*static_cast<int *>(count); });
+    if (mosquitto_connect(mosq, broker.host().toUtf8().constData(), broker.port(), 30) ==
+        MOSQ_ERR_SUCCESS) {
+        mosquitto_int_option(mosq, MOSQ_OPT_SEND_MAXIMUM, 65535);
+        for (const QByteArray &message : messages) {
+            mosquitto_publish(mosq, nullptr, topic.toUtf8().constData(), int(message.size()),
+                              message.constData(), 1, true);
+            mosquitto_loop(mosq, 0, 1);
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (acknowledged < messages.size() && waited.elapsed() < 30000)
+            mosquitto_loop(mosq, 50, 1);
+        mosquitto_disconnect(mosq);
+    }
+    mosquitto_destroy(mosq);
 }

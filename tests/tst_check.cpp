@@ -5,6 +5,10 @@
 #include "fake_destination.h"
 #include "folder_run.h"
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 namespace {
 const QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                        "<ARTIST>Кино</ARTIST><NAME>Кукушка</NAME>";
@@ -253,6 +257,11 @@ private slots:
             << letters << doc << 1
             << QStringList{"warning  <send1> is not a destination tag", "warning  <SEND 2> is not a destination tag",
                            "warning  <SEND10> is not a destination tag", "warning  <SEND3> is never closed with </SEND3>"} << none;
+        QTest::newRow("secrets of addresses are never shown") << settings("<SEND1>https://hooks.example/T0001/B0002/Xk9aB3cD4eF5gH6iJ7k?token=TOK123</SEND1>"
+                                                                   "<SEND2>https://np.example/set?key=LISTKEY9&t={NAME}</SEND2>") << letters << doc << 0
+            << QStringList{"ok       SEND1 https://hooks.example/T0001/B0002/...?token=... gets",
+                           "ok       SEND2 https://np.example/set?key=...&t=%7BNAME%7D gets \"Кино - Кукушка\" in JSON (UTF-8): GET https://np.example/set?key=...&t="}
+            << QStringList{"TOK123", "LISTKEY9", "Xk9aB3cD4eF5gH6iJ7k"};
         QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1
             << QStringList{"note     <ARTIST> on line 1: the element is there, but holds no value"} << QStringList{"attributes"};
 #ifdef Q_OS_WIN
@@ -307,7 +316,53 @@ private slots:
         QCOMPARE(json.status, run.status);
         QCOMPARE(report.value("status").toInt(), run.status);
         QVERIFY(!report.value("findings").toArray().isEmpty());
+        QString said;
+        for (const QJsonValue &finding : report.value("findings").toArray())
+            said += finding.toObject().value("text").toString() + '\n';
+        for (const QString &text : gone)
+            QVERIFY2(!said.contains(text), qPrintable(text + "\n---\n" + said));
     }
+
+#ifndef Q_OS_WIN
+    // In a folder others may write to, the pass does not write through a
+    // link another user made (to a file of root's, here), nor through a link
+    // to nothing (which would make a file where it points); the checker
+    // says why.
+    void planted_links_data()
+    {
+        QTest::addColumn<bool>("dangling");
+        QTest::newRow("another user's link") << false;
+        QTest::newRow("a link to nothing") << true;
+    }
+    void planted_links()
+    {
+        QFETCH(bool, dangling);
+        if (geteuid() != 0)
+            QSKIP("making a link that another user owns needs root");
+        QTemporaryDir dir, elsewhere;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        put(dir.path(), "doc.xml", doc);
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
+        const QString victim = elsewhere.filePath("victim");
+        if (!dangling)
+            put(elsewhere.path(), "victim", "root's own");
+        const QString link = QDir(dir.path()).filePath("rds.txt");
+        QVERIFY(QFile::link(victim, link));
+        if (!dangling)
+            QCOMPARE(lchown(QFile::encodeName(link).constData(), 65534, 65534), 0);
+        const Result pass = run_program(NOWPLAYING_BIN, dir.path(), {});
+        QCOMPARE(pass.err, QByteArray("cant create RDS\n"));
+        QCOMPARE(QFile::exists(victim), !dangling);
+        if (!dangling)
+            QCOMPARE(contents(elsewhere.path(), "victim"), QByteArray("root's own"));
+        const Run run = check(dir.path(), {});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.out.contains("\n  error    RDS \"rds.txt\": ") &&
+                     run.out.contains("Passes do not write through such a link"),
+                 qPrintable(run.out));
+    }
+#endif
 
 #ifdef Q_OS_WIN
     // Files another program holds open are judged as the pass will find

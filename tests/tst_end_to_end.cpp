@@ -437,10 +437,7 @@ private slots:
         QTemporaryDir dir;
         put_inputs(dir.path());
         put(dir.path(), "rds.txt", fifo);
-        QElapsedTimer timer;
-        timer.start();
         QCOMPARE(run_in(dir).err, QByteArray("cant create RDS\n"));
-        QVERIFY2(timer.elapsed() < 15000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(contents(dir.path(), "meta.txt"), meta);
 
         QProcess reader;

@@ -3,7 +3,10 @@
 // retained now-playing byte for byte for a subscriber that comes later, the
 // status topic's "online" and its last will "offline" when the watcher is
 // killed, a refused password logged once, a broker that restarts getting
-// only the newest text, and a studio feeding two sites' encoders.
+// only the newest text, and a studio feeding two sites' encoders; what a
+// site does with what a hostile or broken publisher puts on the topic, a
+// burst included; TLS that cannot be set up never tried in clear; and a
+// check that leaves the studio's status alone.
 #include "fake_destination.h"
 #include "mqtt_broker.h"
 #include "sending_watch.h"
@@ -11,6 +14,26 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+
+// A site fed by hand: its encoder (text dialect), a feeder's file and a
+// DAB+ label, and what it makes of each message published to the topic.
+struct Site {
+    FakeDestination encoder{FakeDestination::Encoder, {"OK\r\n"}};
+    std::unique_ptr<SendingWatch> watch;
+    explicit Site(const MqttBroker &broker)
+    {
+        const QByteArray follow = "<FOLLOW>" + broker.url("studio/np").toUtf8() + "</FOLLOW>" +
+                                  "<IDLETEXT>Radio</IDLETEXT>";
+        watch = std::make_unique<SendingWatch>(
+            QStringList{QString("rds+tcp://127.0.0.1:%1").arg(encoder.port()),
+                        "file:feed.txt?text=meta&charset=UTF-8", "dls:dls.txt"},
+            QByteArray(), follow);
+    }
+    QByteArray file(const char *name) const
+    {
+        return contents(watch->dir.path(), name);
+    }
+};
 
 class MqttTest : public QObject {
     Q_OBJECT
@@ -113,6 +136,105 @@ private slots:
                            5000));
         QVERIFY(wait_until([&]() { return first.received.last() == "TEXT=Kino - Kukushka\r\n"; },
                            5000));
+    }
+
+    // What a publisher puts on the topic goes on air only as a pass would
+    // put a document's text: one clean line. What is not the shape the
+    // studio publishes, or is too large, is left aside once per streak.
+    // clang-format off
+    void hostile_messages_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("feed");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("line breaks and escapes")
+            << QByteArray("{\"artist\":\"Evil\\r\\nTEXT=INJECTED\\r\\nRTP=1,0,5,4,6,5\",\"title\":\"T\\u001b[31m\\u0000x\"}")
+            << QByteArray("TEXT=Evil TEXT=INJECTED RTP=1,0,5,4,6,5 - T[31mx\r\n")
+            << QByteArray("Evil TEXT=INJECTED RTP=1,0,5,4,6,5 - T[31mx") << "";
+        QTest::newRow("wrong types keep the last good text")
+            << QByteArray("{\"artist\":5,\"title\":[\"x\"],\"fields\":\"zz\"}")
+            << QByteArray("TEXT=Kino - Zvezda\r\n") << QByteArray("Кино - Звезда")
+            << "a message that is not the now-playing, left aside (\"artist\" is a number, not text)";
+        QTest::newRow("too large keeps the last good text")
+            << QByteArray("{\"artist\":\"a\",\"title\":\"") + QByteArray(300 * 1024, 'x') + "\"}"
+            << QByteArray("TEXT=Kino - Zvezda\r\n") << QByteArray("Кино - Звезда")
+            << "left aside (it has 307225 bytes, more than 256 KiB)";
+    }
+    // clang-format on
+    void hostile_messages()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, feed);
+        QFETCH(QString, logged);
+        MqttBroker broker;
+        Site site(broker);
+        publish(broker, "studio/np", {"{\"artist\":\"Кино\",\"title\":\"Звезда\"}"});
+        QVERIFY2(wait_until([&]() { return site.file("feed.txt") == "Кино - Звезда"; }, 5000),
+                 qPrintable(site.watch->log));
+        publish(broker, "studio/np", {message});
+        if (!logged.isEmpty())
+            QVERIFY2(site.watch->logged(logged) >= 0, qPrintable(site.watch->log.left(2000)));
+        QVERIFY2(wait_until([&]() { return site.file("feed.txt") == feed; }, 5000),
+                 qPrintable(site.watch->log.left(2000)));
+        QVERIFY(wait_until([&]() { return site.encoder.received.last() == command; }, 5000));
+        QCOMPARE(site.file("dls.txt"), QByteArray(command).mid(5).chopped(2));
+        // A second such message is not logged again; the idle text never comes.
+        publish(broker, "studio/np", {message});
+        QTest::qWait(300);
+        if (!logged.isEmpty())
+            QCOMPARE(site.watch->count(logged), 1);
+        QVERIFY(!site.encoder.received.contains("TEXT=Radio\r\n"));
+        QVERIFY2(!site.watch->log.contains(QChar(0x1b)), qPrintable(site.watch->log));
+    }
+
+    // A burst the broker cannot hand on whole (it keeps one message for a
+    // site that falls behind): the site ends on the topic's current
+    // (retained) text.
+    void burst()
+    {
+        MqttBroker broker(false, "max_queued_messages 1\nmax_inflight_messages 1\n");
+        Site site(broker);
+        publish(broker, "studio/np", {"{\"artist\":\"Кино\",\"title\":\"Звезда\"}"});
+        QVERIFY(wait_until([&]() { return site.file("feed.txt") == "Кино - Звезда"; }, 5000));
+        QList<QByteArray> burst;
+        for (int i = 0; i < 3000; ++i)
+            burst << "{\"artist\":\"Flood\",\"title\":\"" + QByteArray::number(i) + "\"}";
+        publish(broker, "studio/np", burst);
+        QVERIFY2(wait_until([&]() { return site.file("feed.txt") == "Flood - 2999"; }, 10000),
+                 site.file("feed.txt").constData());
+        QVERIFY(wait_until(
+            [&]() { return site.encoder.received.last() == "TEXT=Flood - 2999\r\n"; }, 5000));
+        QVERIFY(!site.encoder.received.contains("TEXT=Radio\r\n"));
+    }
+
+    // mqtts:// with a CA file that cannot be read: not used, said once, and
+    // nothing goes to the broker, TLS or not.
+    void tls_that_cannot_be_set_up()
+    {
+        MqttBroker broker;
+        SendingWatch watch({broker.url("studio/np").replace("mqtt://", "mqtts://studio:pw@") +
+                            "?cafile=missing.pem"});
+        QVERIFY2(watch.logged("names a CA file that cannot be read") >= 0, qPrintable(watch.log));
+        QVERIFY(subscribe(broker, "studio/np/#", 1, 1500).isEmpty());
+        const Result check = run_program(NOWPLAYING_CHECK_BIN, watch.dir.path(), {});
+        QVERIFY2(check.out.contains("error    SEND1 mqtts://studio@127.0.0.1:") &&
+                     check.out.contains("names a CA file that cannot be read"),
+                 check.out.constData());
+    }
+
+    // A check's test send publishes the text, and leaves the watcher's
+    // status "online" as it was.
+    void check_leaves_the_status_alone()
+    {
+        MqttBroker broker;
+        SendingWatch watch({broker.url("studio/np")});
+        QVERIFY2(watch.logged(": sent \"") >= 0, qPrintable(watch.log));
+        const Result check = run_program(NOWPLAYING_CHECK_BIN, watch.dir.path(), {"--send-test"});
+        QVERIFY2(check.out.contains("SEND1 mqtt://127.0.0.1:") && check.out.contains("delivered"),
+                 check.out.constData());
+        QCOMPARE(subscribe(broker, "studio/np/status", 1), QList<QByteArray>{"online"});
     }
 };
 

@@ -98,24 +98,31 @@ private slots:
         QTest::addColumn<bool>("closeAfter");
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("holds"); // it holds a send until its timeout
         const int encoder = FakeDestination::Encoder, http = FakeDestination::Http;
         QTest::newRow("connection refused") << -1 << QByteArray() << 0 << false << "rds+tcp://127.0.0.1:PORT"
-            << "SEND1 rds+tcp://127.0.0.1:PORT: not delivered \"Kino - Zvezda\": Connection refused; trying again in 1 s";
+            << "SEND1 rds+tcp://127.0.0.1:PORT: not delivered \"Kino - Zvezda\": Connection refused; trying again in 1 s" << false;
         QTest::newRow("never answering") << encoder << QByteArray() << 0 << false << "rds+tcp://127.0.0.1:PORT?timeout=1.5"
-            << "not delivered \"Kino - Zvezda\": no answer within 1.5 s";
+            << "not delivered \"Kino - Zvezda\": no answer within 1.5 s" << true;
         QTest::newRow("answering slowly") << encoder << QByteArray("OK\r\n") << 600 << false << "rds+tcp://127.0.0.1:PORT"
-            << "SEND1 rds+tcp://127.0.0.1:PORT: sent \"Kino - Zvezda\"";
+            << "SEND1 rds+tcp://127.0.0.1:PORT: sent \"Kino - Zvezda\"" << true;
         QTest::newRow("401") << http << QByteArray("HTTP/1.1 401 Unauthorized\r\nContent-Length: 12\r\n\r\nUnauthorized") << 0 << false
-            << "shoutcast://:wrong@127.0.0.1:PORT/" << "not delivered \"Кино - Звезда\": the password is refused (HTTP 401 \"Unauthorized\"); trying again in 60 s";
+            << "shoutcast://:wrong@127.0.0.1:PORT/" << "not delivered \"Кино - Звезда\": the password is refused (HTTP 401 \"Unauthorized\"); trying again in 60 s" << false;
         QTest::newRow("icecast mount refusing updates") << http
             << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 73\r\n\r\n<iceresponse><message>Mountpoint will not accept updates</message></iceresponse>") << 0 << false
-            << "icecast://source:pw@127.0.0.1:PORT/live" << "not delivered \"Кино - Звезда\": HTTP 200";
+            << "icecast://source:pw@127.0.0.1:PORT/live" << "not delivered \"Кино - Звезда\": HTTP 200" << false;
         QTest::newRow("NO") << encoder << QByteArray("NO\r\n") << 0 << false << "rds+tcp://127.0.0.1:PORT"
-            << "not delivered \"Kino - Zvezda\": refused: \"NO\"";
+            << "not delivered \"Kino - Zvezda\": refused: \"NO\"" << false;
         QTest::newRow("closing in mid-reply") << encoder << QByteArray("O") << 0 << true << "rds+tcp://127.0.0.1:PORT"
-            << "not delivered \"Kino - Zvezda\": closed in mid-reply: \"O\"";
+            << "not delivered \"Kino - Zvezda\": closed in mid-reply: \"O\"" << false;
         QTest::newRow("web hook never answering") << http << QByteArray() << 0 << false << "http://127.0.0.1:PORT/hook?timeout=1.5"
-            << "not delivered \"Кино - Звезда\": no answer within 1.5 s";
+            << "not delivered \"Кино - Звезда\": no answer within 1.5 s" << true;
+        QTest::newRow("endless reply from an encoder") << encoder << QByteArray(1000, 'x') << 0 << false << "rds+tcp://127.0.0.1:PORT"
+            << "not delivered \"Kino - Zvezda\": a reply of more than 1024 bytes without a line end: \"" + QString(200, 'x') + "...\"" << false;
+        QTest::newRow("endless HTTP body") << http << QByteArray("HTTP/1.1 200 OK\r\n\r\n") + QByteArray(1000, 'x') << 0 << false
+            << "http://127.0.0.1:PORT/hook" << "HTTP 200 with a body of more than 64 KiB: \"" + QString(200, 'x') + "...\"" << false;
+        QTest::newRow("control characters in a reply") << encoder << QByteArray("\x1b[31mNO\x07\r\n") << 0 << false
+            << "rds+tcp://127.0.0.1:PORT" << "not delivered \"Kino - Zvezda\": unexpected reply: \"[31mNO\"" << false;
     }
     // clang-format on
     void misbehaving()
@@ -126,29 +133,41 @@ private slots:
         QFETCH(bool, closeAfter);
         QFETCH(QString, url);
         QFETCH(QString, logged);
+        QFETCH(bool, holds);
         std::unique_ptr<FakeDestination> bad;
         const quint16 port = kind < 0 ? refusing_port() : 0;
+        const bool endless =
+            QTest::currentDataTag() == QLatin1String("endless reply from an encoder") ||
+            QTest::currentDataTag() == QLatin1String("endless HTTP body");
         if (kind >= 0)
-            bad = std::make_unique<FakeDestination>(FakeDestination::Kind(kind),
-                                                    FakeBehaviour{reply, delayMs, closeAfter});
+            bad = std::make_unique<FakeDestination>(
+                FakeDestination::Kind(kind), FakeBehaviour{reply, delayMs, closeAfter, endless});
         FakeDestination good(FakeDestination::Encoder, {"OK\r\n"});
         const quint16 badPort = bad ? bad->port() : port;
         SendingWatch watch(
             {with_port(url, badPort), with_port("rds+tcp://127.0.0.1:PORT", good.port())});
-        const qint64 written = watch.logged(" written");
-        QVERIFY2(written >= 0, qPrintable(watch.log));
-        QVERIFY(wait_until([&]() { return !good.received.isEmpty(); }, 3000));
-        // The sound destination gets its text at once, whatever the other does.
-        QVERIFY2(watch.clock.elapsed() - written < 500, qPrintable(watch.log));
-        QVERIFY2(watch.logged(with_port(logged, badPort), 4000) >= 0, qPrintable(watch.log));
-        // The next track's files come at once too.
+        QVERIFY2(watch.logged(" written") >= 0, qPrintable(watch.log));
+        // The sound destination has its text before the other's send is over.
+        bool goodFirst = false;
+        QVERIFY2(wait_until(
+                     [&]() {
+                         goodFirst = goodFirst || (!good.received.isEmpty() &&
+                                                   !watch.log.contains(with_port(logged, badPort)));
+                         return watch.log.contains(with_port(logged, badPort));
+                     },
+                     5000),
+                 qPrintable(watch.log));
+        QVERIFY2(goodFirst || !holds, qPrintable(watch.log));
+        // A line from a peer is bounded, whatever it sent.
+        for (const QString &line : watch.log.split('\n'))
+            QVERIFY2(line.toUtf8().size() <= 1024, qPrintable(line.left(300)));
+        QVERIFY2(!watch.log.contains(QChar(0x1b)), qPrintable(watch.log));
+        // The next track's files and the sound destination's text come while
+        // the other may still be failing.
         put(watch.dir.path(), "doc.xml", doc("Кукушка"));
-        QElapsedTimer files;
-        files.start();
         QVERIFY(wait_until(
             [&]() { return contents(watch.dir.path(), "rds.txt") == "Kino - Kukushka"; }, 3000));
-        QVERIFY2(files.elapsed() < 1000, qPrintable(QString::number(files.elapsed())));
-        QVERIFY(wait_until([&]() { return good.received.size() == 2; }, 2000));
+        QVERIFY(wait_until([&]() { return good.received.size() == 2; }, 3000));
         QCOMPARE(good.received.last(), QByteArray("TEXT=Kino - Kukushka\r\n"));
         // One line when it starts failing, not one per retry.
         QVERIFY2(watch.count("SEND1 ") <= 2, qPrintable(watch.log));
@@ -323,6 +342,80 @@ private slots:
         QCOMPARE(encoder.received.first(), QByteArray("TEXT=Kino - Zvezda\r\n"));
     }
 
+    // What a station sets reaches the wire: with delay= a text goes out
+    // after the same text reached a destination without it; with
+    // min-interval= the first and the newest of three quick texts, the one
+    // between them never.
+    void pacing_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QList<QByteArray>>("received");
+        QTest::newRow("delay") << "?delay=1.5" << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n"};
+        QTest::newRow("min-interval")
+            << "?min-interval=3"
+            << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n", "TEXT=Kino - Sled\r\n"};
+    }
+    void pacing()
+    {
+        QFETCH(QString, query);
+        QFETCH(QList<QByteArray>, received);
+        const bool delayed = query.startsWith("?delay");
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        FakeDestination prompt(FakeDestination::Encoder, {"OK\r\n"});
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", encoder.port()) + query,
+                            with_port("rds+tcp://127.0.0.1:PORT", prompt.port())});
+        QVERIFY(watch.logged(" written") >= 0);
+        for (const QByteArray &title : {QByteArray("Кукушка"), QByteArray("След")}) {
+            if (delayed)
+                break;
+            const int passes = watch.count(" written");
+            put(watch.dir.path(), "doc.xml", doc(title));
+            QVERIFY(wait_until([&]() { return watch.count(" written") > passes; }, 3000));
+        }
+        bool promptFirst = false;
+        QVERIFY2(wait_until(
+                     [&]() {
+                         promptFirst = promptFirst ||
+                                       (encoder.received.isEmpty() && !prompt.received.isEmpty());
+                         return encoder.received.size() == received.size();
+                     },
+                     8000),
+                 qPrintable(watch.log));
+        QVERIFY2(promptFirst || !delayed, qPrintable(watch.log));
+        QTest::qWait(500);
+        QCOMPARE(encoder.received, received);
+    }
+
+    // An encoder whose program hangs for a while: what it was sent then, in
+    // connections given up, may still come out of its system when it wakes;
+    // the last text it takes is the current one.
+    void hanging_encoder()
+    {
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        encoder.hang(true);
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT?timeout=0.5", encoder.port())});
+        QVERIFY(watch.logged("not delivered \"Kino - Zvezda\"") >= 0);
+        put(watch.dir.path(), "doc.xml", doc("Кукушка"));
+        QVERIFY(wait_until([&]() { return watch.count(" written") == 2; }, 3000));
+        QTest::qWait(1500);
+        encoder.hang(false);
+        QVERIFY2(watch.logged("back: sent \"Kino - Kukushka\"", 10000) >= 0, qPrintable(watch.log));
+        // The current text once more, after what the encoder's system kept.
+        QVERIFY(wait_until([&]() { return encoder.received.last() == "TEXT=Kino - Kukushka\r\n"; },
+                           5000));
+        QTest::qWait(500);
+        QCOMPARE(encoder.received.last(), QByteArray("TEXT=Kino - Kukushka\r\n"));
+    }
+
+    // A title is never read as a format: "%1" and "%0d" stay as written.
+    void percent_signs()
+    {
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", refusing_port())}, "%1%0d%0a");
+        QVERIFY2(watch.logged("not delivered \"Kino - %1%0d%0a\": Connection refused; trying again "
+                              "in 1 s") >= 0,
+                 qPrintable(watch.log));
+    }
+
     // Stopped with a send in flight, the watcher gives it one timeout.
     void shutdown_waits_one_timeout()
     {
@@ -331,12 +424,14 @@ private slots:
         SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT?timeout=1", encoder.port())});
         QVERIFY(wait_until([&]() { return !encoder.received.isEmpty(); }, 3000));
 #ifndef Q_OS_WIN
-        QElapsedTimer stopping;
-        stopping.start();
         ::kill(watch.process.processId(), SIGTERM);
-        QVERIFY(watch.process.waitForFinished(3000));
+        QVERIFY(watch.process.waitForFinished(10000));
         QCOMPARE(watch.process.exitCode(), 0);
-        QVERIFY2(stopping.elapsed() < 2000, qPrintable(QString::number(stopping.elapsed())));
+        // The send in flight is given its timeout, and said so, before the
+        // watcher stops.
+        const int failed = int(watch.log.indexOf("not delivered \"Kino - Zvezda\": no answer"));
+        QVERIFY2(failed >= 0 && failed < watch.log.indexOf("nowplaying-watch stopped"),
+                 qPrintable(watch.log));
 #endif
     }
 };

@@ -3,6 +3,8 @@
 // for a pass: stream servers, RDS encoder dialects, RT+ tags, web hooks,
 // and how their answers are judged.
 #include "document_fields.h"
+#include "now_playing_message.h"
+#include "outside_text.h"
 #include "send_request.h"
 #include "transliteration.h"
 #include "verdict.h"
@@ -87,6 +89,19 @@ private slots:
             << "127.0.0.1";
         QTest::newRow("a listing site's key") << "https://np.example/set?key=k3y&id=7"
                                               << "https://np.example/set?key=...&id=7";
+        QTest::newRow("secret names in any case and with any separator")
+            << "https://h.example/"
+               "x?access_token=a1&client_secret=b2&API-Key=c3&auth_token=d4&passwd=e5&SessionId=f6&"
+               "id=7"
+            << "https://h.example/"
+               "x?access_token=...&client_secret=...&API-Key=...&auth_token=...&passwd=...&"
+               "SessionId=...&id=7";
+        QTest::newRow("a credential in the path, 16 characters of letters and digits")
+            << "https://hooks.example/services/T0001/B0002/Xk9aB3cD4eF5gH6i"
+            << "https://hooks.example/services/T0001/B0002/...";
+        QTest::newRow("a path segment of 15 characters is shown")
+            << "https://hooks.example/services/Xk9aB3cD4eF5gH6"
+            << "https://hooks.example/services/Xk9aB3cD4eF5gH6";
     }
     void shown_without_password()
     {
@@ -126,6 +141,33 @@ private slots:
         QTest::newRow("encoder: cut at the last blank within 64, RT+ shortened")
             << "rds+tcp://127.0.0.1:1024?rtplus=1" << kino << QString(50, 'x') + " yy zzzz"
             << QByteArray(" \nTEXT=Kino / " + QByteArray(50, 'x') + " yy\r\nRTP=4,0,4,1,7,53\r\n");
+        QTest::newRow("encoder: 64 characters whole")
+            << "rds+tcp://127.0.0.1:1024" << kino << QString(57, 'x')
+            << QByteArray(" \nTEXT=Kino / " + QByteArray(57, 'x') + "\r\n");
+        QTest::newRow("encoder: 65 characters cut at 64")
+            << "rds+tcp://127.0.0.1:1024" << kino << "y " + QString(56, 'x')
+            << QByteArray(" \nTEXT=Kino / y\r\n");
+        QTest::newRow("encoder: a cut that ends on the splitter keeps the artist alone")
+            << "rds+tcp://127.0.0.1:1024" << QString(61, 'a') << "Title"
+            << QByteArray(" \nTEXT=" + QByteArray(61, 'a') + "\r\n");
+        QTest::newRow("DAB+ label: 128 characters whole")
+            << "dls:/srv/dls.txt" << kino << QString(121, 'x')
+            << QByteArray(" \nFILE /srv/dls.txt\nKino / " + QByteArray(121, 'x'));
+        QTest::newRow("DAB+ label: 129 characters cut at 128")
+            << "dls:/srv/dls.txt" << kino << QString(122, 'x')
+            << QByteArray(" \nFILE /srv/dls.txt\nKino / " + QByteArray(121, 'x'));
+        QTest::newRow("icecast: 255 characters whole")
+            << "icecast://source:pw@127.0.0.1:8000/live" << "A" << QString(251, 'x')
+            << QByteArray("GET http://127.0.0.1:8000/admin/metadata?mode=updinfo&mount=/live&song=A%20-%20" + QByteArray(251, 'x') + "\n"
+                          "Authorization: Basic c291cmNlOnB3\nUser-Agent: nowplaying-watch/" NOWPLAYING_VERSION "\n");
+        QTest::newRow("icecast: 256 characters cut at 255")
+            << "icecast://source:pw@127.0.0.1:8000/live" << "A" << QString(252, 'x')
+            << QByteArray("GET http://127.0.0.1:8000/admin/metadata?mode=updinfo&mount=/live&song=A%20-%20" + QByteArray(251, 'x') + "\n"
+                          "Authorization: Basic c291cmNlOnB3\nUser-Agent: nowplaying-watch/" NOWPLAYING_VERSION "\n");
+        QTest::newRow("max=: 16 characters whole")
+            << "icecast://source:pw@127.0.0.1:8000/live?max=16" << kino << "Kukushka1"
+            << QByteArray("GET http://127.0.0.1:8000/admin/metadata?mode=updinfo&mount=/live&song=%D0%9A%D0%B8%D0%BD%D0%BE%20-%20Kukushka1\n"
+                          "Authorization: Basic c291cmNlOnB3\nUser-Agent: nowplaying-watch/" NOWPLAYING_VERSION "\n");
         QTest::newRow("encoder: the META text when asked, in UTF-8")
             << "rds+tcp://127.0.0.1:1024?text=meta&charset=UTF-8" << kino << kukushka
             << QByteArray(" \nTEXT=Кино - Кукушка\r\n");
@@ -219,17 +261,22 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("delivered");
+        QTest::addColumn<QString>("answer"); // when it matters
         const QByteArray ok = "<?xml version=\"1.0\"?>\n<iceresponse><message>Metadata update successful</message><return>1</return></iceresponse>\n";
-        QTest::newRow("icecast: done") << "icecast://a:b@h:1/m" << 200 << ok << true;
+        QTest::newRow("icecast: done") << "icecast://a:b@h:1/m" << 200 << ok << true << QString();
         QTest::newRow("icecast: 200 but refused") << "icecast://a:b@h:1/m" << 200
-            << QByteArray("<iceresponse><message>Mountpoint will not accept URL updates</message><return>1</return></iceresponse>") << false;
-        QTest::newRow("icecast: 401") << "icecast://a:b@h:1/m" << 401 << ok << false;
-        QTest::newRow("web hook: 204") << "http://h/x" << 204 << QByteArray() << true;
-        QTest::newRow("encoder: OK") << "rds+tcp://h:1" << 0 << QByteArray("OK\r") << true;
-        QTest::newRow("encoder: +") << "rds+tcp://h:1" << 0 << QByteArray("+") << true;
-        QTest::newRow("encoder: NO") << "rds+tcp://h:1" << 0 << QByteArray("NO\r") << false;
-        QTest::newRow("encoder: !") << "rds+tcp://h:1" << 0 << QByteArray("!") << false;
-        QTest::newRow("encoder: something else") << "rds+tcp://h:1" << 0 << QByteArray("READY") << false;
+            << QByteArray("<iceresponse><message>Mountpoint will not accept URL updates</message><return>1</return></iceresponse>") << false << QString();
+        QTest::newRow("icecast: 401") << "icecast://a:b@h:1/m" << 401 << ok << false << QString();
+        QTest::newRow("web hook: 204") << "http://h/x" << 204 << QByteArray() << true << QString();
+        QTest::newRow("encoder: OK") << "rds+tcp://h:1" << 0 << QByteArray("OK\r") << true << QString();
+        QTest::newRow("encoder: +") << "rds+tcp://h:1" << 0 << QByteArray("+") << true << QString();
+        QTest::newRow("encoder: NO") << "rds+tcp://h:1" << 0 << QByteArray("NO\r") << false << QString();
+        QTest::newRow("encoder: !") << "rds+tcp://h:1" << 0 << QByteArray("!") << false << QString();
+        QTest::newRow("encoder: something else") << "rds+tcp://h:1" << 0 << QByteArray("READY") << false << QString();
+        QTest::newRow("encoder: control characters are not shown") << "rds+tcp://h:1" << 0
+            << QByteArray("\x1b[31mNO\x07") << false << "unexpected reply: \"[31mNO\"";
+        QTest::newRow("web hook: a long reply quoted to 200 characters") << "http://h/x" << 500
+            << QByteArray(300, 'e') << false << "HTTP 500 \"" + QString(200, 'e') + "...\"";
     }
     // clang-format on
     void verdict()
@@ -241,6 +288,62 @@ private slots:
         const Verdict verdict = destination.dialect ? judge_rds_reply(*destination.dialect, reply)
                                                     : judge_http_reply(destination, status, reply);
         QTEST(verdict.delivered, "delivered");
+        QFETCH(QString, answer);
+        if (!answer.isEmpty())
+            QCOMPARE(verdict.answer, answer);
+    }
+
+    // What a site takes from its studio's topic: cleaned as a pass cleans
+    // the document, or left aside, saying why.
+    // clang-format off
+    void followed_message_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QString>("artist"); // as taken
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("line breaks and escapes become one clean line")
+            << QByteArray("{\"artist\":\"Evil\\r\\nTEXT=INJECTED\\r\\nRTP=1,0,5\",\"title\":\"T\\u001b[31m\\u0000x\"}")
+            << "Evil TEXT=INJECTED RTP=1,0,5" << "";
+        QTest::newRow("wrong types") << QByteArray("{\"artist\":5,\"title\":[\"x\"],\"fields\":\"zz\"}")
+            << "" << "\"artist\" is a number, not text";
+        QTest::newRow("fields not texts") << QByteArray("{\"artist\":\"a\",\"title\":\"b\",\"fields\":{\"X\":1}}")
+            << "" << "\"fields\" has an entry that is a number, not text";
+        QTest::newRow("a field named as no element is") << QByteArray("{\"artist\":\"a\",\"title\":\"b\",\"fields\":{\"A><B\":\"x\"}}")
+            << "" << "\"fields\" has an entry whose name is not an element's";
+        QTest::newRow("not an object") << QByteArray("[1]") << "" << "it is not a JSON object";
+        QTest::newRow("256 KiB") << QByteArray("{\"artist\":\"a\",\"title\":\"") + QByteArray(256 * 1024 - 25, 'x') + "\"}"
+            << "a" << "";
+        QTest::newRow("one byte past 256 KiB") << QByteArray("{\"artist\":\"a\",\"title\":\"") + QByteArray(256 * 1024 - 24, 'x') + "\"}"
+            << "" << "it has 262145 bytes, more than 256 KiB";
+    }
+    // clang-format on
+    void followed_message()
+    {
+        QFETCH(QByteArray, message);
+        const FollowedMessage read = read_now_playing(message);
+        QTEST(read.onAir ? read.onAir->artist : QString(), "artist");
+        QTEST(read.refusal, "refusal");
+        if (read.onAir)
+            QVERIFY(!read.onAir->title.contains(QChar(0x1b)) &&
+                    !read.onAir->title.contains(QChar(0)));
+    }
+
+    // Text from outside in a log line: bounded in bytes, never cut inside a
+    // character.
+    void within_bytes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("bounded");
+        QTest::newRow("1024 bytes whole") << QString(1024, 'a') << QString(1024, 'a');
+        QTest::newRow("1025 bytes cut") << QString(1025, 'a') << QString(1021, 'a') + "...";
+        QTest::newRow("not inside a letter")
+            << QString(1, 'a') + QString(600, QChar(0x416))
+            << QString(1, 'a') + QString(510, QChar(0x416)) + "...";
+    }
+    void within_bytes()
+    {
+        QFETCH(QString, text);
+        QTEST(within_utf8_bytes(text), "bounded");
     }
 };
 

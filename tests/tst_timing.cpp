@@ -4,6 +4,8 @@
 // at a second, the pass at the end of a bad hour, and newest text only.
 #include "backoff.h"
 #include "delivery.h"
+#include "follower.h"
+#include "station_names.h"
 #include "watch_rules.h"
 
 #include <QtTest>
@@ -61,6 +63,41 @@ private slots:
         QTEST(ms_to_next_hour(QDateTime(QDate(2026, 12, 8), now)), "ms");
     }
 
+    // A burst from the studio's topic is taken at most every takeEveryMs.
+    void take_wait_data()
+    {
+        QTest::addColumn<int>("now");
+        QTest::addColumn<int>("lastTaken");
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("the first at once") << 5 << -1 << 0;
+        QTest::newRow("one taken 40 ms ago") << 140 << 100 << 60;
+        QTest::newRow("one taken 100 ms ago") << 200 << 100 << 0;
+    }
+    void take_wait()
+    {
+        QFETCH(int, now);
+        QFETCH(int, lastTaken);
+        QTEST(take_wait_ms(now, lastTaken, Follower::takeEveryMs), "waitMs");
+    }
+
+    // A group's stations, each named unlike the others.
+    void station_names_data()
+    {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("their own names")
+            << QStringList{"/srv/a", "/srv/b"} << QStringList{"a", "b"};
+        QTest::newRow("one name in two places")
+            << QStringList{"/srv/x/studio", "/srv/y/studio", "/srv/news"}
+            << QStringList{QDir::toNativeSeparators("x/studio"),
+                           QDir::toNativeSeparators("y/studio"), "news"};
+    }
+    void station_names()
+    {
+        QFETCH(QStringList, folders);
+        QTEST(::station_names(folders), "names");
+    }
+
     // Rules "every delay min-interval" in milliseconds, and steps at given
     // times: "offer X" (a pass with text X), "ok", "fail" or "refused" (the
     // send in flight ended; refused: the password), "tick" (only time
@@ -81,6 +118,8 @@ private slots:
         QTest::newRow("each text at its own delay") << "0 10000 0" << "offer A@0 offer B@3000 tick@9999 tick@10000 ok@10010 tick@13000" << "A@10000 B@13000";
         QTest::newRow("the same text keeps its clock") << "0 10000 0" << "offer A@0 offer A@5000 tick@10000 ok@10000 tick@15000" << "A@10000";
         QTest::newRow("min-interval: the newest waiting") << "0 0 20000" << "offer A@0 ok@10 offer B@5000 offer C@8000 tick@19999 tick@20000" << "A@0 C@20000";
+        QTest::newRow("back from failing: confirmed once") << "0 0 0 confirm" << "offer A@0 fail@10 tick@1010 ok@1020 tick@3019 tick@3020 ok@3030 tick@9000" << "A@0 A@1010 A@3020";
+        QTest::newRow("no confirmation without failures") << "0 0 0 confirm" << "offer A@0 ok@10 tick@5000" << "A@0";
     }
     // clang-format on
     void delivery()
@@ -88,7 +127,8 @@ private slots:
         QFETCH(QString, rules);
         QFETCH(QString, steps);
         const QStringList rule = rules.split(' ');
-        Delivery delivery({rule[0].toInt(), rule[1].toInt(), rule[2].toInt()});
+        Delivery delivery(
+            {rule[0].toInt(), rule[1].toInt(), rule[2].toInt(), rule.value(3) == "confirm"});
         QStringList sent;
         const QStringList words = steps.split(' ');
         for (int i = 0; i < words.size(); ++i) {

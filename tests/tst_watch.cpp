@@ -2,6 +2,7 @@
 // nowplaying-watch, run as built in a temporary folder: a pass after every
 // way a playout program changes its document, outputs whole when it is
 // stopped in the middle of a burst, and its arguments.
+#include "event_wait.h"
 #include "folder_run.h"
 
 #include <QXmlStreamReader>
@@ -286,10 +287,7 @@ private slots:
         QVERIFY(holds(a, "meta.txt", "Кино - Звезда"));
         // B gets its passes while A's pass waits for a reader of its FIFO.
         change(b, "doc.xml", doc("Кукушка"), "in place");
-        QElapsedTimer passed;
-        passed.start();
         QVERIFY(holds(b, "rds.txt", "Kino - Kukushka"));
-        QVERIFY2(passed.elapsed() < 1000, qPrintable(QString::number(passed.elapsed())));
         QVERIFY(QDir().mkpath(c));
         put_inputs(c);
         QVERIFY(holds(c, "rds.txt", "Kino - Zvezda"));
@@ -300,6 +298,27 @@ private slots:
                  qPrintable(log));
         QVERIFY2(log.contains("studio-c: the folder "), qPrintable(log));
         QVERIFY2(!log.contains(QRegularExpression("\\d written")), qPrintable(log));
+        const int stuck = int(log.indexOf("studio-a: cant create RDS"));
+        QVERIFY2(stuck < 0 || log.indexOf("studio-b: written \"Кино - Кукушка\"") < stuck,
+                 qPrintable(log));
+    }
+
+    // Two stations whose folders have one name are told apart by the parts
+    // of their paths that differ, in the log and in the status file.
+    void stations_named_apart()
+    {
+        QTemporaryDir top;
+        const QString x = top.filePath("x/studio"), y = top.filePath("y/studio");
+        QVERIFY(QDir().mkpath(x) && QDir().mkpath(y));
+        put_inputs(x);
+        put_inputs(y);
+        const QString status = top.filePath("status.json"), log = top.filePath("watch.log");
+        Watch watch(x, {"--status", status, "--log", log, y});
+        for (const char *name : {"x/studio", "y/studio"})
+            QVERIFY(
+                wait_for_log(log, QDir::toNativeSeparators(name) + ": written \"Кино - Звезда\""));
+        QVERIFY(wait_until(
+            [&]() { return contents(top.path(), "status.json").count("\"station\"") == 2; }, 5000));
     }
 
 #ifndef Q_OS_WIN
@@ -362,10 +381,9 @@ private slots:
     }
 #endif
 
-    // A pass the moment the document's writer is done: closed in one go, it
-    // is passed at once, whatever the quiet interval (Linux); written in two
-    // chunks with a pause between them, it is waited for, and its pass is
-    // over the whole: never "- - -" for a title cut in two.
+    // A document written in one go is passed, and one written in two chunks
+    // with a pause between them is waited for, and its pass is over the
+    // whole: never "- - -" for a title cut in two.
     void writer_done_data()
     {
         QTest::addColumn<int>("pauseMs");
@@ -398,11 +416,8 @@ private slots:
             file.write(whole.mid(cut));
             file.close();
         }
+        // (How soon a whole document is passed is bench/watch's to measure.)
         QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
-#ifndef Q_OS_WIN
-        if (!pauseMs)
-            QVERIFY2(clock.elapsed() < 700, qPrintable(QString::number(clock.elapsed())));
-#endif
         QVERIFY2(!seen.contains("- - -"), seen.join('|').constData());
     }
 

@@ -56,7 +56,9 @@ void Sending::finish()
     if (longest == 0)
         return;
     QEventLoop loop;
-    QTimer::singleShot(longest, &loop, &QEventLoop::quit);
+    // Each attempt ends at its own deadline, and says so in the log; this
+    // is only the bound should one not.
+    QTimer::singleShot(longest + 500, &loop, &QEventLoop::quit);
     const auto check = [this, &loop]() {
         for (auto &sender : senders_)
             if (sender.second->sending())

@@ -23,8 +23,8 @@ public:
     // A destination that cannot be used is logged once, with the reason.
     void offer(const std::vector<Destination> &destinations, const OnAirText &onAir);
 
-    // For shutdown: no more retries; waits for the sends in flight for at
-    // most the longest of their timeouts.
+    // For shutdown: no more retries; waits for the sends in flight to end
+    // at their timeouts (logged as any other), at most the longest of them.
     void finish();
 
 private:
