@@ -121,6 +121,8 @@ private slots:
             << "not delivered \"Kino - Zvezda\": a reply of more than 1024 bytes without a line end: \"" + QString(200, 'x') + "...\"" << false;
         QTest::newRow("endless HTTP body") << http << QByteArray("HTTP/1.1 200 OK\r\n\r\n") + QByteArray(1000, 'x') << 0 << false
             << "http://127.0.0.1:PORT/hook" << "HTTP 200 with a body of more than 64 KiB: \"" + QString(200, 'x') + "...\"" << false;
+        QTest::newRow("a reply line of 1024 bytes") << encoder << QByteArray(1024, 'y') + "\n" << 0 << false << "rds+tcp://127.0.0.1:PORT"
+            << "not delivered \"Kino - Zvezda\": unexpected reply: \"" + QString(200, 'y') + "...\"" << false;
         QTest::newRow("control characters in a reply") << encoder << QByteArray("\x1b[31mNO\x07\r\n") << 0 << false
             << "rds+tcp://127.0.0.1:PORT" << "not delivered \"Kino - Zvezda\": unexpected reply: \"[31mNO\"" << false;
     }

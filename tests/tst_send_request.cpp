@@ -3,6 +3,7 @@
 // for a pass: stream servers, RDS encoder dialects, RT+ tags, web hooks,
 // and how their answers are judged.
 #include "document_fields.h"
+#include "http_reply.h"
 #include "now_playing_message.h"
 #include "outside_text.h"
 #include "send_request.h"
@@ -326,6 +327,50 @@ private slots:
         if (read.onAir)
             QVERIFY(!read.onAir->title.contains(QChar(0x1b)) &&
                     !read.onAir->title.contains(QChar(0)));
+    }
+
+    // An HTTP reply as it comes, in two pieces: its status and body, or why
+    // it fails, each bound at the limit and one past it.
+    // clang-format off
+    void http_reply_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("closed"); // the peer closes after it
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        QTest::newRow("by length, the rest not read") << ok + "Content-Length: 2\r\n\r\nOKxx" << false << 200 << QByteArray("OK") << "";
+        QTest::newRow("chunked") << ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nO\n\r\n1;x=y\r\nK\r\n0\r\n\r\n" << false << 200 << QByteArray("O\nK") << "";
+        QTest::newRow("up to the close") << QByteArray("HTTP/1.0 401 Unauthorized\n\nno") << true << 401 << QByteArray("no") << "";
+        QTest::newRow("204 has no body") << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << false << 204 << QByteArray() << "";
+        QTest::newRow("a body of 64 KiB") << ok + "\r\n" + QByteArray(65536, 'b') << true << 200 << QByteArray(65536, 'b') << "";
+        QTest::newRow("a body of 64 KiB and one byte") << ok + "\r\n" + QByteArray(65537, 'b') << false << 200 << QByteArray()
+            << "HTTP 200 with a body of more than 64 KiB: \"" + QString(200, 'b') + "...\"";
+        QTest::newRow("a head of 16 KiB") << ok + "X: " + QByteArray(16384 - 23, 'h') + "\r\n\r\n" << true << 200 << QByteArray() << "";
+        QTest::newRow("a head of 16 KiB and one byte") << ok + "X: " + QByteArray(16384 - 19, 'h') << false << 0 << QByteArray()
+            << "a reply head of more than 16 KiB: \"HTTP/1.1 200 OK X: " + QString(180, 'h') + "...\"";
+        QTest::newRow("not HTTP") << QByteArray("\x1b[2JSSH-2.0\r\n\r\n") << false << 0 << QByteArray() << "not an HTTP reply: \"[2JSSH-2.0\"";
+        QTest::newRow("closed in mid-body") << ok + "Content-Length: 9\r\n\r\nOK" << true << 200 << QByteArray() << "HTTP 200, closed in mid-body";
+    }
+    // clang-format on
+    void http_reply()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, closed);
+        QFETCH(QString, error);
+        HttpReplyReader reader;
+        reader.take(reply.left(reply.size() / 2));
+        reader.take(reply.mid(reply.size() / 2));
+        if (closed)
+            reader.closed();
+        QCOMPARE(reader.error(), error);
+        QCOMPARE(reader.state(),
+                 error.isEmpty() ? HttpReplyReader::State::Done : HttpReplyReader::State::Failed);
+        if (error.isEmpty()) {
+            QTEST(reader.status(), "status");
+            QTEST(reader.body(), "body");
+        }
     }
 
     // Text from outside in a log line: bounded in bytes, never cut inside a

@@ -80,6 +80,23 @@ private slots:
         QTEST(take_wait_ms(now, lastTaken, Follower::takeEveryMs), "waitMs");
     }
 
+    // A burst that goes on has a site drop what the broker queued for it.
+    void drop_backlog_data()
+    {
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("burstMs");
+        QTest::addColumn<bool>("drop");
+        QTest::newRow("50 in 2 s") << 50 << 2000 << true;
+        QTest::newRow("49 in 2 s") << 49 << 2000 << false;
+        QTest::newRow("50 in 1999 ms") << 50 << 1999 << false;
+    }
+    void drop_backlog()
+    {
+        QFETCH(int, messages);
+        QFETCH(int, burstMs);
+        QTEST(::drop_backlog(messages, burstMs), "drop");
+    }
+
     // A group's stations, each named unlike the others.
     void station_names_data()
     {

@@ -15,10 +15,9 @@ QString quoted(const QString &text)
 
 } // namespace
 
-DestinationSender::DestinationSender(const Destination &destination, QNetworkAccessManager &network,
-                                     bool errorsOnly, LogSink log, StatusSink status,
+DestinationSender::DestinationSender(const Destination &destination, bool errorsOnly, LogSink log, StatusSink status,
                                      SteadyClock clock, QObject *parent)
-    : QObject(parent), destination_(destination), attempt_(network, true), errorsOnly_(errorsOnly),
+    : QObject(parent), destination_(destination), attempt_(true), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
       delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs,
                  destination.kind == DestinationKind::RdsTcp}),

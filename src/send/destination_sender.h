@@ -18,8 +18,7 @@
 class DestinationSender : public QObject {
     Q_OBJECT
 public:
-    DestinationSender(const Destination &destination, QNetworkAccessManager &network,
-                      bool errorsOnly, LogSink log, StatusSink status = nullptr,
+    DestinationSender(const Destination &destination, bool errorsOnly, LogSink log, StatusSink status = nullptr,
                       SteadyClock clock = system_steady_clock(), QObject *parent = nullptr);
 
     const Destination &destination() const

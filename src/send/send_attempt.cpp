@@ -8,9 +8,7 @@
 #include "socket_options.h"
 
 #include <QFile>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
 #include <QUdpSocket>
@@ -40,8 +38,8 @@ void reset(QAbstractSocket *socket)
 
 } // namespace
 
-SendAttempt::SendAttempt(QNetworkAccessManager &network, bool announces, QObject *parent)
-    : QObject(parent), network_(network), announces_(announces)
+SendAttempt::SendAttempt(bool announces, QObject *parent)
+    : QObject(parent), announces_(announces)
 {
     deadline_.setSingleShot(true);
     heldDeadline_.setSingleShot(true);
@@ -50,11 +48,6 @@ SendAttempt::SendAttempt(QNetworkAccessManager &network, bool announces, QObject
 
 SendAttempt::~SendAttempt()
 {
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-    }
     if (socket_)
         reset(socket_);
     if (held_)
@@ -160,50 +153,64 @@ void SendAttempt::start_file()
 
 void SendAttempt::start_http()
 {
-    QNetworkRequest request(request_.url);
-    for (const auto &header : std::as_const(request_.headers))
-        request.setRawHeader(header.first, header.second);
-    // A redirect would carry the password elsewhere.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    reply_ =
-        request_.method == "POST" ? network_.post(request, request_.body) : network_.get(request);
-    QNetworkReply *reply = reply_;
-    // Qt buffers no more than this; a longer body is refused as it comes.
-    reply->setReadBufferSize(longestHttpBody + 1);
-    connect(reply, &QNetworkReply::readyRead, this, &SendAttempt::read_http_body);
-    connect(&deadline_, &QTimer::timeout, this, [this]() {
-        const Verdict verdict{false, timed_out(destination_.timeoutMs)};
-        if (reply_) {
-            reply_->disconnect(this);
-            reply_->abort();
-            reply_->deleteLater();
+    const QUrl &url = request_.url;
+    const bool tls = url.scheme() == QLatin1String("https");
+    if (socket_)
+        reset(socket_);
+    auto *secure = tls ? new QSslSocket(this) : nullptr;
+    socket_ = secure ? static_cast<QAbstractSocket *>(secure) : new QTcpSocket(this);
+    // Qt reads no further ahead than this; what is read is ours to bound.
+    socket_->setReadBufferSize(HttpReplyReader::longestBody);
+    http_ = HttpReplyReader();
+    connect(&deadline_, &QTimer::timeout, this,
+            [this]() { end({false, timed_out(destination_.timeoutMs)}); });
+    const auto send = [this]() { socket_->write(http_request_bytes(request_)); };
+    if (secure)
+        connect(secure, &QSslSocket::encrypted, this, send);
+    else
+        connect(socket_, &QAbstractSocket::connected, this, send);
+    connect(socket_, &QIODevice::readyRead, this, &SendAttempt::read_http);
+#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
+    const auto errorSignal = &QAbstractSocket::errorOccurred;
+#else
+    const auto errorSignal = QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error);
+#endif
+    connect(socket_, errorSignal, this, [this](QAbstractSocket::SocketError error) {
+        if (!running_)
+            return;
+        if (error == QAbstractSocket::RemoteHostClosedError) {
+            read_http();
+            if (running_) {
+                http_.closed();
+                finish_http();
+            }
+            return;
         }
-        end(verdict);
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply]() {
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        Verdict verdict = judge_http_reply(destination_, status, reply->read(longestHttpBody));
-        if (status == 0)
-            verdict.answer = quoted_reply(reply->errorString(), longestReplyLine);
-        reply->deleteLater();
-        end(verdict);
+        end({false, quoted_reply(socket_->errorString(), longestReplyLine)});
     });
     deadline_.start(destination_.timeoutMs);
+    const quint16 port = quint16(url.port(tls ? 443 : 80));
+    if (secure)
+        secure->connectToHostEncrypted(url.host(), port);
+    else
+        socket_->connectToHost(url.host(), port);
 }
 
-void SendAttempt::read_http_body()
+void SendAttempt::read_http()
 {
-    if (!reply_ || reply_->bytesAvailable() <= longestHttpBody)
+    if (!running_ || !socket_)
         return;
-    const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray head = reply_->peek(quotedReplyLength * 4);
-    reply_->disconnect(this);
-    reply_->abort();
-    reply_->deleteLater();
-    end({false, QStringLiteral("HTTP %1 with a body of more than %2 KiB: \"%3\"")
-                    .arg(QString::number(status), QString::number(longestHttpBody / 1024),
-                         quoted_reply(head + "..."))});
+    // Never more at once than the reader takes; it fails past its bounds.
+    http_.take(socket_->read(HttpReplyReader::longestHead + HttpReplyReader::longestBody));
+    finish_http();
+}
+
+void SendAttempt::finish_http()
+{
+    if (http_.state() == HttpReplyReader::State::Done)
+        end(judge_http_reply(destination_, http_.status(), http_.body()));
+    else if (http_.state() == HttpReplyReader::State::Failed)
+        end({false, http_.error()});
 }
 
 void SendAttempt::start_socket()
@@ -332,7 +339,6 @@ void SendAttempt::end(const Verdict &given)
     waitingForHeld_ = false;
     deadline_.stop();
     deadline_.disconnect();
-    reply_ = nullptr;
     if (socket_) {
         QAbstractSocket *socket = socket_;
         socket_ = nullptr;

@@ -1,23 +1,22 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "http_reply.h"
 #include "mqtt_client.h"
 #include "send_request.h"
 #include "verdict.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 
 #include <memory>
 
 class QAbstractSocket;
-class QNetworkAccessManager;
-class QNetworkReply;
 
 // One try at carrying one request to one destination, over Qt Network:
-// HTTP through QNetworkAccessManager, RDS encoders over a QTcpSocket (each
-// command answered before the next) or a QUdpSocket; a file (file:, dls:)
+// HTTP/1.1 over a QTcpSocket or a QSslSocket (one request a connection,
+// read by HttpReplyReader), RDS encoders over a QTcpSocket (each command
+// answered before the next) or a QUdpSocket; a file (file:, dls:)
 // is written in a thread of its own, so that a slow disk or a FIFO holds up
 // nothing else. It never blocks: the outcome comes as `finished`, after at
 // most the destination's timeout for connecting and again for each reply.
@@ -26,7 +25,9 @@ class QNetworkReply;
 // What a peer answers is read up to a bound: one line of at most
 // longestReplyLine bytes from an encoder, at most longestHttpBody bytes of
 // an HTTP body; past it the connection is closed and the attempt fails,
-// quoting the first quotedReplyLength characters.
+// quoting the first quotedReplyLength characters. (Qt's network access
+// manager is not used for HTTP: a peer that sends a body without end keeps
+// its connection busy for good, and later requests never go out.)
 //
 // An attempt reused for the next send keeps one TCP connection at a time
 // to its encoder. One that took the text is closed in order, and the next
@@ -36,14 +37,12 @@ class QNetworkReply;
 class SendAttempt : public QObject {
     Q_OBJECT
 public:
-    // `network` is shared by the attempts of a program and must outlive them.
     // `announces`: an MQTT connection holds "online" on TOPIC/status while it
     // lives, "offline" after (the watcher's); a check's test send touches
     // nothing but the topic itself.
-    SendAttempt(QNetworkAccessManager &network, bool announces = false, QObject *parent = nullptr);
+    explicit SendAttempt(bool announces = false, QObject *parent = nullptr);
 
     static constexpr int longestReplyLine = 1024;
-    static constexpr qint64 longestHttpBody = 64 * 1024;
     ~SendAttempt() override;
 
     // Starts the attempt; `finished` follows exactly once.
@@ -67,20 +66,20 @@ private:
     void publish_mqtt();
     void send_next_command();
     void read_reply();
-    void read_http_body();
+    void read_http();
+    void finish_http();
     void hold(QAbstractSocket *socket);
     void let_go_of_held();
     void end(const Verdict &verdict);
 
-    QNetworkAccessManager &network_;
     Destination destination_;
     SendRequest request_;
-    QPointer<QNetworkReply> reply_;
     QAbstractSocket *socket_ = nullptr;
     QAbstractSocket *held_ = nullptr; // the last connection, closing in order
     QTimer heldDeadline_;             // then it is reset
     bool waitingForHeld_ = false;     // the next connection waits for it
     QByteArray received_;
+    HttpReplyReader http_;
     int nextCommand_ = 0;
     QTimer deadline_;
     bool running_ = false;

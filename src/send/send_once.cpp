@@ -4,7 +4,6 @@
 #include "send_attempt.h"
 
 #include <QEventLoop>
-#include <QNetworkAccessManager>
 
 #include <memory>
 
@@ -13,12 +12,11 @@ std::vector<Verdict> send_each_once(const std::vector<OneSend> &sends)
     std::vector<Verdict> verdicts(sends.size());
     if (sends.empty())
         return verdicts;
-    QNetworkAccessManager network;
     std::vector<std::unique_ptr<SendAttempt>> attempts;
     QEventLoop loop;
     size_t running = sends.size();
     for (size_t i = 0; i < sends.size(); ++i) {
-        attempts.push_back(std::make_unique<SendAttempt>(network));
+        attempts.push_back(std::make_unique<SendAttempt>());
         QObject::connect(attempts.back().get(), &SendAttempt::finished, &loop,
                          [&, i](const Verdict &verdict) {
                              verdicts[i] = verdict;

@@ -37,6 +37,28 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
 
 } // namespace
 
+QByteArray http_request_bytes(const SendRequest &request)
+{
+    const QUrl &url = request.url;
+    QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
+    if (target.isEmpty())
+        target = "/";
+    if (url.hasQuery())
+        target += '?' + url.query(QUrl::FullyEncoded).toLatin1();
+    const bool tls = url.scheme() == QLatin1String("https");
+    QByteArray host = QUrl::toAce(url.host());
+    if (url.host().contains(QLatin1Char(':')))
+        host = '[' + url.host().toLatin1() + ']'; // an IPv6 address
+    if (url.port() > 0 && url.port() != (tls ? 443 : 80))
+        host += ':' + QByteArray::number(url.port());
+    QByteArray bytes = request.method + ' ' + target + " HTTP/1.1\r\nHost: " + host + "\r\n";
+    for (const auto &header : request.headers)
+        bytes += header.first + ": " + header.second + "\r\n";
+    if (request.method == "POST")
+        bytes += "Content-Length: " + QByteArray::number(request.body.size()) + "\r\n";
+    return bytes + "Connection: close\r\n\r\n" + request.body;
+}
+
 QByteArray dynamic_label_file(const SentText &sent, bool dlPlus)
 {
     QByteArray file = sent.text.toUtf8();

@@ -37,6 +37,11 @@ struct SendRequest {
 SendRequest send_request(const Destination &destination, const SentText &sent,
                          const OnAirText &onAir, const QString &id = QString());
 
+// The bytes of an HTTP/1.1 request for `request` (method, URL, headers and
+// body): its request line, Host, the request's own headers, Content-Length
+// for a body, and "Connection: close" (one request a connection).
+QByteArray http_request_bytes(const SendRequest &request);
+
 // A DAB+ label file: the label, and with DL Plus a parameters block after
 // it tagging artist and title (start from 0, length less one).
 QByteArray dynamic_label_file(const SentText &sent, bool dlPlus);

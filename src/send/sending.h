@@ -3,7 +3,6 @@
 
 #include "destination_sender.h"
 
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QStringList>
 
@@ -28,7 +27,6 @@ public:
     void finish();
 
 private:
-    QNetworkAccessManager network_;
     bool errorsOnly_;
     LogSink log_;
     StatusSink status_;

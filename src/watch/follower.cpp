@@ -4,6 +4,11 @@
 #include "now_playing_message.h"
 #include "outside_text.h"
 
+bool drop_backlog(int messages, qint64 burstMs)
+{
+    return messages >= 50 && burstMs >= 2000;
+}
+
 int take_wait_ms(qint64 nowMs, qint64 lastTakenMs, int everyMs)
 {
     if (lastTakenMs < 0)
@@ -85,10 +90,32 @@ void Follower::message(const QString &topic, const QByteArray &payload)
     // Only the newest of a burst is read; the others cost a copy each.
     newest_ = payload;
     waiting_ = true;
-    ++burst_;
-    settle_.start(settleMs);
     if (!take_.isActive())
         take_.start(take_wait_ms(clock_(), lastTakenAt_, takeEveryMs));
+    counted();
+}
+
+// One more message of the current burst; a burst that goes on drops what
+// the broker has queued for the site.
+void Follower::counted()
+{
+    const qint64 now = clock_();
+    if (burst_++ == 0)
+        burstSince_ = now;
+    settle_.start(settleMs);
+    if (!drop_backlog(burst_, now - burstSince_) || !client_ || !client_->is_connected())
+        return;
+    if (!backlogLogged_)
+        log(QStringLiteral("%1 messages in %2 s: connecting anew to drop what the broker has "
+                           "queued, and taking the current text")
+                .arg(QString::number(burst_), QString::number((now - burstSince_) / 1000.0)));
+    backlogLogged_ = true;
+    burst_ = 0;
+    // (This may run inside the old connection's own reading.)
+    MqttClient *old = client_.release();
+    old->disconnect(this);
+    old->deleteLater();
+    connect_to_broker();
 }
 
 void Follower::take_newest()
@@ -126,6 +153,7 @@ void Follower::settled()
 {
     const bool burst = burst_ > 2;
     burst_ = 0;
+    backlogLogged_ = false;
     if (burst && client_ && client_->is_connected())
         client_->subscribe(source_.broker.topic);
 }

@@ -28,7 +28,9 @@
 // most every takeEveryMs, the newest each time, and once the topic has
 // been quiet for settleMs after a burst the topic is subscribed to again:
 // the broker then gives the retained (current) message, which it may have
-// dropped for a site that fell behind.
+// dropped for a site that fell behind. A burst that goes on (drop_backlog)
+// has the site connect anew, in a clean session: what the broker had
+// queued for it is dropped, and the retained message comes at once.
 class Follower : public QObject {
     Q_OBJECT
 public:
@@ -47,6 +49,7 @@ signals:
 
 private:
     void connect_to_broker();
+    void counted();
     void message(const QString &topic, const QByteArray &payload);
     void take_newest();
     void left_aside(const QString &why);
@@ -64,14 +67,21 @@ private:
     bool offline_ = false;
     QString lastText_;
 
-    QByteArray newest_;       // the newest now-playing message not yet taken
-    bool waiting_ = false;    // newest_ waits to be taken
-    QTimer take_;             // when the newest is taken
-    qint64 lastTakenAt_ = -1; // on clock_
-    int burst_ = 0;           // messages since the topic was last quiet
-    QTimer settle_;           // the topic has been quiet for settleMs
-    bool leftAside_ = false;  // the last message was left aside (a streak is logged once)
+    QByteArray newest_;          // the newest now-playing message not yet taken
+    bool waiting_ = false;       // newest_ waits to be taken
+    QTimer take_;                // when the newest is taken
+    qint64 lastTakenAt_ = -1;    // on clock_
+    int burst_ = 0;              // messages since the topic was last quiet
+    qint64 burstSince_ = 0;      // on clock_: when that burst began
+    bool backlogLogged_ = false; // the burst\'s dropped backlog is logged once
+    QTimer settle_;              // the topic has been quiet for settleMs
+    bool leftAside_ = false;     // the last message was left aside (a streak is logged once)
 };
+
+// Whether a burst of `messages` over `burstMs` has a site behind what its
+// broker queues for it (a studio publishes once a track): 50 messages or
+// more for 2 s or longer.
+bool drop_backlog(int messages, qint64 burstMs);
 
 // How long a message that came at `nowMs` waits before it is taken, when
 // the last was taken at `lastTakenMs` (-1: none yet): at once, unless one
