@@ -179,7 +179,8 @@ private slots:
         QVERIFY2(wait_until([&]() { return site.file("feed.txt") == feed; }, 5000),
                  qPrintable(site.watch->log.left(2000)));
         QVERIFY(wait_until([&]() { return site.encoder.received.last() == command; }, 5000));
-        QCOMPARE(site.file("dls.txt"), QByteArray(command).mid(5).chopped(2));
+        QVERIFY(wait_until(
+            [&]() { return site.file("dls.txt") == QByteArray(command).mid(5).chopped(2); }, 5000));
         // A second such message is not logged again; the idle text never comes.
         publish(broker, "studio/np", {message});
         QTest::qWait(300);
