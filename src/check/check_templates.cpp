@@ -2,6 +2,7 @@
 #include "check_parts.h"
 
 #include "document_fields.h"
+#include "on_air_text.h"
 #include "tag_extract.h"
 
 #include <QRegularExpression>
@@ -44,6 +45,16 @@ void check_templates(Findings &f, const Destination &d, const OnAirText &onAir)
             f.add(sendingSection, Level::Ok,
                   QStringLiteral("%1: its text is the template %2")
                       .arg(named(d), visible(d.textTemplate.written)));
+        QStringList controls;
+        for (const QString &c : characters_of(t.parsed.written))
+            if (is_control(c.at(0)) && c != QLatin1String("\n") && c != QLatin1String("\r") &&
+                c != QLatin1String("\t"))
+                controls << visible(c);
+        if (!controls.isEmpty())
+            f.add(sendingSection, Level::Note,
+                  QStringLiteral("%1: %2 holds the control characters %3, which are dropped: a "
+                                 "text goes out as one clean line")
+                      .arg(named(d), t.name, listed(controls)));
         if (&t.parsed != &d.queryTemplate && !can_be_nonempty(t.parsed))
             f.add(sendingSection, Level::Warning,
                   QStringLiteral("%1: %2 names no tag and holds no letter or digit outside "

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "status_report.h"
 
+#include "on_air_text.h"
+#include "outside_text.h"
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,6 +26,13 @@ QString at(const QJsonValue &value)
                              : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// A text of the file as one clean line: a status file is written by a
+// watcher, but what it holds came from documents and peers.
+QString text_of(const QJsonValue &value)
+{
+    return within_utf8_bytes(on_air_value(value.toString()));
+}
+
 } // namespace
 
 QString status_text(const QByteArray &statusJson)
@@ -37,29 +47,28 @@ QString status_text(const QByteArray &statusJson)
     QList<Line> lines;
     for (const QJsonValue &value : status.value(QStringLiteral("stations")).toArray()) {
         const QJsonObject station = value.toObject();
-        const QString name = station.value(QStringLiteral("station")).toString();
+        const QString name = text_of(station.value(QStringLiteral("station")));
         const QJsonObject pass = station.value(QStringLiteral("lastPass")).toObject();
-        const QString outcome = pass.value(QStringLiteral("outcome")).toString();
-        const QString message = pass.value(QStringLiteral("message")).toString();
+        const QString outcome = text_of(pass.value(QStringLiteral("outcome")));
+        const QString message = text_of(pass.value(QStringLiteral("message")));
         lines.append({!message.isEmpty() && outcome != QLatin1String("blocked_hour"),
                       QStringLiteral("%1: last pass %2, %3; on air \"%4\" since %5")
                           .arg(name, at(pass.value(QStringLiteral("time"))),
                                message.isEmpty() ? outcome : message,
-                               station.value(QStringLiteral("meta")).toString(),
+                               text_of(station.value(QStringLiteral("meta"))),
                                at(station.value(QStringLiteral("lastWritten"))))});
         for (const QJsonValue &item : station.value(QStringLiteral("destinations")).toArray()) {
             const QJsonObject d = item.toObject();
-            const QString state = d.value(QStringLiteral("state")).toString();
+            const QString state = text_of(d.value(QStringLiteral("state")));
             const bool failing = state == QLatin1String("failing");
             QString text = QStringLiteral("%1: %2 %3 %4 since %5")
-                               .arg(name, d.value(QStringLiteral("destination")).toString(),
-                                    d.value(QStringLiteral("address")).toString(), state,
+                               .arg(name, text_of(d.value(QStringLiteral("destination"))),
+                                    text_of(d.value(QStringLiteral("address"))), state,
                                     at(d.value(QStringLiteral("since"))));
             if (failing)
-                text +=
-                    QStringLiteral(" (%1)").arg(d.value(QStringLiteral("lastError")).toString());
+                text += QStringLiteral(" (%1)").arg(text_of(d.value(QStringLiteral("lastError"))));
             text += QStringLiteral("; last sent \"%1\" at %2; %3 sends, %4 failed")
-                        .arg(d.value(QStringLiteral("lastDelivered")).toString(),
+                        .arg(text_of(d.value(QStringLiteral("lastDelivered"))),
                              at(d.value(QStringLiteral("lastDeliveredAt"))),
                              QString::number(d.value(QStringLiteral("sends")).toInt()),
                              QString::number(d.value(QStringLiteral("failures")).toInt()));
