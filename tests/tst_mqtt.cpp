@@ -174,7 +174,11 @@ private slots:
         if (!logged.isEmpty())
             QVERIFY2(site.watch->logged(logged) >= 0, qPrintable(site.watch->log.left(2000)));
         const QByteArray text = command.mid(5).chopped(2); // the files' and the label's
-        QVERIFY(wait_until([&]() { return site.encoder.received.last() == command; }, 5000));
+        QVERIFY(wait_until(
+            [&]() {
+                return site.encoder.received.value(site.encoder.received.size() - 1) == command;
+            },
+            5000));
         QVERIFY(wait_until(
             [&]() { return site.file("feed.txt") == text && site.file("dls.txt") == text; }, 5000));
         // A second such message is not logged again; the idle text never comes.
@@ -202,7 +206,11 @@ private slots:
         QVERIFY2(wait_until([&]() { return site.file("feed.txt") == "Flood - 2999"; }, 10000),
                  site.file("feed.txt").constData());
         QVERIFY(wait_until(
-            [&]() { return site.encoder.received.last() == "TEXT=Flood - 2999\r\n"; }, 5000));
+            [&]() {
+                return site.encoder.received.value(site.encoder.received.size() - 1) ==
+                       "TEXT=Flood - 2999\r\n";
+            },
+            5000));
         QVERIFY(!site.encoder.received.contains("TEXT=Radio\r\n"));
     }
 

@@ -306,8 +306,12 @@ private slots:
         settings.replace("<RDS>rds.txt</RDS>", "<RDS>gone/rds.txt</RDS>");
         put(watch.dir.path(), "settings.txt", settings + "<SEND1>" + url.toUtf8() + "</SEND1>");
         put(watch.dir.path(), "doc.xml", doc("Кукушка"));
-        QVERIFY2(wait_until([&]() { return encoder.received.last() == "TEXT=Kino - Kukushka\r\n"; },
-                            5000),
+        QVERIFY2(wait_until(
+                     [&]() {
+                         return encoder.received.value(encoder.received.size() - 1) ==
+                                "TEXT=Kino - Kukushka\r\n";
+                     },
+                     5000),
                  qPrintable(watch.log));
         QVERIFY(watch.logged("cant create RDS") >= 0);
         QVERIFY(QDir(watch.dir.path()).mkdir("gone"));
@@ -399,8 +403,12 @@ private slots:
         encoder.hang(false);
         QVERIFY2(watch.logged("back: sent \"Kino - Kukushka\"", 10000) >= 0, qPrintable(watch.log));
         // The current text once more, after what the encoder's system kept.
-        QVERIFY(wait_until([&]() { return encoder.received.last() == "TEXT=Kino - Kukushka\r\n"; },
-                           5000));
+        QVERIFY(wait_until(
+            [&]() {
+                return encoder.received.value(encoder.received.size() - 1) ==
+                       "TEXT=Kino - Kukushka\r\n";
+            },
+            5000));
         QTest::qWait(500);
         QCOMPARE(encoder.received.last(), QByteArray("TEXT=Kino - Kukushka\r\n"));
     }
