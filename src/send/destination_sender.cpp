@@ -15,8 +15,8 @@ QString quoted(const QString &text)
 
 } // namespace
 
-DestinationSender::DestinationSender(const Destination &destination, bool errorsOnly, LogSink log, StatusSink status,
-                                     SteadyClock clock, QObject *parent)
+DestinationSender::DestinationSender(const Destination &destination, bool errorsOnly, LogSink log,
+                                     StatusSink status, SteadyClock clock, QObject *parent)
     : QObject(parent), destination_(destination), attempt_(true), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
       delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs,

@@ -18,8 +18,9 @@
 class DestinationSender : public QObject {
     Q_OBJECT
 public:
-    DestinationSender(const Destination &destination, bool errorsOnly, LogSink log, StatusSink status = nullptr,
-                      SteadyClock clock = system_steady_clock(), QObject *parent = nullptr);
+    DestinationSender(const Destination &destination, bool errorsOnly, LogSink log,
+                      StatusSink status = nullptr, SteadyClock clock = system_steady_clock(),
+                      QObject *parent = nullptr);
 
     const Destination &destination() const
     {

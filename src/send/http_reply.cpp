@@ -163,10 +163,9 @@ HttpReplyReader::State HttpReplyReader::closed()
         state_ = State::Done;
         return state_;
     }
-    return fail(headRead_ ? QStringLiteral("HTTP %1, closed in mid-body")
-                                .arg(QString::number(status_))
-                          : pending_.isEmpty()
-                              ? QStringLiteral("closed without a reply")
-                              : QStringLiteral("closed in mid-reply: \"%1\"")
-                                    .arg(quoted_reply(pending_)));
+    return fail(headRead_
+                    ? QStringLiteral("HTTP %1, closed in mid-body").arg(QString::number(status_))
+                : pending_.isEmpty()
+                    ? QStringLiteral("closed without a reply")
+                    : QStringLiteral("closed in mid-reply: \"%1\"").arg(quoted_reply(pending_)));
 }

@@ -55,8 +55,8 @@ private:
     bool headRead_ = false;
     int status_ = 0;
     Framing framing_ = Framing::UntilClose;
-    qint64 left_ = 0;          // of the body (Length) or of the chunk (Chunked)
-    bool inChunk_ = false;     // between a chunk's size line and its end
+    qint64 left_ = 0;      // of the body (Length) or of the chunk (Chunked)
+    bool inChunk_ = false; // between a chunk's size line and its end
     QByteArray body_;
     QString error_;
 };

@@ -38,8 +38,7 @@ void reset(QAbstractSocket *socket)
 
 } // namespace
 
-SendAttempt::SendAttempt(bool announces, QObject *parent)
-    : QObject(parent), announces_(announces)
+SendAttempt::SendAttempt(bool announces, QObject *parent) : QObject(parent), announces_(announces)
 {
     deadline_.setSingleShot(true);
     heldDeadline_.setSingleShot(true);
@@ -162,8 +161,9 @@ void SendAttempt::start_http()
     // Qt reads no further ahead than this; what is read is ours to bound.
     socket_->setReadBufferSize(HttpReplyReader::longestBody);
     http_ = HttpReplyReader();
-    connect(&deadline_, &QTimer::timeout, this,
-            [this]() { end({false, timed_out(destination_.timeoutMs)}); });
+    connect(&deadline_, &QTimer::timeout, this, [this]() {
+        end({false, timed_out(destination_.timeoutMs)});
+    });
     const auto send = [this]() { socket_->write(http_request_bytes(request_)); };
     if (secure)
         connect(secure, &QSslSocket::encrypted, this, send);

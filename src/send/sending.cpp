@@ -36,7 +36,8 @@ void Sending::offer(const std::vector<Destination> &destinations, const OnAirTex
                 else
                     old->deleteLater();
             }
-            kept[destination.tag] = std::make_unique<DestinationSender>(destination, errorsOnly_, log_, status_);
+            kept[destination.tag] =
+                std::make_unique<DestinationSender>(destination, errorsOnly_, log_, status_);
         }
     }
     senders_ = std::move(kept);
