@@ -269,7 +269,8 @@ private slots:
         // For a person: the failing one first.
         const Result shown = run_program(NOWPLAYING_CHECK_BIN, files.path(), {"--status", status});
         QCOMPARE(shown.status, 1);
-        QVERIFY2(shown.out.startsWith("FAILING ") &&
+        QVERIFY2(shown.out.startsWith("ok      the watcher is running (heartbeat ") &&
+                     shown.out.split('\n').value(1).startsWith("FAILING ") &&
                      shown.out.contains(" SEND2 rds+tcp://127.0.0.1:"),
                  shown.out.constData());
         FakeDestination back(FakeDestination::Encoder, {"OK\r\n"}, down);
@@ -292,6 +293,42 @@ private slots:
         QVERIFY(check.waitForFinished(10000));
         QVERIFY2(check.exitCode() == 0, check.readAll().constData());
 #endif
+    }
+
+    // A watcher that stops says so in its status file and metrics; one that
+    // is killed says nothing, and its heartbeat grows old: either way the
+    // check exits with 2, and says which.
+    void watcher_end_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("stopped") << int(SIGTERM) << "STOPPED the watcher stopped at ";
+        QTest::newRow("killed") << int(SIGKILL)
+                                << "DEAD    the watcher is not running: it has not written";
+    }
+    void watcher_end()
+    {
+        SKIP_IF_LINUX_ONLY();
+        QFETCH(int, signal);
+        QTemporaryDir files;
+        const QString status = files.filePath("status.json"), metrics = files.filePath("m.prom");
+        SendingWatch watch({}, "Звезда", {}, {"--status", status, "--metrics", metrics});
+        QVERIFY(watch.logged(" written") >= 0);
+        QVERIFY(wait_until(
+            [&]() { return contents(files.path(), "status.json").contains("\"written\""); }, 5000));
+#ifndef Q_OS_WIN
+        ::kill(watch.process.processId(), signal);
+#endif
+        QVERIFY(watch.process.waitForFinished(10000));
+        // A minute later by the checker's clock, for the killed one.
+        const Result shown =
+            run_program(NOWPLAYING_CHECK_BIN, files.path(), {"--status", status},
+                        signal == SIGKILL ? QStringList{"faketime", "-f", "+60s"} : QStringList{});
+        QCOMPARE(shown.status, 2);
+        QFETCH(QString, said);
+        QVERIFY2(QString::fromUtf8(shown.out).startsWith(said), shown.out.constData());
+        QCOMPARE(contents(files.path(), "m.prom").contains("\nnowplaying_up 0\n"),
+                 signal == SIGTERM);
     }
 
     // A pass whose RDS file cannot be written still sends its text, and is

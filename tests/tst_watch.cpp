@@ -590,8 +590,9 @@ private slots:
         put(dir.path(), "rusletters.txt", letters);
         const QString logFile = dir.filePath("watch.log");
         put(dir.path(), "watch.log", QByteArray(1024 * 1024, 'x'));
+        put(dir.path(), "watch.log.1", "older");
         {
-            Watch watch(dir.path(), {"--log", logFile});
+            Watch watch(dir.path(), {"--log", logFile, "--log-size", "1M", "--log-keep", "2"});
             QVERIFY(wait_for_log(logFile, "cant open XML"));
             QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {dir.path()}).status, 75);
 #ifndef Q_OS_WIN
@@ -608,10 +609,39 @@ private slots:
                 .hasMatch(),
             qPrintable(log));
         QCOMPARE(QFileInfo(dir.filePath("watch.log.1")).size(), 1024 * 1024);
+        QCOMPARE(contents(dir.path(), "watch.log.2"), QByteArray("older"));
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--version"}).out,
                  QByteArray("nowplaying-watch " NOWPLAYING_VERSION "\n"));
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"/nonexistent/folder"}).status, 2);
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--quiet", "soon"}).status, 64);
+        const QByteArray help = run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--help"}).out;
+        for (const char *option :
+             {"--log-size", "--log-keep", "--status", "--metrics", "--status-page"})
+            QVERIFY2(help.contains(option), help.constData());
+    }
+
+    // Relative files are taken from the folder the watcher was started in,
+    // whatever folder it serves; one that cannot be written at start ends
+    // it with its reason.
+    void paths_from_the_start_folder()
+    {
+        QTemporaryDir start;
+        const QString station = start.filePath("station");
+        QVERIFY(QDir().mkpath(station));
+        put_inputs(station);
+        const Result missing = run_program(NOWPLAYING_WATCH_BIN, start.path(),
+                                           {"--status", "gone/status.json", station});
+        QCOMPARE(missing.status, 73);
+        QVERIFY2(missing.err.contains("cannot write " +
+                                      QFile::encodeName(start.filePath("gone/status.json"))),
+                 missing.err.constData());
+        QProcess watch;
+        watch.setWorkingDirectory(start.path());
+        watch.start(NOWPLAYING_WATCH_BIN, {"--log", "w.log", "--status", "s.json", station});
+        QVERIFY(wait_for_log(start.filePath("w.log"), "written"));
+        QVERIFY(QFile::exists(start.filePath("s.json")));
+        watch.kill();
+        watch.waitForFinished();
     }
 };
 

@@ -69,16 +69,18 @@ int main(int argc, char *argv[])
     if (!read.error.isEmpty())
         return refuse(read.error, usageError);
     if (parser.isSet(status)) {
-        // A watcher's status file, for a person: 0 when nothing fails, 1
-        // when something does, 2 when the file cannot be read as one.
+        // A watcher's status file, for a person: 0 when all is well, 1 when
+        // something fails, 2 when the watcher stopped or died or the file
+        // cannot be read as one.
         QFile file(parser.value(status));
-        const QString text =
-            file.open(QIODevice::ReadOnly) ? status_text(file.readAll()) : QString();
-        if (text.isEmpty())
+        const StatusReport shown =
+            status_report(file.open(QIODevice::ReadOnly) ? file.read(64 << 20) : QByteArray(),
+                          QDateTime::currentDateTime());
+        if (shown.text.isEmpty())
             return refuse(
                 QStringLiteral("%1 is not a watcher's status file").arg(parser.value(status)), 2);
-        print_text(stdout, text);
-        return text.contains(QLatin1String("FAILING ")) ? 1 : 0;
+        print_text(stdout, shown.text);
+        return shown.exitStatus;
     }
     QStringList folders;
     for (const QString &folder : parser.positionalArguments())

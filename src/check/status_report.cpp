@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "status_report.h"
 
+#include "destination_status.h"
+
 #include "on_air_text.h"
 #include "outside_text.h"
 
@@ -35,11 +37,11 @@ QString text_of(const QJsonValue &value)
 
 } // namespace
 
-QString status_text(const QByteArray &statusJson)
+StatusReport status_report(const QByteArray &statusJson, const QDateTime &now)
 {
     const QJsonObject status = QJsonDocument::fromJson(statusJson).object();
     if (!status.contains(QStringLiteral("stations")))
-        return QString();
+        return {};
     struct Line {
         bool failing;
         QString text;
@@ -51,12 +53,43 @@ QString status_text(const QByteArray &statusJson)
         const QJsonObject pass = station.value(QStringLiteral("lastPass")).toObject();
         const QString outcome = text_of(pass.value(QStringLiteral("outcome")));
         const QString message = text_of(pass.value(QStringLiteral("message")));
+        const bool nothing = text_of(station.value(QStringLiteral("artist"))).isEmpty() &&
+                             text_of(station.value(QStringLiteral("title"))).isEmpty();
+        const QString onAir =
+            nothing ? QStringLiteral("no artist or title on air (destinations get their idle "
+                                     "text)")
+                    : QStringLiteral("on air \"%1\"")
+                          .arg(text_of(station.value(QStringLiteral("meta"))));
+        const bool polling =
+            text_of(station.value(QStringLiteral("watching"))) == QLatin1String("polling");
         lines.append({!message.isEmpty() && outcome != QLatin1String("blocked_hour"),
-                      QStringLiteral("%1: last pass %2, %3; on air \"%4\" since %5")
+                      QStringLiteral("%1: last pass %2, %3; %4 since %5%6")
                           .arg(name, at(pass.value(QStringLiteral("time"))),
-                               message.isEmpty() ? outcome : message,
-                               text_of(station.value(QStringLiteral("meta"))),
-                               at(station.value(QStringLiteral("lastWritten"))))});
+                               message.isEmpty() ? outcome : message, onAir,
+                               at(station.value(QStringLiteral("lastWritten"))),
+                               polling ? QStringLiteral("; changes looked for, not told: ") +
+                                             text_of(station.value(QStringLiteral("watchingWhy")))
+                                       : QString())});
+        const QJsonObject source = station.value(QStringLiteral("source")).toObject();
+        if (!source.isEmpty()) {
+            const bool connected =
+                text_of(source.value(QStringLiteral("broker"))) == QLatin1String("connected");
+            const QString studio = text_of(source.value(QStringLiteral("studio")));
+            lines.append(
+                {!connected || studio == QLatin1String("offline"),
+                 QStringLiteral("%1: follows %2: broker %3 since %4%5; studio %6 since "
+                                "%7; last message at %8: \"%9\"")
+                     .arg(name, text_of(source.value(QStringLiteral("address"))),
+                          connected ? QStringLiteral("connected") : QStringLiteral("not connected"),
+                          at(source.value(QStringLiteral("since"))),
+                          connected ? QString()
+                                    : QStringLiteral(" (") +
+                                          text_of(source.value(QStringLiteral("brokerError"))) +
+                                          QLatin1Char(')'),
+                          studio, at(source.value(QStringLiteral("studioSince"))),
+                          at(source.value(QStringLiteral("lastMessageAt"))),
+                          text_of(source.value(QStringLiteral("lastMessage"))))});
+        }
         for (const QJsonValue &item : station.value(QStringLiteral("destinations")).toArray()) {
             const QJsonObject d = item.toObject();
             const QString state = text_of(d.value(QStringLiteral("state")));
@@ -77,9 +110,29 @@ QString status_text(const QByteArray &statusJson)
     }
     std::stable_sort(lines.begin(), lines.end(),
                      [](const Line &a, const Line &b) { return a.failing && !b.failing; });
-    QString out;
-    for (const Line &line : lines)
-        out += (line.failing ? QStringLiteral("FAILING ") : QStringLiteral("ok      ")) +
-               line.text + QLatin1Char('\n');
-    return out;
+    // Whether the watcher runs: it says so, and its heartbeat is fresh.
+    const QDateTime heartbeat = QDateTime::fromString(
+        status.value(QStringLiteral("heartbeat")).toString(), Qt::ISODateWithMs);
+    const qint64 silentS = heartbeat.isValid() ? heartbeat.secsTo(now) : -1;
+    StatusReport report;
+    if (text_of(status.value(QStringLiteral("state"))) == QLatin1String("stopped"))
+        report.text = QStringLiteral("STOPPED the watcher stopped at %1\n")
+                          .arg(at(status.value(QStringLiteral("stopped"))));
+    else if (silentS < 0 || silentS * 1000 > deadAfterMs)
+        report.text = QStringLiteral("DEAD    the watcher is not running: it has not written "
+                                     "this file for %1 s (since %2)\n")
+                          .arg(silentS < 0 ? QStringLiteral("?") : QString::number(silentS),
+                               at(status.value(QStringLiteral("heartbeat"))));
+    else
+        report.text = QStringLiteral("ok      the watcher is running (heartbeat %1 s ago)\n")
+                          .arg(QString::number(qMax<qint64>(0, silentS)));
+    const bool alive = report.text.startsWith(QLatin1String("ok"));
+    bool failing = false;
+    for (const Line &line : lines) {
+        report.text += (line.failing ? QStringLiteral("FAILING ") : QStringLiteral("ok      ")) +
+                       line.text + QLatin1Char('\n');
+        failing = failing || line.failing;
+    }
+    report.exitStatus = !alive ? 2 : failing ? 1 : 0;
+    return report;
 }

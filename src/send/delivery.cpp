@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "delivery.h"
 
-Delivery::Delivery(const Rules &rules) : rules_(rules)
+Delivery::Delivery(const Rules &rules)
+    : rules_(rules), backoff_(qMin(firstPauseMs, rules.longestRetryMs), rules.longestRetryMs)
 {
 }
 

@@ -20,7 +20,8 @@
 // - the same text is not sent twice in a row, unless `everyMs` asks for the
 //   last one again that often (for receivers that forget it);
 // - a failed send is tried again after a pause that grows from 1 s to 60 s
-//   (at once 60 s for a refused password); a new text is tried at once;
+//   (`longestRetryMs`: 2 s for a broker, which is cheap to try; at once
+//   60 s for a refused password); a new text is tried at once;
 // - with `confirmWhenBack`, the text that ends a streak of failures is sent
 //   once more confirmAfterBackMs later: an encoder that wakes from a hang
 //   may still read what it was sent before (its system keeps a reset
@@ -53,6 +54,7 @@ public:
         int delayMs = 0;
         int minIntervalMs = 0;
         bool confirmWhenBack = false;
+        int longestRetryMs = 60000;
     };
 
     static constexpr int firstPauseMs = 1000;
@@ -102,7 +104,7 @@ private:
     void release_delayed(qint64 nowMs);
 
     Rules rules_;
-    Backoff backoff_{firstPauseMs, longestPauseMs};
+    Backoff backoff_;
     std::deque<std::pair<qint64, Item>> delayed_; // waiting for their delay, oldest first
     std::optional<Item> pending_;                 // the newest text not yet sent
     std::optional<Item> inFlight_;                // the text being sent

@@ -20,7 +20,9 @@ DestinationSender::DestinationSender(const Destination &destination, bool errors
     : QObject(parent), destination_(destination), attempt_(true), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
       delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs,
-                 destination.kind == DestinationKind::RdsTcp}),
+                 destination.kind == DestinationKind::RdsTcp,
+                 // A broker is cheap to try, and sites wait on it.
+                 destination.kind == DestinationKind::Mqtt ? 2000 : Delivery::longestPauseMs}),
       statusSink_(std::move(status))
 {
     status_.tag = destination.tag;
@@ -77,6 +79,7 @@ void DestinationSender::pump()
             const SendRequest request = send_request(
                 destination_, sent_text(destination_, item->text), item->text, item->id);
             inFlightShown_ = request.shown;
+            inFlightPass_ = item->repeat ? QDateTime() : item->text.time;
             attempt_.start(destination_, request);
         }
     }
@@ -110,15 +113,20 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
     const Delivery::Finished ended =
         delivery_.finished(verdict.delivered, clock_(), verdict.passwordRefused);
     ++status_.sends;
+    status_.latencyMs = -1;
     if (verdict.delivered) {
         status_.lastDelivered = inFlightShown_;
         status_.lastDeliveredAt = QDateTime::currentDateTime();
+        if (inFlightPass_.isValid())
+            status_.latencyMs = int(qBound(
+                qint64(0), inFlightPass_.msecsTo(status_.lastDeliveredAt), qint64(86400000)));
     } else {
         ++status_.failures;
         status_.lastError = verdict.answer;
     }
     if (statusSink_)
         statusSink_(status_); // the counts, whether or not the state changes
+    status_.latencyMs = -1;
     if (ended.delivered) {
         if (ended.failuresBefore > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts")
@@ -126,9 +134,13 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
         else if (!errorsOnly_ && !ended.repeat)
             log(QStringLiteral("sent %1").arg(what));
     } else if (ended.failuresBefore == 0) {
-        log(QStringLiteral("not delivered %1: %2; trying again in %3 s, and logging only when "
-                           "it is back")
-                .arg(what, verdict.answer, QString::number(ended.pauseMs / 1000)));
+        // A text the destination took before, sent again (every=, or after
+        // an MQTT connection was lost), is no text that failed.
+        const bool taken = ended.repeat && inFlightShown_ == status_.lastDelivered;
+        log(QStringLiteral("%1: %2; trying again in %3 s, and logging only when it is back")
+                .arg(taken ? QStringLiteral("%1 was taken; sending it again failed").arg(what)
+                           : QStringLiteral("not delivered %1").arg(what),
+                     verdict.answer, QString::number(ended.pauseMs / 1000.0)));
     }
     pump();
     emit attemptEnded();

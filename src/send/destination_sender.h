@@ -54,8 +54,9 @@ private:
     LogSink log_;
     SteadyClock clock_;
     Delivery delivery_;
-    QTimer wake_;           // when Delivery next has something to send
-    QString inFlightShown_; // what the log lines of the send in flight say was sent
+    QTimer wake_;            // when Delivery next has something to send
+    QString inFlightShown_;  // what the log lines of the send in flight say was sent
+    QDateTime inFlightPass_; // when the pass of the text in flight was made
     StatusSink statusSink_;
     DestinationStatus status_;
     bool reported_ = false; // the first status is reported whatever it is

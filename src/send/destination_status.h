@@ -21,7 +21,16 @@ struct DestinationStatus {
     QString lastError;         // why the last send that failed failed
     int sends = 0;             // sends tried
     int failures = 0;          // sends that failed
+    // The send this report is about took its text this long after its
+    // pass (milliseconds; -1: not a new text delivered).
+    int latencyMs = -1;
 };
+
+// A running watcher rewrites its status file and metrics at least this
+// often, even when nothing changes...
+constexpr int heartbeatMs = 10000;
+// ...so that one whose heartbeat is older than this is taken for dead.
+constexpr int deadAfterMs = 30000;
 
 // Where a destination reports each change of its status.
 using StatusSink = std::function<void(const DestinationStatus &status)>;

@@ -19,20 +19,48 @@ int take_wait_ms(qint64 nowMs, qint64 lastTakenMs, int everyMs)
 Follower::Follower(const FollowSource &source, LogSink sink, SteadyClock clock, QObject *parent)
     : QObject(parent), source_(source), log_(std::move(sink)), clock_(std::move(clock))
 {
+    status_.address = source_.shown;
+    status_.since = QDateTime::currentDateTime();
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &Follower::connect_to_broker);
     idle_.setSingleShot(true);
     connect(&idle_, &QTimer::timeout, this, [this]() {
-        log(QStringLiteral("the studio has been offline for %1 s: its idle text, where a "
-                           "destination has one")
-                .arg(source_.idleAfterMs / 1000.0));
+        log(QStringLiteral("%1 for %2 s: its idle text, where a destination has one")
+                .arg(status_.connected ? QStringLiteral("the studio has been offline")
+                                       : QStringLiteral("the broker has been out of reach"),
+                     QString::number(source_.idleAfterMs / 1000.0)));
         emit studioGone();
+    });
+    offlineConfirm_.setSingleShot(true);
+    connect(&offlineConfirm_, &QTimer::timeout, this, [this]() {
+        status_.studio = QStringLiteral("offline");
+        status_.studioSince = QDateTime::currentDateTime();
+        report();
+        gone_for_now(QStringLiteral("the studio is offline"));
     });
     take_.setSingleShot(true);
     connect(&take_, &QTimer::timeout, this, &Follower::take_newest);
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, &Follower::settled);
+    report();
     connect_to_broker();
+}
+
+void Follower::report()
+{
+    emit sourceChanged(status_);
+}
+
+// The studio's text stays; idle-after later, the idle text.
+void Follower::gone_for_now(const QString &what)
+{
+    log(QStringLiteral("%1: keeping \"%2\"%3")
+            .arg(what, lastText_,
+                 source_.idleAfterMs > 0 ? QStringLiteral(", the idle text after %1 s")
+                                               .arg(QString::number(source_.idleAfterMs / 1000.0))
+                                         : QString()));
+    if (source_.idleAfterMs > 0 && !idle_.isActive())
+        idle_.start(source_.idleAfterMs);
 }
 
 void Follower::connect_to_broker()
@@ -48,43 +76,76 @@ void Follower::connect_to_broker()
     client_ = std::make_unique<MqttClient>(options);
     connect(client_.get(), &MqttClient::connected, this, [this]() {
         if (failures_ > 0)
-            log(QStringLiteral("back after %1 failed attempts").arg(failures_));
+            log(QStringLiteral("the broker is back after %1 failed attempts")
+                    .arg(QString::number(failures_)));
         failures_ = 0;
         backoff_.reset();
+        idle_.stop();
+        status_.connected = true;
+        status_.since = QDateTime::currentDateTime();
+        status_.brokerError.clear();
+        report();
         client_->subscribe(source_.broker.topic);
         client_->subscribe(source_.broker.topic + QStringLiteral("/status"));
     });
-    connect(client_.get(), &MqttClient::failed, this, [this](const QString &reason, bool refused) {
-        client_.release()->deleteLater();
-        const int pause = refused ? 60000 : backoff_.next();
-        if (failures_++ == 0)
-            log(QStringLiteral("%1%2; trying again in %3 s, and logging only when it is back")
-                    .arg(refused ? QStringLiteral("the password is refused: ") : QString(),
-                         quoted_reply(reason), QString::number(pause / 1000)));
-        retry_.start(pause);
-    });
+    connect(client_.get(), &MqttClient::failed, this, &Follower::broker_failed);
     connect(client_.get(), &MqttClient::message, this, &Follower::message);
     connect(client_.get(), &MqttClient::oversized, this, [this](const QString &, qint64 bytes) {
         left_aside(
             QStringLiteral("it has %1 bytes, more than %2 KiB")
                 .arg(QString::number(bytes), QString::number(longestFollowedMessage / 1024)));
+        counted();
     });
     client_->open();
+}
+
+void Follower::broker_failed(const QString &reason, bool refused)
+{
+    client_.release()->deleteLater();
+    // An "offline" that came with the broker's going is the broker's.
+    const bool withTheBroker = offlineConfirm_.isActive();
+    offlineConfirm_.stop();
+    const bool wasConnected = status_.connected;
+    status_.connected = false;
+    status_.since = QDateTime::currentDateTime();
+    status_.brokerError = quoted_reply(reason);
+    report();
+    const int pause = refused ? 60000 : backoff_.next();
+    if (failures_++ == 0) {
+        log(QStringLiteral("%1%2; trying again in %3 s, and logging only when it is back")
+                .arg(refused ? QStringLiteral("the password is refused: ") : QString(),
+                     quoted_reply(reason), QString::number(pause / 1000.0)));
+        if (wasConnected || withTheBroker)
+            gone_for_now(QStringLiteral("the broker is out of reach (not the studio)"));
+    }
+    retry_.start(pause);
+}
+
+void Follower::status_message(const QByteArray &payload)
+{
+    if (payload == "offline") {
+        // Told once it is clear that the broker stays.
+        if (status_.studio != QLatin1String("offline") && !offlineConfirm_.isActive())
+            offlineConfirm_.start(offlineConfirmMs);
+        return;
+    }
+    offlineConfirm_.stop();
+    if (payload != "online")
+        return;
+    if (status_.studio == QLatin1String("offline"))
+        log(QStringLiteral("the studio is online again"));
+    idle_.stop();
+    if (status_.studio != QLatin1String("online")) {
+        status_.studio = QStringLiteral("online");
+        status_.studioSince = QDateTime::currentDateTime();
+        report();
+    }
 }
 
 void Follower::message(const QString &topic, const QByteArray &payload)
 {
     if (topic == source_.broker.topic + QStringLiteral("/status")) {
-        const bool offline = payload == "offline";
-        if (offline && !offline_) {
-            log(QStringLiteral("the studio is offline: keeping \"%1\"").arg(lastText_));
-            if (source_.idleAfterMs > 0)
-                idle_.start(source_.idleAfterMs);
-        } else if (!offline && offline_) {
-            log(QStringLiteral("the studio is online again"));
-            idle_.stop();
-        }
-        offline_ = offline;
+        status_message(payload);
         return;
     }
     // Only the newest of a burst is read; the others cost a copy each.
@@ -134,6 +195,9 @@ void Follower::take_newest()
         log(QStringLiteral("a now-playing message again"));
     leftAside_ = false;
     lastText_ = read.onAir->meta;
+    status_.lastMessageAt = QDateTime::currentDateTime();
+    status_.lastMessage = lastText_;
+    report();
     emit nowPlaying(*read.onAir);
 }
 

@@ -7,6 +7,7 @@
 #include "log_sink.h"
 #include "mqtt_client.h"
 #include "on_air_text.h"
+#include "watcher_state.h"
 
 #include <QObject>
 #include <QTimer>
@@ -15,11 +16,18 @@
 
 // A site that follows its studio (FOLLOW): the now-playing taken from the
 // studio's MQTT topic instead of from passes. A retained message brings the
-// current text at once, and again after each reconnect. A broker that is
-// down is tried again with a pause growing from 1 s to 60 s, logged once
-// when it starts failing and once when it is back. When the studio's status
-// turns "offline", the last text stays, that is logged once, and after
-// idle-after= the site is told the studio is gone.
+// current text at once, and again after each reconnect.
+//
+// The broker and the studio are told apart. A broker that is not reachable
+// is tried again after a pause of at most longestBrokerPauseMs (a
+// connection is cheap to try, and the site must be back within moments of
+// the broker), 60 s for a refused password, logged once when it starts
+// failing and once when it is back. When the studio's status turns
+// "offline", that is taken as the studio's own only once the connection
+// has stayed up for offlineConfirmMs: a broker going away publishes the
+// studio's last will as it goes. Either way the site keeps its last text,
+// and after idle-after= it is told the studio is gone (time for the idle
+// text).
 //
 // What comes from the topic is hostile until read: a message longer than
 // longestFollowedMessage is not taken, nor one that is not the shape the
@@ -39,33 +47,44 @@ public:
 
     static constexpr int takeEveryMs = 100;
     static constexpr int settleMs = 500;
+    static constexpr int longestBrokerPauseMs = 2000;
+    static constexpr int offlineConfirmMs = 2000;
 
 signals:
     // What the studio put on air (the site adds its Latin forms and
     // splitters).
     void nowPlaying(const OnAirText &onAir);
-    // The studio has been offline for idle-after: time for the idle text.
+    // The studio (or the broker) has been gone for idle-after: time for the
+    // idle text.
     void studioGone();
+    // Broker connected or not, the studio online or offline, the last
+    // message taken.
+    void sourceChanged(const SourceStatus &status);
 
 private:
     void connect_to_broker();
+    void broker_failed(const QString &reason, bool refused);
+    void status_message(const QByteArray &payload);
     void counted();
     void message(const QString &topic, const QByteArray &payload);
     void take_newest();
     void left_aside(const QString &why);
     void settled();
+    void gone_for_now(const QString &what);
+    void report();
     void log(const QString &line) const;
 
     FollowSource source_;
     LogSink log_;
     SteadyClock clock_;
     std::unique_ptr<MqttClient> client_;
-    Backoff backoff_{1000, 60000};
+    Backoff backoff_{500, longestBrokerPauseMs};
     QTimer retry_;
-    QTimer idle_;
+    QTimer idle_;           // after idle-after of the studio (or broker) gone
+    QTimer offlineConfirm_; // the studio's "offline", unless the broker goes too
     int failures_ = 0;
-    bool offline_ = false;
     QString lastText_;
+    SourceStatus status_;
 
     QByteArray newest_;          // the newest now-playing message not yet taken
     bool waiting_ = false;       // newest_ waits to be taken
@@ -73,7 +92,7 @@ private:
     qint64 lastTakenAt_ = -1;    // on clock_
     int burst_ = 0;              // messages since the topic was last quiet
     qint64 burstSince_ = 0;      // on clock_: when that burst began
-    bool backlogLogged_ = false; // the burst\'s dropped backlog is logged once
+    bool backlogLogged_ = false; // the burst's dropped backlog is logged once
     QTimer settle_;              // the topic has been quiet for settleMs
     bool leftAside_ = false;     // the last message was left aside (a streak is logged once)
 };

@@ -18,22 +18,32 @@ namespace {
 
 QMutex one;
 QFile logFile;
+qint64 limitBytes = defaultLogSizeBytes;
+int keptFiles = defaultLogKeep;
+
+QString kept(const QString &path, int n)
+{
+    return path + QLatin1Char('.') + QString::number(n);
+}
 
 // Begins a new log file once this one has grown past the limit; the old
-// one is kept as FILE.1. Called with `one` held. On Windows a program
-// reading the log for a moment (a viewer, a virus scanner) keeps it from
-// being renamed: tried again as a held output is, else the file grows on
-// and the next line tries again.
+// ones are kept as FILE.1 (the newest) to FILE.N, the oldest dropped.
+// Called with `one` held, after a whole line is written: no line is ever
+// split or lost. On Windows a program reading the log for a moment (a
+// viewer, a virus scanner) keeps it from being renamed: tried again as a
+// held output is, else the file grows on and the next line tries again.
 void rotate_if_full()
 {
-    if (logFile.size() < logFileLimitBytes)
+    if (logFile.size() < limitBytes)
         return;
     const QString path = logFile.fileName();
     logFile.close();
-    QFile::remove(path + QStringLiteral(".1"));
+    QFile::remove(kept(path, keptFiles));
+    for (int n = keptFiles - 1; n >= 1; --n)
+        QFile::rename(kept(path, n), kept(path, n + 1));
     QElapsedTimer tried;
     tried.start();
-    while (!QFile::rename(path, path + QStringLiteral(".1")) && tried.elapsed() < heldRenameRetryMs)
+    while (!QFile::rename(path, kept(path, 1)) && tried.elapsed() < heldRenameRetryMs)
         QThread::msleep(10);
     logFile.setFileName(path);
     // Another user may have put a link where the log was a moment ago.
@@ -66,9 +76,11 @@ void log_line(const QString &line)
     print_text(stderr, bounded + QLatin1Char('\n'));
 }
 
-QString log_to_file(const QString &path)
+QString log_to_file(const QString &path, qint64 sizeBytes, int keep)
 {
     const QMutexLocker lock(&one);
+    limitBytes = sizeBytes;
+    keptFiles = qMax(1, keep);
     logFile.close();
     const QString planted = planted_link(path);
     if (!planted.isEmpty())

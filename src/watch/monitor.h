@@ -3,13 +3,14 @@
 
 #include "destination_status.h"
 #include "pass.h"
+#include "watcher_state.h"
 
 #include <QDateTime>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
 
-#include <map>
+#include <functional>
 #include <vector>
 
 // What one pass did, for the monitor.
@@ -21,54 +22,59 @@ struct PassReport {
     QStringList destinations;       // the tags the settings name now
 };
 
-// What watches the watcher: every station's passes and destinations, kept
-// for a status file (JSON) and a metrics file (Prometheus' text exposition
-// format, for the node exporter's text-file collector), each written beside
-// and renamed into place after every pass and every change of a
-// destination's status, and for the one-line status the service manager
-// shows. Stations report from their own threads.
+// Where the monitor keeps what it knows: each file may be empty (none).
+struct MonitorFiles {
+    QString status;  // --status: JSON (status_json)
+    QString metrics; // --metrics: Prometheus' text format (metrics_text)
+    QString page;    // --status-page: HTML (status_page_html)
+};
+
+// What watches the watcher: every station's passes, destinations, source
+// and notifications, kept for the status file, the metrics and the status
+// page, and for the one-line status the service manager shows. Stations
+// report from their own threads. The files are written beside and renamed
+// into place by write(), which the program calls on a timer: after a
+// change at most every minGapMs, and at least every heartbeatMs while
+// nothing changes; stop() writes them a last time, stopped.
 class Monitor {
 public:
-    // Either path may be empty: that file is not written.
-    Monitor(const QString &statusPath, const QString &metricsPath);
+    using Clock = std::function<QDateTime()>;
+
+    explicit Monitor(const MonitorFiles &files, Clock clock = &QDateTime::currentDateTime);
+
+    static constexpr int minGapMs = 250;
 
     void station(const QString &name, const QString &folder);
     void pass(const QString &station, const PassReport &report);
     // What a site that follows its studio put on air.
     void followed(const QString &station, const OnAirText &onAir);
+    void source(const QString &station, const SourceStatus &status);
     void destination(const QString &station, const DestinationStatus &status);
+    // Whether the station's changes are told or looked for, and why.
+    void watching(const QString &station, bool polling, const QString &why);
 
-    // The status file's text, the metrics file's text, and the one line:
+    // Writes the files when they are due; the first call writes them
+    // whatever. The reason of the first that could not be written, or an
+    // empty string.
+    QString write();
+    // The watcher stopped cleanly: the files say so, one last time.
+    void stop();
+
+    // A copy of what it knows, its heartbeat now.
+    WatcherState snapshot() const;
     // `on air: "Kino - Kukushka"; SEND2 failing since 10:42`.
-    QString status_json() const;
-    QString metrics_text() const;
     QString summary() const;
     // Whether every station has made its first pass (or follows a studio).
     bool all_started() const;
 
 private:
-    struct Station {
-        QString folder;
-        QDateTime lastPass;
-        QString lastOutcome; // as a metric's label: "written", "cant_open_xml", ...
-        QString lastMessage;
-        QDateTime lastWritten;
-        QString meta, rds;
-        std::map<QString, int> passes; // by outcome label
-        std::vector<int> buckets;      // pass_seconds, one count per bound
-        double secondsSum = 0;
-        int passCount = 0;
-        std::map<QString, DestinationStatus> destinations; // by tag
-        bool started = false;
-    };
-    void write_files();
+    StationState &find(const QString &name); // with mutex_ held
+    void changed();                          // with mutex_ held
 
-    QString statusPath_;
-    QString metricsPath_;
+    MonitorFiles files_;
+    Clock clock_;
     mutable QMutex mutex_;
-    std::map<QString, Station> stations_;
+    WatcherState state_;
+    bool dirty_ = true;
+    QDateTime lastWrite_;
 };
-
-// A pass outcome as a metric's label: "written", "blocked_hour",
-// "cant_open_xml", ...
-QString outcome_label(PassOutcome outcome);

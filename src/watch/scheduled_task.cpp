@@ -1,23 +1,51 @@
 // SPDX-License-Identifier: MIT
 #include "scheduled_task.h"
 
+#include "outside_text.h"
+
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QXmlStreamWriter>
 
 namespace {
 
-// A path in double quotes that CommandLineToArgvW gives back as it is: the
-// backslashes before the closing quote doubled ("C:\\").
-QString quoted(const QString &path)
+// One argument as CommandLineToArgvW reads it back: backslashes doubled
+// before a quote and before the closing quote.
+QString quoted(const QString &argument)
 {
-    QString native = QDir::toNativeSeparators(path);
+    static const QRegularExpression needsQuotes(QStringLiteral("[ \\t\"]"));
+    if (!argument.isEmpty() && !argument.contains(needsQuotes))
+        return argument;
+    QString out = QStringLiteral("\"");
     int backslashes = 0;
-    while (backslashes < native.size() &&
-           native.at(native.size() - 1 - backslashes) == QLatin1Char('\\'))
-        ++backslashes;
-    native += QString(backslashes, QLatin1Char('\\'));
-    return QLatin1Char('"') + native + QLatin1Char('"');
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            continue;
+        }
+        out +=
+            QString(c == QLatin1Char('"') ? 2 * backslashes + 1 : backslashes, QLatin1Char('\\'));
+        backslashes = 0;
+        out += c;
+    }
+    return out + QString(2 * backslashes, QLatin1Char('\\')) + QLatin1Char('"');
+}
+
+TaskCall schtasks(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("schtasks"), arguments);
+    if (!process.waitForStarted(10000))
+        return {false, QStringLiteral("schtasks could not be started: ") + process.errorString()};
+    const bool ended = process.waitForFinished(60000);
+    const QString said = quoted_reply(QString::fromLocal8Bit(process.readAll()), 500);
+    if (!ended)
+        return {false, QStringLiteral("schtasks gave no answer within a minute")};
+    return {process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+            said.isEmpty() ? QStringLiteral("exit status %1").arg(process.exitCode()) : said};
 }
 
 } // namespace
@@ -33,14 +61,17 @@ QString task_name(const QStringList &folders)
     return name.remove(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")));
 }
 
-QString task_xml(const QString &program, const QStringList &folders, const QString &user)
+QString windows_command_line(const QStringList &arguments)
 {
-    QStringList arguments;
-    const QString log = QDir(folders.value(0)).filePath(QStringLiteral("nowplaying-watch.log"));
-    arguments << QStringLiteral("--log") << quoted(log);
-    for (const QString &folder : folders)
-        arguments << quoted(folder);
+    QStringList quotedArguments;
+    for (const QString &argument : arguments)
+        quotedArguments << quoted(argument);
+    return quotedArguments.join(QLatin1Char(' '));
+}
 
+QString task_xml(const QString &program, const QStringList &arguments, const QString &workingFolder,
+                 const QString &user)
+{
     QString xml;
     QXmlStreamWriter w(&xml);
     w.setAutoFormatting(true);
@@ -51,11 +82,20 @@ QString task_xml(const QString &program, const QStringList &folders, const QStri
         QStringLiteral("http://schemas.microsoft.com/windows/2004/02/mit/task"));
     w.writeStartElement(QStringLiteral("RegistrationInfo"));
     w.writeTextElement(QStringLiteral("Description"),
-                       QStringLiteral("nowplaying-watch for %1")
-                           .arg(QDir::toNativeSeparators(folders.join(QStringLiteral(", ")))));
+                       QStringLiteral("nowplaying-watch %1").arg(windows_command_line(arguments)));
     w.writeEndElement();
     w.writeStartElement(QStringLiteral("Triggers"));
     w.writeStartElement(QStringLiteral("BootTrigger"));
+    w.writeTextElement(QStringLiteral("Enabled"), QStringLiteral("true"));
+    w.writeEndElement();
+    // Every minute, for ever: with one instance at a time, this starts a
+    // watcher that died, and does nothing while one runs.
+    w.writeStartElement(QStringLiteral("TimeTrigger"));
+    w.writeStartElement(QStringLiteral("Repetition"));
+    w.writeTextElement(QStringLiteral("Interval"), QStringLiteral("PT1M"));
+    w.writeTextElement(QStringLiteral("StopAtDurationEnd"), QStringLiteral("false"));
+    w.writeEndElement();
+    w.writeTextElement(QStringLiteral("StartBoundary"), QStringLiteral("2000-01-01T00:00:00"));
     w.writeTextElement(QStringLiteral("Enabled"), QStringLiteral("true"));
     w.writeEndElement();
     w.writeEndElement();
@@ -84,12 +124,35 @@ QString task_xml(const QString &program, const QStringList &folders, const QStri
     w.writeAttribute(QStringLiteral("Context"), QStringLiteral("Author"));
     w.writeStartElement(QStringLiteral("Exec"));
     w.writeTextElement(QStringLiteral("Command"), QDir::toNativeSeparators(program));
-    w.writeTextElement(QStringLiteral("Arguments"), arguments.join(QLatin1Char(' ')));
-    w.writeTextElement(QStringLiteral("WorkingDirectory"),
-                       QDir::toNativeSeparators(folders.value(0)));
+    w.writeTextElement(QStringLiteral("Arguments"), windows_command_line(arguments));
+    w.writeTextElement(QStringLiteral("WorkingDirectory"), QDir::toNativeSeparators(workingFolder));
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndDocument();
     return xml;
+}
+
+TaskCall register_task(const QString &name, const QString &xml)
+{
+    QTemporaryFile file(QDir::temp().filePath(QStringLiteral("nowplaying-task-XXXXXX.xml")));
+    // As Task Scheduler writes its own: UTF-16 with a byte-order mark.
+    QString text = xml;
+    text.replace(QStringLiteral("<?xml version=\"1.0\"?>"),
+                 QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>"));
+    QByteArray bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), int(text.size()) * 2);
+    if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
+        return {false,
+                QStringLiteral("the task's XML could not be written: ") + file.errorString()};
+    // Closed, but kept: schtasks must be able to open it.
+    file.close();
+    return schtasks({QStringLiteral("/Create"), QStringLiteral("/XML"),
+                     QDir::toNativeSeparators(file.fileName()), QStringLiteral("/TN"), name,
+                     QStringLiteral("/F")});
+}
+
+TaskCall remove_task(const QString &name)
+{
+    return schtasks({QStringLiteral("/Delete"), QStringLiteral("/TN"), name, QStringLiteral("/F")});
 }

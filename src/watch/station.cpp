@@ -23,20 +23,23 @@ void Station::knock()
                               [this, clock = options_.clock]() { answered_.store(clock()); });
 }
 
+void Station::finish()
+{
+    if (!thread_.isRunning() || finishing_)
+        return;
+    finishing_ = true;
+    QMetaObject::invokeMethod(anchor_.get(), [this]() {
+        if (watcher_)
+            watcher_->finish_sending();
+        delete watcher_;
+        watcher_ = nullptr;
+        anchor_->moveToThread(nullptr);
+        thread_.quit();
+    });
+}
+
 Station::~Station()
 {
-    if (thread_.isRunning()) {
-        QMetaObject::invokeMethod(
-            anchor_.get(),
-            [this]() {
-                if (watcher_)
-                    watcher_->finish_sending();
-                delete watcher_;
-                watcher_ = nullptr;
-                anchor_->moveToThread(nullptr);
-            },
-            Qt::BlockingQueuedConnection);
-        thread_.quit();
-        thread_.wait();
-    }
+    finish();
+    thread_.wait();
 }

@@ -92,6 +92,9 @@ Watcher::Watcher(const WatchOptions &options)
 
 void Watcher::start()
 {
+    if (options_.pollMs <= 0 && !watcher_.notified())
+        polling(QStringLiteral("the system gives no change notifications (%1)")
+                    .arg(watcher_.lastError()));
     pass();
     if (options_.pollMs > 0)
         poll_.start(options_.pollMs);
@@ -149,19 +152,42 @@ void Watcher::watch_paths(const QStringList &wanted)
     }
     const QStringList stillWatched = watcher_.files() + watcher_.directories();
     bool folderMissing = false;
+    QString refused;
     for (const QString &path : wanted) {
         if (stillWatched.contains(path))
             continue;
         const FileStamp stamp = stamp_of(path);
-        if (stamp.exists && watcher_.addPath(path))
+        if (stamp.exists && watcher_.addPath(path)) {
             watched_.insert(path, stamp);
-        else if (!inputs_.contains(path))
+            continue;
+        }
+        if (stamp.exists && refused.isEmpty())
+            refused = QStringLiteral("%1 cannot be watched: %2")
+                          .arg(QDir::toNativeSeparators(path), watcher_.lastError());
+        if (!inputs_.contains(path))
             folderMissing = true; // a missing input is seen through its folder
     }
     if (folderMissing && !retry_.isActive())
         retry_.start(missingFolderRetryMs);
     else if (!folderMissing)
         retry_.stop();
+    polling(refused);
+}
+
+// Whether the station's changes are told or looked for (`why`, empty when
+// they are told): logged and reported when that changes.
+void Watcher::polling(const QString &why)
+{
+    if (why == pollingWhy_)
+        return;
+    if (!why.isEmpty())
+        options_.log(why + QStringLiteral("; looked for every quarter of a second instead, and "
+                                          "logged again when it is watched"));
+    else
+        options_.log(QStringLiteral("every input is watched again"));
+    pollingWhy_ = why;
+    if (options_.monitor)
+        options_.monitor->watching(options_.station, !why.isEmpty(), why);
 }
 
 Watcher::Stamps Watcher::current_stamps() const
@@ -354,6 +380,10 @@ void Watcher::follow()
         QStringLiteral("FOLLOW %1: following the studio; no passes here").arg(source.shown));
     follower_ = std::make_unique<Follower>(source, options_.log);
     connect(follower_.get(), &Follower::nowPlaying, this, &Watcher::offer_followed);
+    connect(follower_.get(), &Follower::sourceChanged, this, [this](const SourceStatus &status) {
+        if (options_.monitor)
+            options_.monitor->source(options_.station, status);
+    });
     connect(follower_.get(), &Follower::studioGone, this, [this]() {
         OnAirText nothing;
         nothing.time = QDateTime::currentDateTime();

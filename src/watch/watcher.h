@@ -73,6 +73,7 @@ private:
     void pass();
     void watch_inputs();
     void watch_paths(const QStringList &wanted);
+    void polling(const QString &why);
     Stamps current_stamps() const;
     bool document_just_deleted();
     bool retry_if_failed(const PassResult &result);
@@ -115,6 +116,7 @@ private:
     Site site_;
     std::unique_ptr<Follower> follower_;
     QString followLogged_; // a FOLLOW that cannot be used, logged already
+    QString pollingWhy_;   // why its changes are looked for, not told; empty: they are told
 };
 
 // What the log says of a pass's outcome (naming the META text `written`), or

@@ -1,0 +1,351 @@
+// SPDX-License-Identifier: MIT
+#include "watch_program.h"
+
+#include "command_line.h"
+#include "console.h"
+#include "folder_claim.h"
+#include "log_line.h"
+#include "paths.h"
+#include "scheduled_task.h"
+#include "service_link.h"
+#include "service_manager.h"
+#include "station.h"
+#include "station_names.h"
+#include "status_file.h"
+#include "stop_request.h"
+#include "version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+const char *const watchUsage =
+    "usage: nowplaying-watch [--quiet MS] [--poll MS] [--quiet-log] [--log FILE]\n"
+    "                        [--log-size SIZE] [--log-keep N] [--status FILE]\n"
+    "                        [--metrics FILE] [--status-page FILE] [FOLDER ...]\n"
+    "       nowplaying-watch --print-task | --install-task | --remove-task [options] [FOLDER ...]\n"
+    "Makes a pass in each FOLDER (the working directory by default) at start\n"
+    "and after every change of settings.txt, rusletters.txt or the document,\n"
+    "and logs one line per pass (in a group of folders, named by the station).\n"
+    "After each pass that wrote its files, sends its text to the destinations\n"
+    "settings.txt names (SEND1 to SEND9). Stops on Ctrl+C, SIGTERM or SIGHUP,\n"
+    "after the pass in progress and at most one timeout of a send in flight.\n"
+    "Relative FILEs are taken from the folder it is started in.\n"
+    "  --quiet MS         wait until the inputs have been still for MS\n"
+    "                     milliseconds (default 50)\n"
+    "  --poll MS          compare size and modification time every MS\n"
+    "                     milliseconds instead of waiting for notifications\n"
+    "                     (network shares)\n"
+    "  --quiet-log        log failed passes only\n"
+    "  --log FILE         append the log to FILE instead of standard error\n"
+    "  --log-size SIZE    begin a new log file past SIZE bytes (K, M, G for\n"
+    "                     KiB, MiB, GiB; default 10M)\n"
+    "  --log-keep N       keep N old log files, FILE.1 the newest (default 10)\n"
+    "  --status FILE      keep a JSON status of every station and destination,\n"
+    "                     rewritten at least every 10 s while it runs\n"
+    "  --metrics FILE     keep Prometheus metrics, for the node exporter\n"
+    "  --status-page FILE keep an HTML status page a person reads in a browser\n"
+    "  --print-task       print the Windows Task Scheduler task that runs the\n"
+    "                     watcher with these options at startup, and again\n"
+    "                     within a minute should it die\n"
+    "  --install-task     Windows: register that task (schtasks)\n"
+    "  --remove-task      Windows: remove it\n"
+    "  --help             print this help\n"
+    "  --version          print the version\n"
+    "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
+    "entered (in a group, a missing folder is waited for), 64 for a usage\n"
+    "error, 73 for a log, status, metrics or page file that cannot be\n"
+    "written at start, 75 when another watcher serves a folder already.\n";
+
+namespace {
+
+// As sysexits.h's EX_USAGE, EX_CANTCREAT and EX_TEMPFAIL.
+constexpr int usageError = 64;
+constexpr int cannotCreate = 73;
+constexpr int servedAlready = 75;
+
+// A whole number of milliseconds, 0 up to a day; -1 otherwise.
+int milliseconds(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 0 && value <= 86400000 ? value : -1;
+}
+
+// A size in bytes, with K, M or G for KiB, MiB or GiB: from 64 KiB to
+// 1 GiB; -1 otherwise.
+qint64 size_in_bytes(QString text)
+{
+    qint64 unit = 1;
+    const QChar last = text.isEmpty() ? QChar() : text.back().toUpper();
+    if (last == QLatin1Char('K') || last == QLatin1Char('M') || last == QLatin1Char('G')) {
+        unit = last == QLatin1Char('K')   ? 1024
+               : last == QLatin1Char('M') ? 1024 * 1024
+                                          : 1024 * 1024 * 1024;
+        text.chop(1);
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok) * unit;
+    return ok && value >= 64 * 1024 && value <= qint64(1024) * 1024 * 1024 ? value : -1;
+}
+
+int refuse(const QString &why, int status)
+{
+    print_text(stderr, QStringLiteral("nowplaying-watch: ") + why + QLatin1Char('\n'));
+    if (status == usageError)
+        std::fputs(watchUsage, stderr);
+    return status;
+}
+
+QString absolute(const QString &start, const QString &path)
+{
+    return path.isEmpty() ? path : QDir::cleanPath(QDir(start).absoluteFilePath(path));
+}
+
+// What the previous watcher's status file says of its end: a watcher that
+// was killed, or crashed, left it "running".
+QString previous_end(const QString &statusPath)
+{
+    QFile file(statusPath);
+    if (statusPath.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    const QJsonObject status = QJsonDocument::fromJson(file.read(1 << 20)).object();
+    if (status.value(QStringLiteral("state")).toString() != QLatin1String("running"))
+        return QString();
+    return QStringLiteral("the watcher before this one ended without stopping (killed, or "
+                          "crashed); its last heartbeat was at %1")
+        .arg(QDateTime::fromString(status.value(QStringLiteral("heartbeat")).toString(),
+                                   Qt::ISODateWithMs)
+                 .toLocalTime()
+                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+// The task's command line: every option the watcher was given, paths
+// absolute, and a log beside the first folder when none was named.
+QStringList task_arguments(const WatchCommand &command, const QStringList &folders)
+{
+    QStringList arguments;
+    const auto add = [&](const char *option, const QString &value) {
+        if (!value.isEmpty())
+            arguments << QLatin1String(option) << value;
+    };
+    add("--log", QDir::toNativeSeparators(
+                     command.log.isEmpty()
+                         ? QDir(folders.value(0)).filePath(QStringLiteral("nowplaying-watch.log"))
+                         : command.log));
+    if (command.logSizeBytes != defaultLogSizeBytes)
+        add("--log-size", QString::number(command.logSizeBytes));
+    if (command.logKeep != defaultLogKeep)
+        add("--log-keep", QString::number(command.logKeep));
+    add("--status", QDir::toNativeSeparators(command.files.status));
+    add("--metrics", QDir::toNativeSeparators(command.files.metrics));
+    add("--status-page", QDir::toNativeSeparators(command.files.page));
+    if (command.quietMs != 50)
+        add("--quiet", QString::number(command.quietMs));
+    if (command.pollMs > 0)
+        add("--poll", QString::number(command.pollMs));
+    if (command.errorsOnly)
+        arguments << QStringLiteral("--quiet-log");
+    for (const QString &folder : folders)
+        arguments << QDir::toNativeSeparators(folder);
+    return arguments;
+}
+
+int task(const WatchCommand &command, const QStringList &folders)
+{
+    const QString user = qEnvironmentVariable("USERDOMAIN").isEmpty()
+                             ? qEnvironmentVariable("USERNAME", qEnvironmentVariable("USER"))
+                             : qEnvironmentVariable("USERDOMAIN") + QLatin1Char('\\') +
+                                   qEnvironmentVariable("USERNAME");
+    const QString xml = task_xml(QCoreApplication::applicationFilePath(),
+                                 task_arguments(command, folders), folders.value(0), user);
+    if (command.task == WatchCommand::Task::PrintTask) {
+        print_text(stdout, xml);
+        return 0;
+    }
+    if (!on_windows())
+        return refuse(QStringLiteral("Task Scheduler is Windows': here the systemd units run the "
+                                     "watcher (nowplaying-watch@.service, "
+                                     "nowplaying-watch-group.service)"),
+                      usageError);
+    const bool install = command.task == WatchCommand::Task::InstallTask;
+    const TaskCall call =
+        install ? register_task(task_name(folders), xml) : remove_task(task_name(folders));
+    if (!call.done)
+        return refuse(QStringLiteral("schtasks could not %1 the task \"%2\": %3")
+                          .arg(install ? QStringLiteral("register") : QStringLiteral("remove"),
+                               task_name(folders), call.said),
+                      1);
+    print_text(stdout, QStringLiteral("%1 the task \"%2\"\n")
+                           .arg(install ? QStringLiteral("registered") : QStringLiteral("removed"),
+                                task_name(folders)));
+    return 0;
+}
+
+} // namespace
+
+WatchCommand read_watch_command()
+{
+    WatchCommand command;
+    command.startFolder = QDir::currentPath();
+    command.logSizeBytes = defaultLogSizeBytes;
+    command.logKeep = defaultLogKeep;
+    QCommandLineParser parser;
+    const QCommandLineOption quiet(QStringLiteral("quiet"), QString(), QStringLiteral("MS")),
+        poll(QStringLiteral("poll"), QString(), QStringLiteral("MS")),
+        quietLog(QStringLiteral("quiet-log")),
+        log(QStringLiteral("log"), QString(), QStringLiteral("FILE")),
+        logSize(QStringLiteral("log-size"), QString(), QStringLiteral("SIZE")),
+        logKeep(QStringLiteral("log-keep"), QString(), QStringLiteral("N")),
+        status(QStringLiteral("status"), QString(), QStringLiteral("FILE")),
+        metrics(QStringLiteral("metrics"), QString(), QStringLiteral("FILE")),
+        page(QStringLiteral("status-page"), QString(), QStringLiteral("FILE")),
+        installTask(QStringLiteral("install-task")), removeTask(QStringLiteral("remove-task")),
+        printTask(QStringLiteral("print-task"));
+    parser.addOptions({quiet, poll, quietLog, log, logSize, logKeep, status, metrics, page,
+                       installTask, removeTask, printTask});
+    const ArgumentsRead read =
+        read_arguments(parser, {"nowplaying-watch", programVersion, watchUsage});
+    const auto fail = [&command](const QString &why) {
+        command.exitStatus = usageError;
+        command.error = why;
+        return command;
+    };
+    if (read.answered) {
+        command.exitStatus = 0;
+        return command;
+    }
+    if (!read.error.isEmpty())
+        return fail(read.error);
+    for (const QCommandLineOption *option : {&quiet, &poll}) {
+        if (!parser.isSet(*option))
+            continue;
+        const int ms = milliseconds(parser.value(*option));
+        if (ms < 0 || (option == &poll && ms == 0))
+            return fail(
+                QStringLiteral("--%1 needs a number of milliseconds").arg(option->names().first()));
+        (option == &quiet ? command.quietMs : command.pollMs) = ms;
+    }
+    if (parser.isSet(logSize)) {
+        command.logSizeBytes = size_in_bytes(parser.value(logSize));
+        if (command.logSizeBytes < 0)
+            return fail(QStringLiteral("--log-size needs a size from 64K to 1G"));
+    }
+    if (parser.isSet(logKeep)) {
+        bool ok = false;
+        command.logKeep = parser.value(logKeep).toInt(&ok);
+        if (!ok || command.logKeep < 1 || command.logKeep > 99)
+            return fail(QStringLiteral("--log-keep needs a number of files from 1 to 99"));
+    }
+    command.errorsOnly = parser.isSet(quietLog);
+    command.log = absolute(command.startFolder, parser.value(log));
+    command.files = {absolute(command.startFolder, parser.value(status)),
+                     absolute(command.startFolder, parser.value(metrics)),
+                     absolute(command.startFolder, parser.value(page))};
+    for (const QString &folder : parser.positionalArguments())
+        command.folders << folder_argument(folder);
+    command.task = parser.isSet(printTask)     ? WatchCommand::Task::PrintTask
+                   : parser.isSet(installTask) ? WatchCommand::Task::InstallTask
+                   : parser.isSet(removeTask)  ? WatchCommand::Task::RemoveTask
+                                               : WatchCommand::Task::Watch;
+    return command;
+}
+
+int run_watch(const WatchCommand &command)
+{
+    // Absolute, so that a folder that is removed and made again is found
+    // again by its path.
+    QStringList paths;
+    for (const QString &folder : command.folders)
+        paths << absolute(command.startFolder, folder);
+    if (paths.isEmpty())
+        paths << command.startFolder;
+    if (command.task != WatchCommand::Task::Watch)
+        return task(command, paths);
+    // One folder is entered, as a pass started there would be; in a group
+    // a folder missing at start is waited for.
+    if (command.folders.size() == 1 && !QDir::setCurrent(paths.first()))
+        return refuse(QStringLiteral("cannot enter the folder ") + command.folders.first(), 2);
+    // One watcher per folder: a second would send every text twice.
+    std::vector<std::unique_ptr<FolderClaim>> claims;
+    for (const QString &path : paths) {
+        claims.push_back(std::make_unique<FolderClaim>(path));
+        if (claims.back()->taken())
+            return refuse(QStringLiteral("another watcher serves the folder %1 already")
+                              .arg(QDir::toNativeSeparators(path)),
+                          servedAlready);
+    }
+    if (!command.log.isEmpty()) {
+        const QString refused = log_to_file(command.log, command.logSizeBytes, command.logKeep);
+        if (!refused.isEmpty())
+            return refuse(QStringLiteral("cannot write the log file %1: %2")
+                              .arg(QDir::toNativeSeparators(command.log), refused),
+                          cannotCreate);
+    }
+    const QString lastEnd = previous_end(command.files.status);
+    QStringList shownPaths;
+    for (const QString &path : paths)
+        shownPaths << QDir::toNativeSeparators(path);
+    const LogSink log = station_log(QString());
+    log(QStringLiteral("nowplaying-watch %1 started for %2")
+            .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", "))));
+    log(lastEnd);
+    Monitor monitor(command.files);
+    const QStringList names = station_names(paths);
+    for (int i = 0; i < paths.size(); ++i)
+        monitor.station(names[i], paths[i]);
+    const QString unwritable = monitor.write();
+    if (!unwritable.isEmpty())
+        return refuse(QStringLiteral("cannot write %1").arg(unwritable), cannotCreate);
+
+    WatchOptions options;
+    options.quietMs = command.quietMs;
+    options.pollMs = command.pollMs;
+    options.errorsOnly = command.errorsOnly;
+    options.monitor = &monitor;
+    std::vector<std::unique_ptr<Station>> stations;
+    for (int i = 0; i < paths.size(); ++i) {
+        options.folder = paths[i];
+        options.station = names[i];
+        options.log = station_log(paths.size() > 1 ? names[i] : QString());
+        if (!QFileInfo(paths[i]).isDir())
+            options.log(QStringLiteral("the folder %1 does not exist: waiting for it")
+                            .arg(QDir::toNativeSeparators(paths[i])));
+        stations.push_back(std::make_unique<Station>(options));
+    }
+    quit_on_stop_request();
+    for (auto &station : stations)
+        station->start();
+    ServiceLink service(monitor, stations, options.clock);
+    // The heartbeat, and every change at most every Monitor::minGapMs.
+    QTimer beat;
+    QString lastRefusal;
+    QObject::connect(&beat, &QTimer::timeout, [&]() {
+        const QString refused = monitor.write();
+        if (!refused.isEmpty() && refused != lastRefusal)
+            log(QStringLiteral("cannot write %1").arg(refused));
+        lastRefusal = refused;
+    });
+    beat.start(Monitor::minGapMs);
+    QCoreApplication::exec();
+    beat.stop();
+    tell_stopping();
+    // Each station finishes its pass and gets one timeout for its sends, all
+    // at the same time.
+    for (auto &station : stations)
+        station->finish();
+    stations.clear();
+    monitor.stop();
+    log(QStringLiteral("nowplaying-watch stopped"));
+    stop_request_done();
+    return 0;
+}
