@@ -46,6 +46,7 @@ inline const LinuxOnly linuxOnly[] = {
      "Windows does not rename a folder a running program is in"},
     {"stop_during_a_burst", "POSIX signals"},
     {"shutdown_waits_one_timeout", "POSIX signals"},
+    {"watcher_end", "POSIX signals, and faketime"},
 };
 
 inline const char *windows_skip_reason()

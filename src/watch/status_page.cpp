@@ -28,27 +28,30 @@ QString shown(const QString &text)
     return html_escaped(within_utf8_bytes(text));
 }
 
-// A line of recent pass-to-send times, the largest on top.
+// A bar for each recent pass-to-send time, the longest the full height.
 QString chart(const std::deque<int> &latencies)
 {
     if (latencies.empty())
         return QStringLiteral("<span class=\"quiet\">no sends yet</span>");
     const int top = std::max(1, *std::max_element(latencies.begin(), latencies.end()));
-    const int width = 240, height = 40;
-    QString points;
-    const int step = latencies.size() > 1 ? width / int(latencies.size() - 1) : 0;
-    int x = 0;
+    const int height = 40, bar = 4;
+    const int width = bar * keptLatencies;
+    QString bars;
+    int x = width - bar * int(latencies.size());
     for (const int value : latencies) {
-        points += QStringLiteral("%1,%2 ").arg(QString::number(x),
-                                               QString::number(height - value * height / top));
-        x += step;
+        const int h = std::max(1, value * height / top);
+        bars += QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\"/>")
+                    .arg(QString::number(x), QString::number(height - h), QString::number(bar - 1),
+                         QString::number(h));
+        x += bar;
     }
     return QStringLiteral("<svg width=\"%1\" height=\"%2\" viewBox=\"0 0 %1 %2\" role=\"img\" "
-                          "aria-label=\"pass to send, ms\"><polyline fill=\"none\" "
-                          "stroke=\"#36c\" stroke-width=\"2\" points=\"%3\"/></svg> "
-                          "<span class=\"quiet\">up to %4 ms, last %5 ms</span>")
-        .arg(QString::number(width), QString::number(height), points.trimmed(),
-             QString::number(top), QString::number(latencies.back()));
+                          "aria-label=\"pass to send, ms\"><g fill=\"#36c\">%3</g></svg> "
+                          "<span class=\"quiet\">the last %4 sends, up to %5 ms, the last %6 "
+                          "ms</span>")
+        .arg(QString::number(width), QString::number(height), bars,
+             QString::number(latencies.size()), QString::number(top),
+             QString::number(latencies.back()));
 }
 
 QString destination_row(const DestinationStatus &d, const QDateTime &now)
