@@ -138,6 +138,48 @@ private slots:
                            5000));
     }
 
+    // A broker that goes away is not the studio going offline: the site
+    // says which, keeps its text and its status shows its source; both are
+    // back on the studio's current text soon after the broker is.
+    void broker_outage()
+    {
+        MqttBroker broker;
+        if (broker.external())
+            QSKIP("the broker the script started cannot be restarted from here");
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        SendingWatch studio({broker.url("studio/np")});
+        QTemporaryDir files;
+        const QString status = files.filePath("site.json");
+        SendingWatch site({QString("rds+tcp://127.0.0.1:%1").arg(encoder.port())}, {},
+                          "<FOLLOW>" + broker.url("studio/np").toUtf8() +
+                              "?idle-after=60</FOLLOW><IDLETEXT>Radio</IDLETEXT>",
+                          {"--status", status});
+        QVERIFY(wait_until([&]() { return encoder.received.contains("TEXT=Kino - Zvezda\r\n"); },
+                           5000));
+        broker.stop();
+        QVERIFY2(site.logged("the broker is out of reach (not the studio): keeping \"Кино - "
+                             "Звезда\", the idle text after 60 s") >= 0,
+                 qPrintable(site.log));
+        QVERIFY(wait_until(
+            [&]() {
+                return contents(files.path(), "site.json").contains("\"broker\": \"disconnected\"");
+            },
+            5000));
+        put(studio.dir.path(), "doc.xml", doc("Кукушка"));
+        QVERIFY(wait_until([&]() { return studio.count(" written") == 2; }, 3000));
+        broker.start();
+        QVERIFY2(wait_until([&]() { return encoder.received.last() == "TEXT=Kino - Kukushka\r\n"; },
+                            10000),
+                 qPrintable(site.log + studio.log));
+        QVERIFY(wait_until(
+            [&]() {
+                return contents(files.path(), "site.json").contains("\"broker\": \"connected\"");
+            },
+            5000));
+        QVERIFY2(!site.log.contains("the studio is offline"), qPrintable(site.log));
+        QVERIFY(!encoder.received.contains("TEXT=Radio\r\n"));
+    }
+
     // What a publisher puts on the topic goes on air only as a pass would
     // put a document's text: one clean line. What is not the shape the
     // studio publishes, or is too large, is left aside once per streak.

@@ -100,6 +100,8 @@ private slots:
         QTest::newRow("a credential in the path, 16 characters of letters and digits")
             << "https://hooks.example/services/T0001/B0002/Xk9aB3cD4eF5gH6i"
             << "https://hooks.example/services/T0001/B0002/...";
+        QTest::newRow("a label file's path as written") << "dls:C:\\Эфир\\dls.txt?dlplus=1"
+                                                        << "dls:C:\\Эфир\\dls.txt?dlplus=1";
         QTest::newRow("a path segment of 15 characters is shown")
             << "https://hooks.example/services/Xk9aB3cD4eF5gH6"
             << "https://hooks.example/services/Xk9aB3cD4eF5gH6";

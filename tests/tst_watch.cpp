@@ -12,6 +12,7 @@
 
 #ifndef Q_OS_WIN
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #endif
@@ -322,6 +323,40 @@ private slots:
     }
 
 #ifndef Q_OS_WIN
+    // With every change notification instance of the user held elsewhere,
+    // the checker warns, and a watcher says it polls (log and status) and
+    // still passes every change.
+    void notifications_run_out()
+    {
+        QTemporaryDir dir;
+        put_inputs(dir.path());
+        QList<int> held;
+        for (int fd = inotify_init(); fd >= 0; fd = inotify_init())
+            held << fd;
+        const Result check = run_program(NOWPLAYING_CHECK_BIN, dir.path(), {});
+        const QString status = dir.filePath("status.json");
+        Watch watch(dir.path(), {"--status", status});
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Zvezda"));
+        for (const int fd : held)
+            ::close(fd);
+        QVERIFY2(check.out.contains("warning  this user holds "), check.out.constData());
+        change(dir.path(), "doc.xml", doc("Кукушка"), "in place");
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino - Kukushka"));
+        QVERIFY2(wait_until(
+                     [&]() {
+                         return contents(dir.path(), "status.json")
+                             .contains("\"watching\": \"polling\"");
+                     },
+                     5000),
+                 contents(dir.path(), "status.json").constData());
+        watch.process.kill();
+        QVERIFY(watch.process.waitForFinished(5000));
+        QVERIFY(
+            QString::fromUtf8(watch.process.readAllStandardError())
+                .contains("the system gives no change notifications (the user's limit of change "
+                          "notification instances is reached"));
+    }
+
     // The service manager's side: a datagram socket as NOTIFY_SOCKET gets
     // READY=1 after the first pass, the status line, and WATCHDOG=1 while
     // every station's loop answers, none while one is stuck in a pass (here

@@ -6,6 +6,7 @@
 #include "file_probe.h"
 #include "file_sharing.h"
 #include "link_guard.h"
+#include "notification_limits.h"
 #include "output_file.h"
 #include "paths.h"
 
@@ -129,4 +130,21 @@ void check_watching(Findings &f, const QString &documentPath)
     else
         f.add(watchingSection, Level::Ok,
               QStringLiteral("nowplaying-watch is notified of every change of the document"));
+    // The user's share of the system's notifications: a watcher needs one
+    // instance, and a few watches for each station.
+    const NotificationUse use = notification_use();
+    if (use.maxInstances > 0 && use.maxInstances - use.instances <= 4)
+        f.add(watchingSection, Level::Warning,
+              QStringLiteral("this user holds %1 of its %2 change notification instances "
+                             "(fs.inotify.max_user_instances): a watcher started now may get "
+                             "none and poll instead; raise it with sudo sysctl "
+                             "fs.inotify.max_user_instances=512")
+                  .arg(QString::number(use.instances), QString::number(use.maxInstances)));
+    if (use.maxWatches > 0 && use.watches * 10 > use.maxWatches * 9)
+        f.add(watchingSection, Level::Warning,
+              QStringLiteral("this user holds %1 of its %2 watched files and folders "
+                             "(fs.inotify.max_user_watches): a station may not be watched and "
+                             "polls instead; raise it with sudo sysctl "
+                             "fs.inotify.max_user_watches=524288")
+                  .arg(QString::number(use.watches), QString::number(use.maxWatches)));
 }

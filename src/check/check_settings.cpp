@@ -61,7 +61,12 @@ void check_settings(Findings &f, const RunSettings &settings)
                           empty.text);
             }
         } else {
-            f.add(settingsSection, Level::Ok, tag + QStringLiteral(" = ") + visible(state.value));
+            // A path as the pass takes it: without the quotes it drops.
+            const bool path = !is_encoding_tag(tag) && !is_splitter_tag(tag);
+            f.add(settingsSection, Level::Ok,
+                  tag + QStringLiteral(" = ") +
+                      visible(path && !file_names_may_hold_quotes() ? without_quotes(state.value)
+                                                                    : state.value));
         }
         if (state.inCommentOnly)
             f.add(settingsSection, Level::Note,

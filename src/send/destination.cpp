@@ -409,5 +409,16 @@ QString shown_url(const Destination &destination)
                     ? QString()
                     : destination.url.scheme() + QStringLiteral("://")) +
                destination.url.host();
+    if (destination.kind == DestinationKind::File || destination.kind == DestinationKind::Dls) {
+        // A file's path as written (C:\Эфир\dls.txt), not as a URL spells it.
+        QUrl query(QStringLiteral("file://x/"));
+        query.setQuery(destination.url.query());
+        const QString shownQuery = shown_address(query);
+        return destination.url.scheme() + QLatin1Char(':') +
+               destination.url.path(QUrl::FullyDecoded) +
+               shownQuery.mid(shownQuery.indexOf(QLatin1Char('?')) < 0
+                                  ? shownQuery.size()
+                                  : shownQuery.indexOf(QLatin1Char('?')));
+    }
     return shown_address(destination.url);
 }

@@ -92,9 +92,6 @@ Watcher::Watcher(const WatchOptions &options)
 
 void Watcher::start()
 {
-    if (options_.pollMs <= 0 && !watcher_.notified())
-        polling(QStringLiteral("the system gives no change notifications (%1)")
-                    .arg(watcher_.lastError()));
     pass();
     if (options_.pollMs > 0)
         poll_.start(options_.pollMs);
@@ -171,7 +168,9 @@ void Watcher::watch_paths(const QStringList &wanted)
         retry_.start(missingFolderRetryMs);
     else if (!folderMissing)
         retry_.stop();
-    polling(refused);
+    polling(!watcher_.notified() ? QStringLiteral("the system gives no change notifications (%1)")
+                                       .arg(watcher_.lastError())
+                                 : refused);
 }
 
 // Whether the station's changes are told or looked for (`why`, empty when
