@@ -471,7 +471,8 @@ private slots:
 #else
         const QString typed = folder;
 #endif
-        const Result r = run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--print-task", typed});
+        const Result r = run_program(NOWPLAYING_WATCH_BIN, dir.path(),
+                                     {"--print-task", "--status", "s.json", "--quiet-log", typed});
         QCOMPARE(r.status, 0);
         QXmlStreamReader xml(r.out);
         QMap<QString, QString> values; // each element's text, by name
@@ -487,7 +488,11 @@ private slots:
         QCOMPARE(values.value("MultipleInstancesPolicy"), QString("IgnoreNew"));
         QCOMPARE(values.value("ExecutionTimeLimit"), QString("PT0S"));
         QVERIFY(values.contains("BootTrigger") && values.contains("RestartOnFailure"));
-        QVERIFY2(values.value("Arguments").endsWith('"' + QDir::toNativeSeparators(folder) + '"'),
+        QCOMPARE(values.value("Interval"), QString("PT1M")); // started again within a minute
+        // Every option it was given, relative paths taken from where it started.
+        QVERIFY2(values.value("Arguments")
+                     .contains(" --status " + QDir::toNativeSeparators(dir.filePath("s.json")) +
+                               " --quiet-log \"" + QDir::toNativeSeparators(folder) + '"'),
                  qPrintable(values.value("Arguments")));
     }
 
