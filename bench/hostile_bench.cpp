@@ -8,6 +8,13 @@
 //     resident memory after its first pass, at its peak and at the end,
 //     and how many lines its log grew by.
 //
+//   hostile_bench WATCH_BINARY outage SECONDS
+//     A studio and two sites that follow it through a real broker, each
+//     site feeding a fake encoder; the broker stopped for SECONDS while
+//     the studio's track changes, then started: how long after the start
+//     each site's encoder has the studio's current text, and whether a
+//     site took the broker's going for the studio's (its idle text).
+//
 //   hostile_bench WATCH_BINARY flood LARGE SMALL
 //     A site that follows a studio's topic on a real MQTT broker (Debian's
 //     mosquitto) and feeds a fake encoder, with an idle text after 1 s of
@@ -202,6 +209,62 @@ int flood(const QString &binary, int large, int small)
     return 0;
 }
 
+int outage(const QString &binary, int seconds)
+{
+    MqttBroker broker;
+    FakeDestination encoders[2] = {{FakeDestination::Encoder, {"OK\r\n"}},
+                                   {FakeDestination::Encoder, {"OK\r\n"}}};
+    QTemporaryDir studio, sites[2];
+    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), studio.filePath("rusletters.txt"));
+    replace_file(studio.filePath("settings.txt"),
+                 settings({broker.url("studio/np")}, studioSettings));
+    replace_file(studio.filePath("doc.xml"), "<ARTIST>Kino</ARTIST><NAME>Before</NAME>");
+    QProcess watchers[3];
+    watchers[0].setStandardErrorFile(QProcess::nullDevice());
+    watchers[0].start(binary, {studio.path()});
+    for (int i = 0; i < 2; ++i) {
+        replace_file(sites[i].filePath("settings.txt"),
+                     settings({QStringLiteral("rds+tcp://127.0.0.1:%1").arg(encoders[i].port())},
+                              "<FOLLOW>" + broker.url("studio/np").toUtf8() +
+                                  "?idle-after=60</FOLLOW><IDLETEXT>Idle</IDLETEXT>"));
+        watchers[i + 1].setStandardErrorFile(QProcess::nullDevice());
+        watchers[i + 1].start(binary, {sites[i].path()});
+    }
+    const auto on = [&](int i, const QByteArray &text) {
+        return !encoders[i].received.isEmpty() && encoders[i].received.last() == text;
+    };
+    wait_until([&]() { return on(0, "TEXT=Kino - Before\r\n") && on(1, "TEXT=Kino - Before\r\n"); },
+               10000);
+    broker.stop();
+    wait_until([] { return false; }, 2000);
+    replace_file(studio.filePath("doc.xml"), "<ARTIST>Kino</ARTIST><NAME>After</NAME>");
+    wait_until([] { return false; }, seconds * 1000 - 2000);
+    QElapsedTimer since;
+    since.start();
+    broker.start();
+    double back[2] = {-1, -1};
+    wait_until(
+        [&]() {
+            for (int i = 0; i < 2; ++i)
+                if (back[i] < 0 && on(i, "TEXT=Kino - After\r\n"))
+                    back[i] = double(since.elapsed()) / 1000;
+            return back[0] >= 0 && back[1] >= 0;
+        },
+        60000);
+    for (QProcess &watcher : watchers) {
+        watcher.kill();
+        watcher.waitForFinished();
+    }
+    std::printf("broker stopped %d s: each site's encoder had the studio's current text %.2f s and "
+                "%.2f s after it started (target within 5 s); idle text sent: %s (target no)\n",
+                seconds, back[0], back[1],
+                encoders[0].received.contains("TEXT=Idle\r\n") ||
+                        encoders[1].received.contains("TEXT=Idle\r\n")
+                    ? "yes"
+                    : "no");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -210,9 +273,12 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     if (args.size() == 4 && args[2] == QLatin1String("replies"))
         return replies(args[1], args[3].toInt());
+    if (args.size() == 4 && args[2] == QLatin1String("outage"))
+        return outage(args[1], args[3].toInt());
     if (args.size() == 5 && args[2] == QLatin1String("flood"))
         return flood(args[1], args[3].toInt(), args[4].toInt());
     std::fputs("usage: hostile_bench WATCH_BINARY replies COUNT\n"
+               "       hostile_bench WATCH_BINARY outage SECONDS\n"
                "       hostile_bench WATCH_BINARY flood LARGE SMALL\n",
                stderr);
     return 64;

@@ -261,10 +261,11 @@ private slots:
     void tls_that_cannot_be_set_up()
     {
         MqttBroker broker;
-        SendingWatch watch({broker.url("studio/np").replace("mqtt://", "mqtts://studio:pw@") +
+        // (A topic of its own: a broker shared by the rows keeps what others retained.)
+        SendingWatch watch({broker.url("tls/np").replace("mqtt://", "mqtts://studio:pw@") +
                             "?cafile=missing.pem"});
         QVERIFY2(watch.logged("names a CA file that cannot be read") >= 0, qPrintable(watch.log));
-        QVERIFY(subscribe(broker, "studio/np/#", 1, 1500).isEmpty());
+        QVERIFY(subscribe(broker, "tls/np/#", 1, 1500).isEmpty());
         const Result check = run_program(NOWPLAYING_CHECK_BIN, watch.dir.path(), {});
         QVERIFY2(check.out.contains("error    SEND1 mqtts://studio@127.0.0.1:") &&
                      check.out.contains("names a CA file that cannot be read"),
