@@ -76,8 +76,7 @@ struct Group {
     QStringList folders;
     QProcess watch;
 
-    Group(const QString &binary, int stations, const QStringList &options = {},
-          const QByteArray &more = {})
+    Group(int stations, const QByteArray &more = {})
     {
         for (int i = 0; i < stations; ++i) {
             const QString folder =
@@ -127,7 +126,7 @@ bench::Percentiles latencies(const QString &folder, int tracks, int first = 1)
 
 int lone(const QString &watch)
 {
-    Group group(watch, 1);
+    Group group(1);
     group.start(watch);
     group.started();
     const bench::Percentiles p = latencies(group.folders[0], 200);
@@ -144,7 +143,7 @@ int held(const QString &watch)
     fds.pop_back();
     ::close(fds.back());
     fds.pop_back();
-    Group group(watch, 8);
+    Group group(8);
     const QString status = group.top.filePath("status.json");
     group.start(watch, {"--status", status});
     group.started();
@@ -162,7 +161,7 @@ int held(const QString &watch)
 int thousand(const QString &watch)
 {
     const int stations = 1000;
-    Group group(watch, stations);
+    Group group(stations);
     // One station's RDS file is a FIFO nobody reads: each of its passes
     // waits 5 s for a reader.
     const QString stuck = group.folders[stations - 1] + "/rds.txt";
@@ -235,7 +234,7 @@ int page(const QString &watch)
                 page_ms(made.path()));
     long rss[2] = {};
     for (int withPage = 0; withPage < 2; ++withPage) {
-        Group group(watch, 15);
+        Group group(15);
         QStringList options{"--status", group.top.filePath("s.json")};
         if (withPage)
             options << "--status-page" << group.top.filePath("page.html");
@@ -259,7 +258,7 @@ int end(const QString &watch, const QString &check)
 {
     double deadS = -1, stoppedS = -1;
     for (const int signal : {SIGKILL, SIGTERM}) {
-        Group group(watch, 8);
+        Group group(8);
         const QString status = group.top.filePath("status.json");
         group.start(watch, {"--status", status});
         group.started();
@@ -292,7 +291,7 @@ int end(const QString &watch, const QString &check)
 
 int log_size(const QString &watch)
 {
-    Group group(watch, 15, {}, "<SEND1>file:a.txt</SEND1><SEND2>file:b.txt?text=meta</SEND2>");
+    Group group(15, "<SEND1>file:a.txt</SEND1><SEND2>file:b.txt?text=meta</SEND2>");
     const QString log = group.top.filePath("watch.log");
     group.start(watch, {"--log", log});
     group.started();

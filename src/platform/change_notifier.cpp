@@ -10,10 +10,12 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_LINUX
 #include <cerrno>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -55,7 +57,7 @@ public:
                                         "with sudo sysctl fs.inotify.max_user_watches=524288")
                              .arg(QString::number(limit("max_user_watches")))
                        : qt_error_string(errno);
-        watchers_[wd].append({client, path, folder});
+        watchers_[wd].append({client, path, folder, identity(path)});
         return QString();
 #else
         Q_UNUSED(client)
@@ -112,6 +114,7 @@ private:
         ChangeNotifier *client;
         QString path;
         bool folder;
+        QPair<quint64, quint64> file; // device and inode the path named when it was added
     };
     // What one batch of events tells one client.
     struct Told {
@@ -139,6 +142,9 @@ private:
         QMetaObject::invokeMethod(this, [this]() {
             notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
             connect(notifier_, &QSocketNotifier::activated, this, &ChangeHub::read_events);
+            recheck_ = new QTimer(this);
+            connect(recheck_, &QTimer::timeout, this, &ChangeHub::recheck);
+            recheck_->start(recheckMs);
         });
 #else
         unavailable_ = QStringLiteral("no inotify here");
@@ -146,6 +152,14 @@ private:
     }
 
 #ifdef Q_OS_LINUX
+    static QPair<quint64, quint64> identity(const QString &path)
+    {
+        struct stat info;
+        if (stat(QFile::encodeName(path).constData(), &info) != 0)
+            return {0, 0};
+        return {quint64(info.st_dev), quint64(info.st_ino)};
+    }
+
     static long limit(const char *name)
     {
         QFile file(QStringLiteral("/proc/sys/fs/inotify/") + QLatin1String(name));
@@ -211,10 +225,39 @@ private:
 #endif
     }
 
+    // A watched folder that another replaced under the same path higher up
+    // than any watch reaches (a parent folder renamed) gives no event: every
+    // such path is looked at again this often, for every client at once,
+    // and one that names another folder now is told as changed.
+    void recheck()
+    {
+#ifdef Q_OS_LINUX
+        QMap<ChangeNotifier *, QStringList> changed;
+        {
+            const QMutexLocker lock(&mutex_);
+            for (auto it = watchers_.begin(); it != watchers_.end(); ++it)
+                for (Watcher &w : *it)
+                    if (w.folder && identity(w.path) != w.file) {
+                        w.file = identity(w.path);
+                        changed[w.client] << w.path;
+                    }
+        }
+        for (auto it = changed.constBegin(); it != changed.constEnd(); ++it) {
+            ChangeNotifier *client = it.key();
+            const QStringList paths = it.value();
+            QMetaObject::invokeMethod(
+                client, [client, paths]() { client->deliver({}, {}, paths, {}); },
+                Qt::QueuedConnection);
+        }
+#endif
+    }
+
+    static constexpr int recheckMs = 1000;
     int fd_ = -1;
     QString unavailable_;
     QThread thread_;
     QSocketNotifier *notifier_ = nullptr;
+    QTimer *recheck_ = nullptr;
     QMutex mutex_;
     QMap<int, QList<Watcher>> watchers_; // by inotify watch
 };

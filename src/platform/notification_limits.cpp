@@ -36,14 +36,15 @@ NotificationUse notification_use()
         pid.toLong(&number);
         struct stat owner;
         const QString dir = QStringLiteral("/proc/") + pid;
-        if (!number || stat(QFile::encodeName(dir).constData(), &owner) != 0 || owner.st_uid != user)
+        if (!number || stat(QFile::encodeName(dir).constData(), &owner) != 0 ||
+            owner.st_uid != user)
             continue;
         const QDir fds(dir + QStringLiteral("/fd"));
         for (const QFileInfo &fd :
              fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
             char target[64] = {};
-            const ssize_t length = readlink(QFile::encodeName(fd.filePath()).constData(), target,
-                                            sizeof target - 1);
+            const ssize_t length =
+                readlink(QFile::encodeName(fd.filePath()).constData(), target, sizeof target - 1);
             if (length <= 0 || QByteArray(target, int(length)) != "anon_inode:inotify")
                 continue;
             ++use.instances;

@@ -86,9 +86,9 @@ private:
     bool writerDone_ = false;               // the document's writer closed it: no quiet wait
     std::optional<qint64> incompleteSince_; // when the document was first found unfinished
     QTimer poll_;                           // with --poll: compares the stamps
-    QTimer retry_;                         // while a folder to watch is missing: looks for it again
-    QTimer recheck_;                       // looks for watched paths replaced further up the tree
-    QTimer nextHour_;                      // after a blocked pass: the start of the next hour
+    QTimer retry_;    // while a folder to watch is missing: looks for it again
+    QTimer recheck_;  // without notifications: looks for watched paths replaced further up the tree
+    QTimer nextHour_; // after a blocked pass: the start of the next hour
     std::optional<qint64> documentGoneAt_; // when a pass found the document deleted
     bool documentWasRead_ = false;         // the last pass found the document there
     QTimer failRetry_;                     // after a pass failed: tries it again
