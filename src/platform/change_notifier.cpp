@@ -267,9 +267,12 @@ ChangeNotifier::ChangeNotifier(QObject *parent) : QObject(parent)
     shared_ = ChangeHub::instance().available();
     if (shared_)
         return;
-    // No inotify instance to be had: Qt's watcher, which falls back to
-    // polling if it must.
+    // Elsewhere Qt's watcher is the system's own notifications; on Linux
+    // without an inotify instance to be had, it polls.
+#ifdef Q_OS_LINUX
     lastError_ = ChangeHub::instance().unavailable();
+    polls_ = true;
+#endif
     fallback_ = std::make_unique<QFileSystemWatcher>();
     connect(fallback_.get(), &QFileSystemWatcher::fileChanged, this, &ChangeNotifier::fileChanged);
     connect(fallback_.get(), &QFileSystemWatcher::directoryChanged, this,

@@ -44,7 +44,13 @@ public:
     // no notifications and Qt's watcher polls instead.
     bool notified() const
     {
-        return !fallback_;
+        return !polls_;
+    }
+    // Whether a watched folder replaced higher up is told as changed by
+    // the notifier itself (Linux); elsewhere its owner looks for that.
+    bool tells_replaced_folders() const
+    {
+        return shared_;
     }
 
 signals:
@@ -64,6 +70,7 @@ private:
 
     std::unique_ptr<QFileSystemWatcher> fallback_;
     bool shared_ = false; // uses the process's one inotify instance
+    bool polls_ = false;  // Qt's watcher, without notifications to be had, polls
     QStringList files_, directories_;
     QString lastError_;
 };

@@ -95,8 +95,8 @@ void Watcher::start()
     pass();
     if (options_.pollMs > 0)
         poll_.start(options_.pollMs);
-    else if (!watcher_.notified())
-        recheck_.start(recheckMs); // (with notifications, the notifier looks for that itself)
+    else if (!watcher_.tells_replaced_folders())
+        recheck_.start(recheckMs);
 }
 
 // The inputs as the settings name them now, and notifications for each of
