@@ -267,8 +267,8 @@ ChangeNotifier::ChangeNotifier(QObject *parent) : QObject(parent)
     shared_ = ChangeHub::instance().available();
     if (shared_)
         return;
-    // Elsewhere Qt's watcher is the system's own notifications; on Linux
-    // without an inotify instance to be had, it polls.
+        // Elsewhere Qt's watcher is the system's own notifications; on Linux
+        // without an inotify instance to be had, it polls.
 #ifdef Q_OS_LINUX
     lastError_ = ChangeHub::instance().unavailable();
     polls_ = true;
