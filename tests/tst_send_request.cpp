@@ -132,9 +132,9 @@ private slots:
             << "shoutcast://:pw@127.0.0.1:8000/?sid=2" << "" << kukushka
             << QByteArray("GET http://127.0.0.1:8000/admin.cgi?mode=updinfo&pass=pw&song=%D0%9A%D1%83%D0%BA%D1%83%D1%88%D0%BA%D0%B0&sid=2\n"
                           "User-Agent: Mozilla/5.0 (compatible; nowplaying-watch/" NOWPLAYING_VERSION ")\n");
-        QTest::newRow("encoder, text dialect, Latin-1 with ? for what it lacks")
-            << "rds+tcp://127.0.0.1:1024" << kino << "Ωmega 🎵"
-            << QByteArray(" \nTEXT=Kino / ?mega ?\r\n");
+        QTest::newRow("encoder: Latin-1 with ? for a letter it lacks, a pictograph dropped")
+            << "rds+tcp://127.0.0.1:1024" << kino << "Ωmega 🎵 one"
+            << QByteArray(" \nTEXT=Kino / ?mega one\r\n");
         QTest::newRow("encoder, rt1 with RT+ as length markers")
             << "rds+tcp://127.0.0.1:1024?dialect=rt1&rtplus=1" << kino << kukushka
             << QByteArray(" \nRT1=Kino / Kukushka\r\nRT1+=4,0,3,1,7,7\r\n");
@@ -150,9 +150,12 @@ private slots:
         QTest::newRow("encoder: 65 characters cut at 64")
             << "rds+tcp://127.0.0.1:1024" << kino << "y " + QString(56, 'x')
             << QByteArray(" \nTEXT=Kino / y\r\n");
-        QTest::newRow("encoder: a cut that ends on the splitter keeps the artist alone")
-            << "rds+tcp://127.0.0.1:1024" << QString(61, 'a') << "Title"
-            << QByteArray(" \nTEXT=" + QByteArray(61, 'a') + "\r\n");
+        QTest::newRow("encoder: an artist too long gives way to the title, both tagged")
+            << "rds+tcp://127.0.0.1:1024?rtplus=1" << "Orchestra of the Age of Enlightenment & the Monteverdi Choir and Soloists" << "Messiah"
+            << QByteArray(" \nTEXT=Orchestra of the Age of Enlightenment & the Monteverdi / Messiah\r\nRTP=4,0,54,1,57,7\r\n");
+        QTest::newRow("encoder: a title of half the room and more keeps half")
+            << "rds+tcp://127.0.0.1:1024" << QString(61, 'a') << QString(40, 't')
+            << QByteArray(" \nTEXT=" + QByteArray(29, 'a') + " / " + QByteArray(32, 't') + "\r\n");
         QTest::newRow("DAB+ label: 128 characters whole")
             << "dls:/srv/dls.txt" << kino << QString(121, 'x')
             << QByteArray(" \nFILE /srv/dls.txt\nKino / " + QByteArray(121, 'x'));
@@ -233,6 +236,9 @@ private slots:
         QTest::newRow("empty without idle text") << ice << "{ARTIST} - {NAME}" << "" << "<NAME></NAME>" << "";
         QTest::newRow("a tag in another case is empty") << ice << "{Album}" << "" << song + "<ALBUM>Звезда</ALBUM>" << "";
         QTest::newRow("encoder: all in Latin letters") << "rds+tcp://h:1" << "{ARTIST}: {NAME} ({ALBUM})" << "" << song + "<ALBUM>Звезда</ALBUM>" << "Kino: Kukushka (Zvezda)";
+        QTest::newRow("no artist: no separator before the title") << ice << "{ARTIST} - {NAME}[ ({ALBUM})]" << "" << "<NAME>Реклама</NAME>" << "Реклама";
+        QTest::newRow("no title: no separator after the artist") << ice << "{ARTIST} - {NAME}" << "" << "<ARTIST>Кино</ARTIST>" << "Кино";
+        QTest::newRow("text before the first field kept") << ice << "Now: {NAME}" << "" << "<NAME>Реклама</NAME>" << "Now: Реклама";
     }
     // clang-format on
     void templates()

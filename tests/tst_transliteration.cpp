@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Cyrillic-to-Latin transliteration: the whole table, the letters-file quirks and the built-in
 // forms.
+#include "romanization.h"
 #include "transliteration.h"
 
 #include <QtTest>
@@ -72,6 +73,66 @@ private slots:
         QFETCH(QString, letters);
         QFETCH(QString, latin);
         QCOMPARE(transliterate(text, letters), latin);
+    }
+
+    // Each language's official examples, and how capitals follow.
+    // clang-format off
+    void languages_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("latin");
+        QTest::newRow("uk: і, ї after a consonant") << "uk" << "Київ" << "Kyiv";
+        QTest::newRow("uk: х, і") << "uk" << "Харків" << "Kharkiv";
+        QTest::newRow("uk: и, ї after a vowel") << "uk" << "Миколаїв" << "Mykolaiv";
+        QTest::newRow("uk: ю at the start, й at the end") << "uk" << "Юрій" << "Yurii";
+        QTest::newRow("uk: зг") << "uk" << "Згорани" << "Zghorany";
+        QTest::newRow("uk: the apostrophe, я inside a word") << "uk" << "Знам'янка" << "Znamianka";
+        QTest::newRow("uk: є, ї at the start of a word") << "uk" << "Єнакієве, Їжакевич" << "Yenakiieve, Yizhakevych";
+        QTest::newRow("uk: щ as a name") << "uk" << "Щербухи" << "Shcherbukhy";
+        QTest::newRow("uk: щ in capitals") << "uk" << "ЩЕРБУХИ" << "SHCHERBUKHY";
+        QTest::newRow("uk: a Russian letter in a Ukrainian text") << "uk" << "Мысль" << "Misl";
+        QTest::newRow("bg: ъ") << "bg" << "Слънце" << "Slantse";
+        QTest::newRow("bg: ъ alone") << "bg" << "Път" << "Pat";
+        QTest::newRow("bg: ия at the end") << "bg" << "София" << "Sofia";
+        QTest::newRow("bg: the country's name, the Act's exception") << "bg" << "България" << "Bulgaria";
+        QTest::newRow("bg: щ") << "bg" << "Щастие" << "Shtastie";
+        QTest::newRow("sr: љ, ђ, ћ") << "sr" << "Љубљана, Ђорђевић" << "Ljubljana, Đorđević";
+        QTest::newRow("a Cyrillic letter without a Latin form") << "bg" << "Ѣ" << "?";
+        QTest::newRow("ru: the table and the letters as they were") << "ru" << "Юрий Щербаков" << "Yuriy Sherbakov";
+    }
+    // clang-format on
+    void languages()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, text);
+        QTEST(to_latin(Romanization(usual, language), text), "latin");
+    }
+
+    // The station's own spellings: whole words and phrases, any case,
+    // capitals kept, the longest first; the rest transliterated.
+    // clang-format off
+    void spellings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("latin");
+        QTest::newRow("a name") << "Сплин" << "Splean";
+        QTest::newRow("in capitals") << "СПЛИН" << "SPLEAN";
+        QTest::newRow("in another case") << "сплин" << "Splean";
+        QTest::newRow("a name with a hyphen and a digit") << "Би-2 - Варвара" << "Bi-2 - Varvara";
+        QTest::newRow("the longest first") << "Ю-Питер и Би-2" << "U-Piter & Bi-2";
+        QTest::newRow("only whole words") << "Сплинтер" << "Splinter";
+    }
+    // clang-format on
+    void spellings()
+    {
+        QFETCH(QString, text);
+        const auto spellings = std::make_shared<const Spellings>(
+            read_spellings("# bands\nСплин = Splean\nБи-2 = Bi-2\nЮ-Питер = U-Piter\nЮ-Питер и "
+                           "Би-2 = U-Piter & Bi-2\nno equals sign\n"));
+        QCOMPARE(spellings->problems,
+                 QStringList{"line 6: no \" = \" between the text and its spelling"});
+        QTEST(to_latin_name(Romanization(usual, "ru", spellings), text), "latin");
     }
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "romanization.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -19,6 +21,12 @@ bool is_control(QChar c);
 // them: an emoji is one.
 int character_count(const QString &text);
 
+// `text` without emoji and other pictographs (symbols from the arrows on,
+// their modifiers, joiners and variation selectors), the blanks around
+// one made one: for a receiver that shows a Latin character set, where
+// they would stand as "?".
+QString without_pictographs(const QString &text);
+
 // A title or artist as it goes on air, in the META and RDS texts: one line
 // without control characters. White space at both ends is removed, each run
 // of white space inside (blanks, tabs, line breaks, no-break spaces) becomes
@@ -27,13 +35,15 @@ int character_count(const QString &text);
 QString on_air_value(const QString &value);
 
 // Both become "-" when either the title or the artist is empty; otherwise
-// both are transliterated against `letters` and every ";" in the title
-// becomes ", ".
-LatinForms latin_forms(const QString &artist, const QString &title, const QString &letters);
+// both are written in Latin letters as `romanization` has them (the
+// station's spellings, its language's table or the letters file), and
+// every ";" in the title becomes ", ".
+LatinForms latin_forms(const QString &artist, const QString &title,
+                       const Romanization &romanization);
 
 // A title's Latin form alone, as latin_forms makes it when both are there
 // (empty for an empty title).
-QString latin_title(const QString &title, const QString &letters);
+QString latin_title(const QString &title, const Romanization &romanization);
 
 // The META file's text: artist, splitter and title as in the document.
 QString meta_text(const QString &artist, const QString &splitter, const QString &title);
@@ -56,7 +66,7 @@ struct OnAirText {
     QString rds;    // the RDS file's text
     QDateTime time; // when the pass was made
     // For destinations whose text is a template: the document the pass read
-    // (its other elements), and the letters it transliterates with.
+    // (its other elements), and how it writes Latin letters.
     QString document;
-    QString letters;
+    Romanization latin;
 };

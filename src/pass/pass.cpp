@@ -9,6 +9,7 @@
 #include "pass_lock.h"
 #include "paths.h"
 #include "settings.h"
+#include "station_romanization.h"
 #include "stop_request.h"
 #include "tag_extract.h"
 #include "text_file.h"
@@ -156,18 +157,22 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     const QString artist =
         on_air_value(decode_xml_text(extract(*document, QStringLiteral("ARTIST"))));
 
-    const LatinForms latin = latin_forms(artist, title, *letters);
+    // The station's spellings are read for what can match this artist and
+    // title alone: a file of thousands of names costs a pass little.
+    const QString names = artist + QLatin1Char(' ') + title;
+    const Romanization romanization = station_romanization(*settings, *letters, folder, &names);
+    const LatinForms latin = latin_forms(artist, title, romanization);
     plan.onAir = {artist,
                   title,
-                  transliterate(artist, *letters),
-                  latin_title(title, *letters),
+                  to_latin_name(romanization, artist),
+                  latin_title(title, romanization),
                   settings->metaSplitter,
                   settings->rdsSplitter,
                   meta_text(artist, settings->metaSplitter, title),
                   rds_text(latin, settings->rdsSplitter),
                   now ? *now : QDateTime::currentDateTime(),
                   QString(),
-                  *letters};
+                  romanization};
     // The document is not needed past this point: moving it lets the rewrite
     // work in place instead of on a copy.
     QString copy = rewrite_declaration(std::move(*document), copyEncoding.codec, copyEncoding.name);

@@ -40,6 +40,10 @@ RunSettings settings_from_text(const QString &text)
             *path = without_quotes(*path);
     settings.idleText = extract(text, QStringLiteral("IDLETEXT"));
     settings.follow = extract(text, QStringLiteral("FOLLOW")).trimmed();
+    settings.latinLanguage = extract(text, QStringLiteral("LATIN")).trimmed();
+    settings.spellingsPath = extract(text, QStringLiteral("SPELLINGS")).trimmed();
+    if (!file_names_may_hold_quotes())
+        settings.spellingsPath = without_quotes(settings.spellingsPath);
     for (int n = 1; n <= maxDestinations; ++n) {
         const QString tag = QStringLiteral("SEND") + QString::number(n);
         const QString url = extract(text, tag).trimmed();

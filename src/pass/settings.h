@@ -42,6 +42,11 @@ struct RunSettings {
     // FOLLOW: a site that takes the now-playing from its studio's MQTT topic
     // (mqtt://HOST/TOPIC) instead of making passes; empty for a studio.
     QString follow;
+    // LATIN: the national romanization of the RDS text ("uk", "bg", ...;
+    // empty or "ru": the Russian table and the letters file).
+    QString latinLanguage;
+    // SPELLINGS: the file of the station's own spellings; empty for none.
+    QString spellingsPath;
 };
 
 // The nine tags, in the order they are read, with the field each one fills.

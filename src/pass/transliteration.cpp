@@ -60,6 +60,26 @@ QString form_of(QChar letter, const char *form, QChar next)
 
 } // namespace
 
+bool russian_form(QChar c, QChar next, const QString &letters, QString &form)
+{
+    form.clear();
+    const int known = qMin(letters.size(), letterCount);
+    bool matched = false;
+    for (int k = 0; k < known; ++k) {
+        if (c == letters.at(k)) {
+            form += form_of(c, latinTable[k], next);
+            matched = true;
+        }
+    }
+    if (matched)
+        return true;
+    if (const char *builtIn = built_in_form(c)) {
+        form = form_of(c, builtIn, next);
+        return true;
+    }
+    return false;
+}
+
 QString transliterate(const QString &text, const QString &letters)
 {
     // A letters file shorter than the table leaves the tail positions with no

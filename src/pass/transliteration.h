@@ -21,3 +21,8 @@ QString usual_russian_letters();
 // with only its first letter capital before a lower-case letter (Zhanna),
 // as names are written, and in capitals elsewhere (ZHANNA, ZH.).
 QString transliterate(const QString &text, const QString &letters);
+
+// The Latin form of `c` (followed by `next`) by the Russian table against
+// `letters` and the built-in forms, as transliterate writes it; false
+// when it has none (transliterate passes it through).
+bool russian_form(QChar c, QChar next, const QString &letters, QString &form);

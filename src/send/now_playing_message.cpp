@@ -2,7 +2,6 @@
 #include "now_playing_message.h"
 
 #include "document_fields.h"
-#include "transliteration.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -137,12 +136,12 @@ FollowedMessage read_now_playing(const QByteArray &message)
     return {onAir, QString()};
 }
 
-OnAirText site_text(OnAirText studio, const QString &letters, const QString &metaSplitter,
+OnAirText site_text(OnAirText studio, const Romanization &latin, const QString &metaSplitter,
                     const QString &rdsSplitter)
 {
-    studio.letters = letters;
-    studio.latinArtist = transliterate(studio.artist, letters);
-    studio.latinTitle = latin_title(studio.title, letters);
+    studio.latin = latin;
+    studio.latinArtist = to_latin_name(latin, studio.artist);
+    studio.latinTitle = latin_title(studio.title, latin);
     studio.metaSplitter = metaSplitter;
     studio.rdsSplitter = rdsSplitter;
     return studio;

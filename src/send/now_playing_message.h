@@ -37,7 +37,8 @@ struct FollowedMessage {
 };
 FollowedMessage read_now_playing(const QByteArray &message);
 
-// The studio's text as a site puts it on air: the site's letters and
-// splitters, and the Latin forms made with them.
-OnAirText site_text(OnAirText studio, const QString &letters, const QString &metaSplitter,
+// The studio's text as a site puts it on air: the site's own Latin (its
+// language, letters and spellings) and splitters, and the Latin forms
+// made with them.
+OnAirText site_text(OnAirText studio, const Romanization &latin, const QString &metaSplitter,
                     const QString &rdsSplitter);

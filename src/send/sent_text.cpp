@@ -2,7 +2,7 @@
 #include "sent_text.h"
 
 #include "document_fields.h"
-#include "transliteration.h"
+#include "romanization.h"
 
 #include <QVector>
 
@@ -27,15 +27,6 @@ FilledText usual_text(const QString &artist, const QString &splitter, const QStr
         filled.title = {int(artist.size() + between.size()), int(title.size())};
     filled.anyValue = !filled.text.isEmpty();
     return filled;
-}
-
-// What stands between the artist and the title when the title follows it.
-TextSpan between_of(const FilledText &filled)
-{
-    const int artistEnd = filled.artist.start + filled.artist.length;
-    if (filled.artist.start < 0 || filled.title.start < artistEnd)
-        return {};
-    return {artistEnd, filled.title.start - artistEnd};
 }
 
 } // namespace
@@ -67,26 +58,85 @@ QString cut_to(const QString &text, int limit, const TextSpan &between)
     return before.isEmpty() ? hard : before;
 }
 
+namespace {
+
+// An artist cut to at most `room` characters at a blank where one fits,
+// without what a cut leaves dangling at its end ("&", ","); hard at the
+// room when no blank fits.
+QString cut_artist(const QString &artist, int room)
+{
+    const QString head = first_characters(artist, room + 1);
+    int end = int(head.lastIndexOf(QLatin1Char(' ')));
+    if (end <= 0)
+        return first_characters(artist, room);
+    while (end > 0 && !head.at(end - 1).isLetterOrNumber() && head.at(end - 1) != QLatin1Char(')'))
+        --end;
+    return end > 0 ? head.left(end) : first_characters(artist, room);
+}
+
+} // namespace
+
+SentText cut_sent(const SentText &sent, int limit)
+{
+    if (limit <= 0 || character_count(sent.text) <= limit)
+        return sent;
+    const TextSpan &a = sent.artist, &t = sent.title;
+    const int artistEnd = a.start + a.length;
+    if (a.start < 0 || t.start < 0 || t.start < artistEnd) {
+        SentText cut = sent;
+        cut.text = cut_to(sent.text, limit);
+        return cut;
+    }
+    // Artist, what stands between, and the title with what follows it: the
+    // title keeps at least half the room, or all of it when shorter, and
+    // the artist gives way first.
+    const QString prefix = sent.text.left(a.start);
+    const QString artist = sent.text.mid(a.start, a.length);
+    const QString between = sent.text.mid(artistEnd, t.start - artistEnd);
+    const QString tail = sent.text.mid(t.start);
+    const int titleNeeds = qMin(character_count(sent.text.mid(t.start, t.length)), limit / 2);
+    const int room = limit - character_count(prefix) - character_count(between) - titleNeeds;
+    SentText cut;
+    cut.idle = sent.idle;
+    QString head = prefix;
+    if (room >= 1) {
+        const QString kept = character_count(artist) <= room ? artist : cut_artist(artist, room);
+        cut.artist = {int(head.size()), int(kept.size())};
+        head += kept + between;
+    }
+    const QString keptTail = cut_to(tail, limit - character_count(head));
+    cut.text = head + keptTail;
+    cut.title = {int(head.size()), int(qMin(t.length, int(keptTail.size())))};
+    return cut;
+}
+
 SentText sent_text(const Destination &d, const OnAirText &onAir)
 {
     const bool latin = d.text == DestinationText::Rds;
+    // RadioText, a DAB+ label and a feeder's file show a Latin character set,
+    // where a pictograph would be "?".
+    const bool plain = d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp ||
+                       d.kind == DestinationKind::Dls || d.kind == DestinationKind::File;
+    const auto shown = [plain](const QString &text) {
+        return plain ? without_pictographs(text) : text;
+    };
     const TagValue value = [&](const QString &tag) {
         if (!latin)
-            return field_of(onAir, tag);
+            return shown(field_of(onAir, tag)).trimmed();
         if (tag == QLatin1String("ARTIST"))
-            return onAir.latinArtist;
+            return shown(onAir.latinArtist).trimmed();
         if (tag == QLatin1String("NAME"))
-            return sent_latin_title(onAir);
-        return transliterate(field_of(onAir, tag), onAir.letters);
+            return shown(sent_latin_title(onAir)).trimmed();
+        return shown(to_latin(onAir.latin, field_of(onAir, tag))).trimmed();
     };
     const LiteralForm form = [&](const QString &literal) {
-        return latin ? transliterate(literal, onAir.letters) : literal;
+        return shown(latin ? to_latin(onAir.latin, literal) : literal);
     };
     FilledText filled;
     if (d.textTemplate.parts.isEmpty())
-        filled = usual_text(latin ? onAir.latinArtist : onAir.artist,
+        filled = usual_text(value(QStringLiteral("ARTIST")),
                             latin ? onAir.rdsSplitter : onAir.metaSplitter,
-                            latin ? sent_latin_title(onAir) : onAir.title);
+                            value(QStringLiteral("NAME")));
     else
         filled = fill_template(d.textTemplate, value, form);
     SentText sent;
@@ -101,9 +151,7 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
     sent.text = filled.text;
     sent.artist = filled.artist;
     sent.title = filled.title;
-    if (d.maxCharacters > 0)
-        sent.text = cut_to(sent.text, d.maxCharacters, between_of(filled));
-    return sent;
+    return cut_sent(sent, d.maxCharacters);
 }
 
 QList<RtPlusTag> rt_plus_tags(const SentText &sent)

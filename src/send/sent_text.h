@@ -23,9 +23,17 @@ struct SentText {
 // template it never starts or ends with the splitter: with only a title or
 // only an artist that one alone is sent. A text that comes out empty (or
 // blanks and the template's punctuation only) is replaced by the idle text;
-// without one nothing is sent. The cut (cut_to) keeps at most the
-// destination's maxCharacters (code points).
+// without one nothing is sent. RadioText, a DAB+ label and a feeder's file
+// get it without pictographs (without_pictographs). The cut (cut_sent)
+// keeps at most the destination's maxCharacters (code points).
 SentText sent_text(const Destination &destination, const OnAirText &onAir);
+
+// `sent` cut to at most `limit` characters (code points; 0: no limit).
+// When the artist stands before the title, the artist gives way first: it
+// is cut (at a blank where one fits) so that the title keeps at least half
+// of the limit, or all of it when shorter, and the title with what follows
+// it is cut as cut_to has it. The spans follow the text as cut.
+SentText cut_sent(const SentText &sent, int limit);
 
 // An RT+ or DL Plus tag: content type (ITEM.TITLE 1, ITEM.ARTIST 4), start
 // and length in characters (code points) of the text as sent.

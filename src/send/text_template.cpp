@@ -112,6 +112,29 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             emptyOptionals << part.optional;
         texts << text;
     }
+    // What is left once the empty optional parts are gone, and for each
+    // literal part whether it stands: between two fields, only when both
+    // have a value ("{ARTIST} - {NAME}" with no artist is the title alone);
+    // before the first field or after the last, when any field has one.
+    QVector<int> kept;
+    for (int i = 0; i < parsed.parts.size(); ++i)
+        if (parsed.parts.at(i).optional < 0 ||
+            !emptyOptionals.contains(parsed.parts.at(i).optional))
+            kept << i;
+    bool anyValue = false;
+    for (const int i : kept)
+        anyValue = anyValue || (parsed.parts.at(i).field && !texts.at(i).isEmpty());
+    const auto stands = [&](int k) {
+        int before = k - 1, after = k + 1;
+        while (before >= 0 && !parsed.parts.at(kept[before]).field)
+            --before;
+        while (after < kept.size() && !parsed.parts.at(kept[after]).field)
+            ++after;
+        const bool fieldBefore = before >= 0, fieldAfter = after < kept.size();
+        if (fieldBefore && fieldAfter)
+            return !texts.at(kept[before]).isEmpty() && !texts.at(kept[after]).isEmpty();
+        return fieldBefore || fieldAfter ? anyValue : true;
+    };
     FilledText filled;
     // Blanks at the ends dropped and runs of blanks made one as the text is
     // put together, so that the spans stay right.
@@ -123,9 +146,10 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             out += c;
         }
     };
-    for (int i = 0; i < parsed.parts.size(); ++i) {
+    for (int k = 0; k < kept.size(); ++k) {
+        const int i = kept[k];
         const TemplatePart &part = parsed.parts.at(i);
-        if (part.optional >= 0 && emptyOptionals.contains(part.optional))
+        if (!part.field && !stands(k))
             continue;
         const int before = int(out.size());
         append(texts.at(i));

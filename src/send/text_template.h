@@ -45,7 +45,11 @@ struct TextSpan {
 
 // A template filled in: the text, one clean line (blanks at the ends
 // dropped, runs of blanks one blank), where the first {ARTIST} and {NAME}
-// stand in it, and whether any tag had a value.
+// stand in it, and whether any tag had a value. Literal text between two
+// fields stands only when both have a value ("{ARTIST} - {NAME}" with no
+// artist is the title alone, with no title the artist alone); literal text
+// before the first field or after the last stands when any field has a
+// value ("Now: {NAME}").
 struct FilledText {
     QString text;
     TextSpan artist;

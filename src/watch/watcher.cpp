@@ -7,6 +7,7 @@
 #include "now_playing_message.h"
 #include "paths.h"
 #include "settings.h"
+#include "station_romanization.h"
 #include "text_file.h"
 #include "transliteration.h"
 #include "watch_rules.h"
@@ -365,8 +366,10 @@ void Watcher::follow()
     }
     followLogged_.clear();
     const QString lettersPath = path_in_folder(options_.folder, QLatin1String(lettersFileName));
-    site_.letters = read_config_file(lettersPath, QTextCodec::codecForLocale())
-                        .value_or(usual_russian_letters());
+    site_.latin = station_romanization(*settings_,
+                                       read_config_file(lettersPath, QTextCodec::codecForLocale())
+                                           .value_or(usual_russian_letters()),
+                                       options_.folder);
     // A site's settings need not name splitters.
     const QString usual = QStringLiteral(" - ");
     site_.metaSplitter = settings_->metaSplitter.isEmpty() ? usual : settings_->metaSplitter;
@@ -395,5 +398,5 @@ void Watcher::offer_followed(const OnAirText &onAir)
     if (options_.monitor)
         options_.monitor->followed(options_.station, onAir);
     sending_.offer(site_.destinations,
-                   site_text(onAir, site_.letters, site_.metaSplitter, site_.rdsSplitter));
+                   site_text(onAir, site_.latin, site_.metaSplitter, site_.rdsSplitter));
 }

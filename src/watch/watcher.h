@@ -108,7 +108,7 @@ private:
     // fed from the studio's messages with its own letters and splitters.
     struct Site {
         QString follow; // the FOLLOW value the follower was made for
-        QString letters;
+        Romanization latin;
         QString metaSplitter;
         QString rdsSplitter;
         std::vector<Destination> destinations;

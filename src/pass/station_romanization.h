@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "romanization.h"
+#include "settings.h"
+
+// A station's Romanization as its settings give it: LATIN (a language the
+// program does not know is taken as absent: the checker says so), the
+// letters file's text, and the spellings file SPELLINGS names, read in
+// `folder` (one that cannot be read is none). With `onlyFor`, only the
+// spellings whose first word stands in that text are kept.
+Romanization station_romanization(const RunSettings &settings, const QString &letters,
+                                  const QString &folder, const QString *onlyFor = nullptr);
