@@ -6,8 +6,9 @@
 
 // A station's Romanization as its settings give it: LATIN (a language the
 // program does not know is taken as absent: the checker says so), the
-// letters file's text, and the spellings file SPELLINGS names, read in
-// `folder` (one that cannot be read is none). With `onlyFor`, only the
-// spellings whose first word stands in that text are kept.
+// letters file's text, and the spellings file SPELLINGS names, at
+// `spellingsFile` as the caller finds it (one that cannot be read is
+// none). With `onlyFor`, only the spellings whose first word stands in
+// that text are kept.
 Romanization station_romanization(const RunSettings &settings, const QString &letters,
-                                  const QString &folder, const QString *onlyFor = nullptr);
+                                  const QString &spellingsFile, const QString *onlyFor = nullptr);
