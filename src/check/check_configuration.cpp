@@ -6,6 +6,7 @@
 #include "check_parts.h"
 #include "file_judgement.h"
 #include "pass.h"
+#include "romanization.h"
 #include "settings.h"
 #include "text_file.h"
 
@@ -45,7 +46,13 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
         f.add(settingsSection, Level::Error,
               unreadable(settingsFile) + stops_with(PassOutcome::CantReadSettings));
     }
-    if (letters)
+    if (letters && settings && !settings->latinLanguage.isEmpty() &&
+        settings->latinLanguage != QLatin1String("ru") && known_language(settings->latinLanguage))
+        f.add(lettersSection, Level::Note,
+              QStringLiteral("LATIN is %1: this file must still be there, but plays no part; the "
+                             "language's own table names its letters")
+                  .arg(visible(settings->latinLanguage)));
+    else if (letters)
         check_letters(f, *letters, raw_input_bytes(lettersFile));
     else
         f.add(lettersSection, Level::Error,
@@ -61,6 +68,8 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
     if (plan.stop == PassOutcome::Written) {
         check_outputs(f, plan);
         check_preview(f, plan);
+        check_latin(f, *settings, plan);
+        check_spellings(f, *settings, plan);
         check_sending(f, plan);
         check_destination_tags(f, *settings);
         if (sendTest)

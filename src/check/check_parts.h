@@ -50,3 +50,10 @@ void check_destination_tags(Findings &f, const RunSettings &settings);
 
 // The META and RDS texts as they go on air, and what they lose.
 void check_preview(Findings &f, const PassPlan &plan);
+// The Latin the RDS text is written in (LATIN): the language in use with
+// the current title in it, and letters of the document that look like
+// another language's.
+void check_latin(Findings &f, const RunSettings &settings, const PassPlan &plan);
+// The station's own spellings (SPELLINGS): lines that cannot be read, and
+// those used now.
+void check_spellings(Findings &f, const RunSettings &settings, const PassPlan &plan);

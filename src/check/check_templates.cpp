@@ -3,6 +3,7 @@
 
 #include "document_fields.h"
 #include "on_air_text.h"
+#include "sent_text.h"
 #include "tag_extract.h"
 
 #include <QRegularExpression>
@@ -41,10 +42,19 @@ void check_templates(Findings &f, const Destination &d, const OnAirText &onAir)
     for (const auto &t : templates) {
         if (t.parsed.parts.isEmpty())
             continue;
-        if (&t.parsed == &d.textTemplate)
+        if (&t.parsed == &d.textTemplate) {
             f.add(sendingSection, Level::Ok,
                   QStringLiteral("%1: its text is the template %2")
                       .arg(named(d), visible(d.textTemplate.written)));
+            // As it reads for a jingle or an ad, with one of the two missing.
+            OnAirText noArtist = onAir, noTitle = onAir;
+            noArtist.artist = noArtist.latinArtist = QString();
+            noTitle.title = noTitle.latinTitle = QString();
+            f.add(sendingSection, Level::Ok,
+                  QStringLiteral("%1: with no artist it gives %2, with no title %3")
+                      .arg(named(d), visible(sent_text(d, noArtist).text),
+                           visible(sent_text(d, noTitle).text)));
+        }
         QStringList controls;
         for (const QString &c : characters_of(t.parsed.written))
             if (is_control(c.at(0)) && c != QLatin1String("\n") && c != QLatin1String("\r") &&

@@ -160,7 +160,8 @@ PassPlan plan(const QDateTime *now, const QString &folder)
     // The station's spellings are read for what can match this artist and
     // title alone: a file of thousands of names costs a pass little.
     const QString names = artist + QLatin1Char(' ') + title;
-    const Romanization romanization = station_romanization(*settings, *letters, folder, &names);
+    const Romanization romanization = station_romanization(
+        *settings, *letters, path_in_folder(folder, settings->spellingsPath), &names);
     const LatinForms latin = latin_forms(artist, title, romanization);
     plan.onAir = {artist,
                   title,

@@ -369,7 +369,7 @@ void Watcher::follow()
     site_.latin = station_romanization(*settings_,
                                        read_config_file(lettersPath, QTextCodec::codecForLocale())
                                            .value_or(usual_russian_letters()),
-                                       options_.folder);
+                                       path_in_folder(options_.folder, settings_->spellingsPath));
     // A site's settings need not name splitters.
     const QString usual = QStringLiteral(" - ");
     site_.metaSplitter = settings_->metaSplitter.isEmpty() ? usual : settings_->metaSplitter;
