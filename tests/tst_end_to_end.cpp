@@ -110,6 +110,9 @@ private slots:
 
         QTest::newRow("windows-1251 to UTF-8")
             << settings() << letters << doc << QByteArray() << copyUtf8 << meta << rds;
+        QTest::newRow("LATIN uk: Ukraine's spellings in the RDS file, META as it was")
+            << settings("<LATIN>uk</LATIN>") << letters << doc << QByteArray() << copyUtf8 << meta
+            << QByteArray("Kyno / Zvezda,  po ymeny Solntse");
         QTest::newRow("UTF-16 settings with mark and CR LF")
             << utf16_crlf(settings()) << letters << doc << QByteArray() << copyUtf8 << meta << rds;
         QTest::newRow("UTF-8 settings with mark, Cyrillic splitters")

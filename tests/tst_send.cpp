@@ -450,6 +450,29 @@ private slots:
         QCOMPARE(encoder.received.last(), QByteArray("TEXT=Kino - Kukushka\r\n"));
     }
 
+    // The station's language and spellings reach the encoder and the web
+    // hook's "rds"; its META text stays as written.
+    void latin_on_the_wire()
+    {
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        FakeDestination hook(FakeDestination::Http, {"HTTP/1.1 204 No Content\r\n\r\n"});
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT", encoder.port()),
+                            with_port("http://127.0.0.1:PORT/hook", hook.port())},
+                           "Звезда", "<LATIN>uk</LATIN><SPELLINGS>sp.txt</SPELLINGS>");
+        QVERIFY(watch.logged(" written") >= 0);
+        put(watch.dir.path(), "sp.txt", "Кино = Kino (band)\n");
+        put(watch.dir.path(), "doc.xml", doc("Київ"));
+        QVERIFY2(
+            wait_until([&]() { return encoder.received.contains("TEXT=Kino (band) - Kyiv\r\n"); },
+                       5000),
+            qPrintable(watch.log));
+        QVERIFY(wait_until([&]() { return hook.received.size() == 2; }, 5000));
+        QVERIFY2(hook.received.last().contains(
+                     "\"meta\":\"Кино - Київ\",\"rds\":\"Kino (band) - Kyiv\""),
+                 hook.received.last().constData());
+        QCOMPARE(contents(watch.dir.path(), "rds.txt"), QByteArray("Kino (band) - Kyiv"));
+    }
+
     // A title is never read as a format: "%1" and "%0d" stay as written.
     void percent_signs()
     {
