@@ -113,12 +113,18 @@ QString overwritten_input(const PlannedOutput &output)
 namespace {
 
 // The run sequence up to writing; `now` is null when no hour is blocked.
-PassPlan plan(const QDateTime *now, const QString &folder)
+// `settingsBytes`: the settings as the pass's lock read them (nothing:
+// read by their path).
+PassPlan plan(const QDateTime *now, const QString &folder,
+              const std::optional<QByteArray> &settingsBytes = std::nullopt)
 {
     PassPlan plan;
     QTextCodec *const localeCodec = QTextCodec::codecForLocale();
     const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
-    const std::optional<RunSettings> settings = load_settings(settingsPath, localeCodec);
+    const std::optional<RunSettings> settings =
+        settingsBytes ? std::optional<RunSettings>(
+                            settings_from_text(config_text(*settingsBytes, localeCodec)))
+                      : load_settings(settingsPath, localeCodec);
     if (!settings) {
         plan.stop = PassOutcome::CantReadSettings;
         return plan;
@@ -211,9 +217,17 @@ PassPlan plan_pass_ignoring_hours(const QString &folder)
 
 OutputsWritten write_outputs(const std::vector<PlannedOutput> &outputs)
 {
+    // Each input looked at once, however many outputs are compared with it.
+    QMap<QString, FileIdentity> inputs;
+    for (const PlannedOutput &output : outputs)
+        for (const QString &input : output.inputs)
+            if (!inputs.contains(input))
+                inputs.insert(input, file_identity(input));
     for (const PlannedOutput &output : outputs) {
-        if (!overwritten_input(output).isEmpty())
-            return {cant_create(output.which), QStringLiteral("it is an input of the pass")};
+        const FileIdentity written = file_identity(output.path);
+        for (const QString &input : output.inputs)
+            if (same_identity(written, inputs.value(input)))
+                return {cant_create(output.which), QStringLiteral("it is an input of the pass")};
         if (output.alreadyInPlace)
             continue;
         const WriteResult result = write_text_file(output.path, output.text, output.codec);
@@ -257,7 +271,8 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder, bool whole)
 {
     const PassLock lock(path_in_folder(folder, QLatin1String(settingsFileName)),
                         std::chrono::milliseconds(passLockWaitMs));
-    const PassPlan plan = plan_pass(now, folder);
+    // The settings read through the lock's own handle: opened once.
+    const PassPlan plan = ::plan(&now, folder, lock.read_all());
     if (whole && plan.stop == PassOutcome::Written && !plan.documentWhole)
         return {PassOutcome::DocumentUnfinished,
                 false,

@@ -40,14 +40,19 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec)
     return without_carriage_returns(std::move(text));
 }
 
+QString config_text(const QByteArray &bytes, QTextCodec *localeCodec)
+{
+    QTextCodec::ConverterState state; // drops a byte-order mark
+    return without_carriage_returns(
+        config_file_codec(bytes, localeCodec)->toUnicode(bytes.constData(), bytes.size(), &state));
+}
+
 std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec)
 {
     const std::optional<QByteArray> bytes = read_file_bytes(path);
     if (!bytes)
         return std::nullopt;
-    QTextCodec::ConverterState state; // drops a byte-order mark
-    return without_carriage_returns(config_file_codec(*bytes, localeCodec)
-                                        ->toUnicode(bytes->constData(), bytes->size(), &state));
+    return config_text(*bytes, localeCodec);
 }
 
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec)

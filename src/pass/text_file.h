@@ -21,6 +21,9 @@ std::optional<QString> read_text_file(const QString &path, QTextCodec *codec);
 // the codec config_file_codec picks.
 std::optional<QString> read_config_file(const QString &path, QTextCodec *localeCodec);
 
+// A configuration file's bytes as read_config_file decodes them.
+QString config_text(const QByteArray &bytes, QTextCodec *localeCodec);
+
 // Writes encode_text(text, codec) to the output `path` as write_output
 // does: a reader sees the old bytes or the new, never a part.
 WriteResult write_text_file(const QString &path, const QString &text, QTextCodec *codec);

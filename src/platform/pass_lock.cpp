@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "pass_lock.h"
 
+#include "input_file.h"
 #include "paths.h"
 #include "stop_request.h"
 
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -112,4 +114,44 @@ PassLock::~PassLock()
 bool PassLock::held() const
 {
     return held_;
+}
+
+std::optional<QByteArray> PassLock::read_all() const
+{
+    if (handle_ == -1)
+        return std::nullopt;
+#ifdef Q_OS_WIN
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(HANDLE(handle_), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    const qint64 size = (qint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+#else
+    struct stat info;
+    if (fstat(int(handle_), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    const qint64 size = info.st_size;
+#endif
+    if (size > maxInputBytes)
+        return std::nullopt;
+    QByteArray bytes(int(size), Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+#ifdef Q_OS_WIN
+        OVERLAPPED at = {};
+        at.Offset = DWORD(done);
+        DWORD got = 0;
+        if (!ReadFile(HANDLE(handle_), bytes.data() + done, DWORD(size - done), &got, &at) ||
+            got == 0)
+            break;
+#else
+        const ssize_t got = pread(int(handle_), bytes.data() + done, size_t(size - done), done);
+        if (got <= 0)
+            break;
+#endif
+        done += qint64(got);
+    }
+    // A file that shrank while it was read is taken as it ends now.
+    bytes.truncate(int(done));
+    return bytes;
 }

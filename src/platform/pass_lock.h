@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 #include <chrono>
 
@@ -22,6 +25,10 @@ public:
     PassLock &operator=(const PassLock &) = delete;
 
     bool held() const;
+    // The locked file's bytes, read through the lock's own handle, so that
+    // a pass opens its settings once; nothing when they cannot be read as
+    // an input is (not a file, or larger than maxInputBytes).
+    std::optional<QByteArray> read_all() const;
 
 private:
     qintptr handle_ = -1;

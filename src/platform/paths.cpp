@@ -93,6 +93,23 @@ bool is_fifo_or_socket(const QString &path)
 #endif
 }
 
+FileIdentity file_identity(const QString &path)
+{
+    Identity identity;
+    if (!usable_path(path) || !identity_of(path, identity))
+        return {};
+#ifdef Q_OS_WIN
+    return {true, identity.volume, (quint64(identity.indexHigh) << 32) | identity.indexLow};
+#else
+    return {true, quint64(identity.device), quint64(identity.inode)};
+#endif
+}
+
+bool same_identity(const FileIdentity &a, const FileIdentity &b)
+{
+    return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
 bool same_file(const QString &a, const QString &b)
 {
     if (!usable_path(a) || !usable_path(b))

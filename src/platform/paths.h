@@ -18,6 +18,19 @@ bool usable_path(const QString &path);
 // link. False when either does not exist or cannot be examined.
 bool same_file(const QString &a, const QString &b);
 
+// What tells one existing file from every other (its volume or device and
+// its index or inode), so that a path can be compared with many at the
+// cost of one look each. Not `known` when the path does not name an
+// existing file, or cannot be examined.
+struct FileIdentity {
+    bool known = false;
+    quint64 volume = 0;
+    quint64 index = 0;
+};
+FileIdentity file_identity(const QString &path);
+// Whether two identities are one file (both known).
+bool same_identity(const FileIdentity &a, const FileIdentity &b);
+
 // Whether `path` names a FIFO or a socket, which a reader waits on for ever.
 bool is_fifo_or_socket(const QString &path);
 
