@@ -91,11 +91,47 @@ QByteArray encode_text(const QString &text, QTextCodec *codec)
     return bytes;
 }
 
+// Walked byte by byte rather than decoded: a settings or spellings file is
+// asked this on every pass, and a decode costs a QString the size of the
+// file. The rules are the decoder's: no overlong form, no surrogate,
+// nothing past U+10FFFF, no sequence cut short at the end.
 bool is_valid_utf8(const QByteArray &bytes)
 {
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const uchar *const end = p + bytes.size();
+    while (p < end) {
+        const uchar lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int more = 0;
+        uchar low = 0x80, high = 0xBF; // the second byte's range
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            more = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            more = 2;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            more = 3;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p <= more || p[1] < low || p[1] > high)
+            return false;
+        for (int i = 2; i <= more; ++i)
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+        p += more + 1;
+    }
+    return true;
 }
 
 QTextCodec *config_file_codec(const QByteArray &bytes, QTextCodec *localeCodec)

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QTextCodec>
 #include <QThread>
 

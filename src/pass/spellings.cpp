@@ -2,6 +2,7 @@
 #include "spellings.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -10,13 +11,13 @@ bool is_word_char(QChar c)
     return c.isLetterOrNumber();
 }
 
-// The word that starts at `at`, in lower case.
+// The word that starts at `at`, as spellings compare it.
 QString word_at(const QString &text, int at)
 {
     int end = at;
     while (end < text.size() && is_word_char(text.at(end)))
         ++end;
-    return text.mid(at, end - at).toLower();
+    return spelling_key(QStringView(text).mid(at, end - at));
 }
 
 bool all_capitals(const QString &text)
@@ -30,24 +31,43 @@ bool all_capitals(const QString &text)
     return letter;
 }
 
-} // namespace
-
-QSet<QString> words_of(const QString &text)
+// Where the `count`th word from `at` ends (words: runs of letters and
+// digits); -1 when the text has fewer.
+int end_of_words(const QString &text, int at, int count)
 {
-    QSet<QString> words;
-    for (int at = 0; at < text.size();) {
-        if (!is_word_char(text.at(at))) {
-            ++at;
-            continue;
-        }
-        const QString word = word_at(text, at);
-        words.insert(word);
-        at += int(word.size());
+    int end = at;
+    for (int word = 0; word < count; ++word) {
+        while (end < text.size() && !is_word_char(text.at(end)))
+            ++end;
+        if (end >= text.size())
+            return -1;
+        while (end < text.size() && is_word_char(text.at(end)))
+            ++end;
     }
-    return words;
+    return end;
 }
 
-Spellings read_spellings(const QString &text, const QSet<QString> *wanted)
+int words_in(const QString &text)
+{
+    int count = 0;
+    for (int at = 0; at < text.size(); ++at)
+        if (is_word_char(text.at(at)) && (at == 0 || !is_word_char(text.at(at - 1))))
+            ++count;
+    return count;
+}
+
+} // namespace
+
+QString spelling_key(QStringView text)
+{
+    QString key(text.size(), Qt::Uninitialized);
+    QChar *out = key.data();
+    for (const QChar c : text)
+        *out++ = QChar(char16_t(QChar::toCaseFolded(uint(c.unicode()))));
+    return key;
+}
+
+Spellings read_spellings(const QString &text, const QString *onlyIn)
 {
     Spellings spellings;
     int line = 0;
@@ -61,6 +81,10 @@ Spellings read_spellings(const QString &text, const QSet<QString> *wanted)
         if (row.isEmpty() || row.startsWith(QLatin1Char('#')))
             continue;
         const int equals = int(row.indexOf(QLatin1String(" = ")));
+        // Only what can match is taken further.
+        if (onlyIn &&
+            (equals < 0 || !onlyIn->contains(row.left(equals).trimmed(), Qt::CaseInsensitive)))
+            continue;
         if (equals < 0) {
             spellings.problems << QStringLiteral("line %1: no \" = \" between the text and its "
                                                  "spelling")
@@ -79,17 +103,18 @@ Spellings read_spellings(const QString &text, const QSet<QString> *wanted)
                                                                 "with a letter or digit"));
             continue;
         }
-        const QString first = word_at(written, 0);
-        if (wanted && !wanted->contains(first))
+        const QString key = spelling_key(written);
+        if (spellings.byText.contains(key))
             continue;
-        spellings.byFirstWord[first].append(int(spellings.entries.size()));
+        spellings.byText.insert(key, int(spellings.entries.size()));
         spellings.entries.push_back({written, latin, line});
+        QVector<int> &counts = spellings.wordCounts[word_at(key, 0)];
+        const int count = words_in(key);
+        if (!counts.contains(count)) {
+            counts << count;
+            std::sort(counts.begin(), counts.end(), std::greater<int>());
+        }
     }
-    for (QVector<int> &candidates : spellings.byFirstWord)
-        std::stable_sort(candidates.begin(), candidates.end(), [&](int a, int b) {
-            return spellings.entries[size_t(a)].written.size() >
-                   spellings.entries[size_t(b)].written.size();
-        });
     return spellings;
 }
 
@@ -103,24 +128,24 @@ QVector<SpelledPart> spelled_parts(const QString &text, const Spellings &spellin
             ++at;
             continue;
         }
-        bool found = false;
-        for (const int index : spellings.byFirstWord.value(word_at(text, at))) {
-            const Spelling &s = spellings.entries[size_t(index)];
-            const int end = at + int(s.written.size());
-            if (end > text.size() || (end < text.size() && is_word_char(text.at(end))) ||
-                QStringView(text)
-                        .mid(at, s.written.size())
-                        .compare(s.written, Qt::CaseInsensitive) != 0)
+        int matchedEnd = -1;
+        // The longest entry that starts with this word and matches here.
+        for (const int count : spellings.wordCounts.value(word_at(text, at))) {
+            const int end = end_of_words(text, at, count);
+            if (end < 0)
                 continue;
-            const QString matched = text.mid(at, s.written.size());
-            parts.append({at, int(s.written.size()),
-                          all_capitals(matched) ? s.latin.toUpper() : s.latin, s.line});
-            at = end;
-            found = true;
+            const int index =
+                spellings.byText.value(spelling_key(QStringView(text).mid(at, end - at)), -1);
+            if (index < 0)
+                continue;
+            const Spelling &s = spellings.entries[size_t(index)];
+            const QString matched = text.mid(at, end - at);
+            parts.append(
+                {at, end - at, all_capitals(matched) ? s.latin.toUpper() : s.latin, s.line});
+            matchedEnd = end;
             break;
         }
-        if (!found)
-            ++at;
+        at = matchedEnd >= 0 ? matchedEnd : at + 1;
     }
     return parts;
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -23,20 +22,23 @@ struct Spelling {
 
 struct Spellings {
     std::vector<Spelling> entries;
-    // The entries by their first word in lower case, the longest first.
-    QHash<QString, QVector<int>> byFirstWord;
+    // The entries by their spelling_key (the first of two alike).
+    QHash<QString, int> byText;
+    // For each first word's key, how many words its entries have,
+    // the most first: what to look up where a word starts.
+    QHash<QString, QVector<int>> wordCounts;
     // The lines that could not be read: "line 12: no \" = \" in it".
     QStringList problems;
 };
 
-// The spellings in a file's text. With `wanted` (the lower-case words the
-// texts to be spelled hold), only the entries whose first word is among
-// them are kept: a pass reads thousands of lines for one title.
-Spellings read_spellings(const QString &text, const QSet<QString> *wanted = nullptr);
+// A text as spellings compare it: each UTF-16 unit case-folded on its
+// own, so that "СПЛИН", "сплин" and "Сплин" are one key.
+QString spelling_key(QStringView text);
 
-// The lower-case words of `text` (runs of letters and digits), for
-// read_spellings.
-QSet<QString> words_of(const QString &text);
+// The spellings in a file's text. With `onlyIn`, only the entries whose
+// text stands in it (in any case) are kept: a pass reads thousands of
+// lines for one artist and title, and keeps the few that can match.
+Spellings read_spellings(const QString &text, const QString *onlyIn = nullptr);
 
 // Where spellings apply in `text`, from its start: each a whole word or
 // phrase (bounded by what is not a letter or digit), the longest that

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "station_romanization.h"
 
+#include "input_file.h"
+#include "spellings_file.h"
 #include "text_file.h"
 
 #include <QTextCodec>
@@ -12,13 +14,10 @@ Romanization station_romanization(const RunSettings &settings, const QString &le
         known_language(settings.latinLanguage) ? settings.latinLanguage : QString();
     std::shared_ptr<const Spellings> spellings;
     if (!settings.spellingsPath.isEmpty()) {
-        const std::optional<QString> text =
-            read_config_file(spellingsFile, QTextCodec::codecForLocale());
-        if (text) {
-            const QSet<QString> words = onlyFor ? words_of(*onlyFor) : QSet<QString>();
+        const std::optional<QByteArray> bytes = read_file_bytes(spellingsFile);
+        if (bytes)
             spellings = std::make_shared<const Spellings>(
-                read_spellings(*text, onlyFor ? &words : nullptr));
-        }
+                read_spellings_file(*bytes, QTextCodec::codecForLocale(), onlyFor));
     }
     return {letters, language, spellings};
 }

@@ -8,7 +8,7 @@
 // program does not know is taken as absent: the checker says so), the
 // letters file's text, and the spellings file SPELLINGS names, at
 // `spellingsFile` as the caller finds it (one that cannot be read is
-// none). With `onlyFor`, only the spellings whose first word stands in
-// that text are kept.
+// none). With `onlyFor`, only the spellings whose text stands in it are
+// kept.
 Romanization station_romanization(const RunSettings &settings, const QString &letters,
                                   const QString &spellingsFile, const QString *onlyFor = nullptr);

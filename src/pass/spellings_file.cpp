@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+#include "spellings_file.h"
+
+#include "encoding.h"
+#include "text_file.h"
+
+#include <QSet>
+#include <QTextCodec>
+
+#include <array>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// A word's key as a number: FNV-1a over its case-folded UTF-16 units, the
+// units spelling_key gives. Two words alike have one number; two numbers
+// alike only let a line through to be read in full.
+struct WordHash {
+    quint64 value = 14695981039346656037ULL;
+    void add(char16_t unit)
+    {
+        value = (value ^ unit) * 1099511628211ULL;
+    }
+};
+
+// What the first word of a line needs to know of a character, looked up
+// for the characters most names are written in and asked of Qt for the
+// rest. Characters beyond 16 bits stand as two units in a QString, neither
+// a letter: here they end a word too.
+struct CharClass {
+    bool space = false;
+    bool word = false;
+    char16_t folded = 0;
+};
+
+CharClass class_of(char32_t c)
+{
+    if (c > 0xFFFF)
+        return {false, false, 0};
+    const QChar ch{char16_t(c)};
+    return {ch.isSpace(), ch.isLetterOrNumber(), char16_t(QChar::toCaseFolded(uint(c)))};
+}
+
+CharClass lookup(char32_t c)
+{
+    static const auto table = [] {
+        std::array<CharClass, 0x530> t{}; // Latin, Greek and Cyrillic
+        for (char32_t i = 0; i < t.size(); ++i)
+            t[i] = class_of(i);
+        return t;
+    }();
+    return c < table.size() ? table[c] : class_of(c);
+}
+
+QSet<quint64> word_hashes(const QString &text)
+{
+    QSet<quint64> hashes;
+    WordHash hash;
+    bool inWord = false;
+    for (int at = 0; at <= text.size(); ++at) {
+        const CharClass c =
+            at < text.size() ? lookup(text.at(at).unicode()) : CharClass{false, false, 0};
+        if (c.word) {
+            hash.add(c.folded);
+            inWord = true;
+        } else if (inWord) {
+            hashes.insert(hash.value);
+            hash = {};
+            inWord = false;
+        }
+    }
+    return hashes;
+}
+
+// One character of UTF-8 at `p` before `end`, and where the next starts.
+// A file marked as UTF-8 may still hold bytes that are not: those stand as
+// U+FFFD, as the decoder has them, one byte each, never read past `end`.
+char32_t next_utf8(const uchar *&p, const uchar *end)
+{
+    const uchar lead = *p++;
+    if (lead < 0x80)
+        return lead;
+    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    if (lead < 0xC2 || lead > 0xF4 || end - p < more)
+        return 0xFFFD;
+    char32_t c = lead & (0x3F >> more);
+    for (int i = 0; i < more; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0xFFFD;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    p += more;
+    return c;
+}
+
+// The characters of a charset with one byte for each, ASCII in its lower
+// half; empty for any other.
+std::optional<std::array<char16_t, 256>> byte_table(QTextCodec *codec)
+{
+    char all[256];
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    const QString text = codec->toUnicode(all, 256);
+    if (text.size() != 256)
+        return std::nullopt;
+    std::array<char16_t, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        table[size_t(i)] = text.at(i).unicode();
+        if (i < 0x80 && table[size_t(i)] != i)
+            return std::nullopt;
+    }
+    return table;
+}
+
+} // namespace
+
+Spellings read_spellings_file(const QByteArray &bytes, QTextCodec *localeCodec,
+                              const QString *onlyIn)
+{
+    QTextCodec *codec = config_file_codec(bytes, localeCodec);
+    const bool utf8 = codec->mibEnum() == 106;
+    const std::optional<std::array<char16_t, 256>> table = utf8 ? std::nullopt : byte_table(codec);
+    if (!onlyIn || (!utf8 && !table))
+        return read_spellings(config_text(bytes, localeCodec), onlyIn);
+
+    const QSet<quint64> wanted = word_hashes(*onlyIn);
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const uchar *const end = p + bytes.size();
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        p += 3;
+    const auto next = [&](const uchar *&at, const uchar *stop) -> char32_t {
+        return utf8 ? next_utf8(at, stop) : (*table)[*at++];
+    };
+    // The lines that may match, each in its place; the others as empty
+    // lines, so that every line keeps its number.
+    QByteArray kept;
+    while (p < end) {
+        const auto *newline = static_cast<const uchar *>(std::memchr(p, '\n', size_t(end - p)));
+        const uchar *const lineEnd = newline ? newline : end;
+        const uchar *at = p;
+        WordHash hash;
+        bool word = false;
+        for (bool leading = true; at < lineEnd;) {
+            const char32_t character = next(at, lineEnd);
+            if (character == '\r') // gone from the text before it is read
+                continue;
+            const CharClass c = lookup(character);
+            if (leading && c.space)
+                continue;
+            leading = false;
+            if (!c.word)
+                break;
+            hash.add(c.folded);
+            word = true;
+        }
+        if (word && wanted.contains(hash.value))
+            kept.append(reinterpret_cast<const char *>(p), int(lineEnd - p));
+        kept.append('\n');
+        p = lineEnd + 1;
+    }
+    QString text = codec->toUnicode(kept);
+    return read_spellings(text.remove(QLatin1Char('\r')), onlyIn);
+}
