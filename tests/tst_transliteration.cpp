@@ -2,7 +2,11 @@
 // Cyrillic-to-Latin transliteration: the whole table, the letters-file quirks and the built-in
 // forms.
 #include "romanization.h"
+#include "spellings_file.h"
+#include "text_file.h"
 #include "transliteration.h"
+
+#include <QTextCodec>
 
 #include <QtTest>
 
@@ -133,6 +137,45 @@ private slots:
         QCOMPARE(spellings->problems,
                  QStringList{"line 6: no \" = \" between the text and its spelling"});
         QTEST(to_latin_name(Romanization(usual, "ru", spellings), text), "latin");
+    }
+
+    // A pass reads the file's bytes and passes over the lines that cannot
+    // match: what it keeps, line numbers included, is what a full read keeps.
+    // clang-format off
+    void spellings_file_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("locale");
+        const QByteArray rows = "Сплин = Splean\nКино = Kino\nБи-2 = Bi-2\n";
+        QTest::newRow("UTF-8") << rows << QByteArray("UTF-8");
+        QTest::newRow("UTF-8 with its mark") << "\xEF\xBB\xBF" + rows << QByteArray("UTF-8");
+        QTest::newRow("CRLF") << QByteArray(rows).replace("\n", "\r\n") << QByteArray("UTF-8");
+        QTest::newRow("windows-1251 under its locale")
+            << QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(rows))
+            << QByteArray("windows-1251");
+        QTest::newRow("UTF-16 with its mark")
+            << "\xFF\xFE" + QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromUtf8(rows))
+            << QByteArray("UTF-8");
+        QTest::newRow("capitals in the file") << QByteArray(rows).replace("Би", "БИ") << QByteArray("UTF-8");
+        QTest::newRow("a cut sequence after the mark")
+            << "\xEF\xBB\xBF" + rows + "\xD0" << QByteArray("UTF-8");
+    }
+    // clang-format on
+    void spellings_file()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, locale);
+        QTextCodec *const codec = QTextCodec::codecForName(locale);
+        const QString onlyIn = QStringLiteral("би-2 и Сплин");
+        const Spellings fast = read_spellings_file(bytes, codec, &onlyIn);
+        const Spellings full = read_spellings(config_text(bytes, codec), &onlyIn);
+        QStringList got, want;
+        for (const Spelling &s : fast.entries)
+            got << QStringLiteral("%1 %2 %3").arg(s.written, s.latin).arg(s.line);
+        for (const Spelling &s : full.entries)
+            want << QStringLiteral("%1 %2 %3").arg(s.written, s.latin).arg(s.line);
+        QCOMPARE(got, want);
+        QCOMPARE(got.size(), 2);
     }
 };
 
