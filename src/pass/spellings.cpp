@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "spellings.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <functional>
 
@@ -18,6 +20,35 @@ QString word_at(const QString &text, int at)
     while (end < text.size() && is_word_char(text.at(end)))
         ++end;
     return spelling_key(QStringView(text).mid(at, end - at));
+}
+
+// A spelling goes on air as written, past every table: it must not bring
+// back what the tables take away.
+bool fit_for_latin(const QString &spelling)
+{
+    for (const QChar c : spelling)
+        if (c.category() == QChar::Other_Control ||
+            (c.isLetter() && c.script() == QChar::Script_Cyrillic))
+            return false;
+    return true;
+}
+
+// The keys of a text's words (runs of letters and digits).
+QSet<QString> word_keys(QStringView text)
+{
+    QSet<QString> keys;
+    for (int at = 0; at < text.size();) {
+        if (!is_word_char(text.at(at))) {
+            ++at;
+            continue;
+        }
+        int end = at;
+        while (end < text.size() && is_word_char(text.at(end)))
+            ++end;
+        keys.insert(spelling_key(text.mid(at, end - at)));
+        at = end;
+    }
+    return keys;
 }
 
 bool all_capitals(const QString &text)
@@ -70,6 +101,7 @@ QString spelling_key(QStringView text)
 Spellings read_spellings(const QString &text, const QString *onlyIn)
 {
     Spellings spellings;
+    const QSet<QString> wordsIn = onlyIn ? word_keys(*onlyIn) : QSet<QString>();
     int line = 0;
     for (int start = 0; start <= text.size();) {
         int end = int(text.indexOf(QLatin1Char('\n'), start));
@@ -82,8 +114,7 @@ Spellings read_spellings(const QString &text, const QString *onlyIn)
             continue;
         const int equals = int(row.indexOf(QLatin1String(" = ")));
         // Only what can match is taken further.
-        if (onlyIn &&
-            (equals < 0 || !onlyIn->contains(row.left(equals).trimmed(), Qt::CaseInsensitive)))
+        if (onlyIn && (equals < 0 || !wordsIn.contains(word_keys(row.left(equals)))))
             continue;
         if (equals < 0) {
             spellings.problems << QStringLiteral("line %1: no \" = \" between the text and its "
@@ -93,14 +124,16 @@ Spellings read_spellings(const QString &text, const QString *onlyIn)
         }
         const QString written = row.left(equals).trimmed().toString();
         const QString latin = row.mid(equals + 3).trimmed().toString();
-        if (written.isEmpty() || latin.isEmpty() || !is_word_char(written.front()) ||
-            !is_word_char(written.back())) {
-            spellings.problems << QStringLiteral("line %1: %2")
-                                      .arg(QString::number(line),
-                                           written.isEmpty() || latin.isEmpty()
-                                               ? QStringLiteral("an empty side")
-                                               : QStringLiteral("the text does not start and end "
-                                                                "with a letter or digit"));
+        QString problem;
+        if (written.isEmpty() || latin.isEmpty())
+            problem = QStringLiteral("an empty side");
+        else if (!is_word_char(written.front()) || !is_word_char(written.back()))
+            problem = QStringLiteral("the text does not start and end with a letter or digit");
+        else if (!fit_for_latin(latin))
+            problem = QStringLiteral("the spelling holds a Cyrillic letter or a control "
+                                     "character, which the Latin text never carries");
+        if (!problem.isEmpty()) {
+            spellings.problems << QStringLiteral("line %1: %2").arg(QString::number(line), problem);
             continue;
         }
         const QString key = spelling_key(written);

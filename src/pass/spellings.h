@@ -35,9 +35,10 @@ struct Spellings {
 // own, so that "СПЛИН", "сплин" and "Сплин" are one key.
 QString spelling_key(QStringView text);
 
-// The spellings in a file's text. With `onlyIn`, only the entries whose
-// text stands in it (in any case) are kept: a pass reads thousands of
-// lines for one artist and title, and keeps the few that can match.
+// The spellings in a file's text. With `onlyIn`, only the entries each of
+// whose words is a word of it (in any case) are kept, and only their lines
+// are reported when unreadable: a pass reads thousands of lines for one
+// artist and title, and keeps the few that can match.
 Spellings read_spellings(const QString &text, const QString *onlyIn = nullptr);
 
 // Where spellings apply in `text`, from its start: each a whole word or

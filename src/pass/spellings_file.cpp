@@ -24,12 +24,11 @@ struct WordHash {
     }
 };
 
-// What the first word of a line needs to know of a character, looked up
+// What reading a line's words needs to know of a character, looked up
 // for the characters most names are written in and asked of Qt for the
 // rest. Characters beyond 16 bits stand as two units in a QString, neither
 // a letter: here they end a word too.
 struct CharClass {
-    bool space = false;
     bool word = false;
     char16_t folded = 0;
 };
@@ -37,9 +36,9 @@ struct CharClass {
 CharClass class_of(char32_t c)
 {
     if (c > 0xFFFF)
-        return {false, false, 0};
+        return {false, 0};
     const QChar ch{char16_t(c)};
-    return {ch.isSpace(), ch.isLetterOrNumber(), char16_t(QChar::toCaseFolded(uint(c)))};
+    return {ch.isLetterOrNumber(), char16_t(QChar::toCaseFolded(uint(c)))};
 }
 
 CharClass lookup(char32_t c)
@@ -59,8 +58,7 @@ QSet<quint64> word_hashes(const QString &text)
     WordHash hash;
     bool inWord = false;
     for (int at = 0; at <= text.size(); ++at) {
-        const CharClass c =
-            at < text.size() ? lookup(text.at(at).unicode()) : CharClass{false, false, 0};
+        const CharClass c = at < text.size() ? lookup(text.at(at).unicode()) : CharClass{false, 0};
         if (c.word) {
             hash.add(c.folded);
             inWord = true;
@@ -82,7 +80,11 @@ char32_t next_utf8(const uchar *&p, const uchar *end)
     if (lead < 0x80)
         return lead;
     const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    if (lead < 0xC2 || lead > 0xF4 || end - p < more)
+    // The second byte's range rules out overlong forms, surrogates and
+    // what lies past U+10FFFF, as is_valid_utf8 does.
+    const uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (lead < 0xC2 || lead > 0xF4 || end - p < more || p[0] < low || p[0] > high)
         return 0xFFFD;
     char32_t c = lead & (0x3F >> more);
     for (int i = 0; i < more; ++i) {
@@ -127,38 +129,51 @@ Spellings read_spellings_file(const QByteArray &bytes, QTextCodec *localeCodec,
     const QSet<quint64> wanted = word_hashes(*onlyIn);
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const uchar *const end = p + bytes.size();
-    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+    // The lines that may match, each in its place; the others as empty
+    // lines, so that every line keeps its number. The mark and a sequence
+    // cut short at the end stay for the decoder to judge as it judges them
+    // in the whole file.
+    QByteArray kept;
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF")) {
+        kept = bytes.left(3);
         p += 3;
+    }
     const auto next = [&](const uchar *&at, const uchar *stop) -> char32_t {
         return utf8 ? next_utf8(at, stop) : (*table)[*at++];
     };
-    // The lines that may match, each in its place; the others as empty
-    // lines, so that every line keeps its number.
-    QByteArray kept;
     while (p < end) {
         const auto *newline = static_cast<const uchar *>(std::memchr(p, '\n', size_t(end - p)));
         const uchar *const lineEnd = newline ? newline : end;
-        const uchar *at = p;
+        // The words before the first "=" are the text's (or some of them,
+        // when the text holds a "=" itself): one that is no word of
+        // `onlyIn` rules the line out.
+        bool possible = true;
         WordHash hash;
-        bool word = false;
-        for (bool leading = true; at < lineEnd;) {
-            const char32_t character = next(at, lineEnd);
+        bool inWord = false;
+        for (const uchar *at = p; possible;) {
+            const char32_t character = at < lineEnd ? next(at, lineEnd) : U'=';
             if (character == '\r') // gone from the text before it is read
                 continue;
             const CharClass c = lookup(character);
-            if (leading && c.space)
+            if (c.word) {
+                hash.add(c.folded);
+                inWord = true;
                 continue;
-            leading = false;
-            if (!c.word)
+            }
+            if (inWord)
+                possible = wanted.contains(hash.value);
+            hash = {};
+            inWord = false;
+            if (character == '=')
                 break;
-            hash.add(c.folded);
-            word = true;
         }
-        if (word && wanted.contains(hash.value))
+        if (possible)
             kept.append(reinterpret_cast<const char *>(p), int(lineEnd - p));
-        kept.append('\n');
+        if (newline)
+            kept.append('\n');
         p = lineEnd + 1;
     }
-    QString text = codec->toUnicode(kept);
+    QTextCodec::ConverterState state;
+    QString text = codec->toUnicode(kept.constData(), kept.size(), &state);
     return read_spellings(text.remove(QLatin1Char('\r')), onlyIn);
 }
