@@ -24,7 +24,7 @@ QString unreadable(const QString &path)
 
 } // namespace
 
-CheckReport check_configuration(const QDateTime &now, bool sendTest)
+CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPreview)
 {
     Findings f;
     const QString settingsFile = QLatin1String(settingsFileName);
@@ -75,7 +75,7 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest)
         if (sendTest)
             send_test(f, plan);
         const bool blocked = in_bad_hours(*settings, now.date().dayOfWeek(), now.time().hour());
-        return {f.list, blocked ? Preview() : preview_of(plan)};
+        return {f.list, blocked || !withPreview ? Preview() : preview_of(plan)};
     } else {
         // The pass would stop before writing; the paths can still be checked.
         plan.outputs = {{Output::Copy, settings->copyPath, nullptr, {}, {}, false},

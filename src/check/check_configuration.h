@@ -19,5 +19,8 @@ struct CheckReport {
 
 // Checks the configuration in the working folder for a pass at `now`; with
 // `sendTest`, also sends the current text once to each destination (which
-// needs a QCoreApplication) and reports the answers.
-CheckReport check_configuration(const QDateTime &now, bool sendTest = false);
+// needs a QCoreApplication) and reports the answers. Without `withPreview`
+// the report's preview stays empty: encoding a copy of many megabytes only
+// to be shown in JSON is most of a check's time.
+CheckReport check_configuration(const QDateTime &now, bool sendTest = false,
+                                bool withPreview = true);

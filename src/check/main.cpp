@@ -93,8 +93,8 @@ int main(int argc, char *argv[])
     if (!folders.isEmpty() && !QDir::setCurrent(folders.first()))
         return refuse(QStringLiteral("cannot enter the folder ") + folders.first(), 2);
 
-    const CheckReport report =
-        check_configuration(QDateTime::currentDateTime(), parser.isSet(sendTest));
+    const CheckReport report = check_configuration(QDateTime::currentDateTime(),
+                                                   parser.isSet(sendTest), parser.isSet(json));
     print_text(stdout, parser.isSet(json) ? report_json(report) : report_text(report.findings));
     return exit_status(report.findings);
 }
