@@ -25,7 +25,7 @@ struct FakeBehaviour {
 
 class FakeDestination : public QObject {
 public:
-    enum Kind { Encoder, Http, Udp };
+    enum Kind { Encoder, Http, Udp, UecpEncoder }; // UECP: frames from FE to FF
 
     FakeDestination(Kind kind, FakeBehaviour behaviour, quint16 port = 0)
         : behaviour(behaviour), kind_(kind)
@@ -85,8 +85,8 @@ private:
     // The next whole command or request in `buffer`, taken out of it.
     QByteArray take_message(QByteArray &buffer) const
     {
-        if (kind_ == Encoder) {
-            const int end = int(buffer.indexOf('\n'));
+        if (kind_ == Encoder || kind_ == UecpEncoder) {
+            const int end = int(buffer.indexOf(kind_ == Encoder ? '\n' : char(0xFF)));
             if (end < 0)
                 return QByteArray();
             const QByteArray line = buffer.left(end + 1);

@@ -56,6 +56,16 @@ private slots:
             << "rds+tcp://127.0.0.1:PORT?dialect=plain" << QList<QByteArray>{"RT Kino - Zvezda\n"};
         QTest::newRow("encoder over UDP") << int(FakeDestination::Udp) << QByteArray() << "rds+udp://127.0.0.1:PORT?rtplus=1"
             << QList<QByteArray>{"TEXT=Kino - Zvezda\r\n", "RTP=4,0,4,1,7,6\r\n"};
+        QTest::newRow("encoder, text, a static PS") << int(FakeDestination::Encoder) << QByteArray("+\r\n")
+            << "rds+tcp://127.0.0.1:PORT?ps=ROCK%20FM" << QList<QByteArray>{"PS=ROCK FM \r\n", "TEXT=Kino - Zvezda\r\n"};
+        QTest::newRow("UECP, silent encoder") << int(FakeDestination::UecpEncoder) << QByteArray()
+            << "rds+tcp://127.0.0.1:PORT?dialect=uecp"
+            << QList<QByteArray>{QByteArray::fromHex("fe000000120a00000e014b696e6f202d205a76657a646161afff")};
+        QTest::newRow("UECP, acknowledged, addressed, static PS") << int(FakeDestination::UecpEncoder)
+            << QByteArray::fromHex("fe0000000218001555ff")
+            << "rds+tcp://127.0.0.1:PORT?dialect=uecp&site=5&encoder=3&dsn=1&psn=2&ps=ROCK%20FM"
+            << QList<QByteArray>{QByteArray::fromHex("fe0143000b020102524f434b20464d20236bff"),
+                                 QByteArray::fromHex("fe014300120a01020e014b696e6f202d205a76657a646129b1ff")};
         QTest::newRow("web hook") << int(FakeDestination::Http) << http200 << "http://127.0.0.1:PORT/hook"
             << QList<QByteArray>{"POST /hook HTTP/1.1\r\n", "\r\nContent-Type: application/json\r\n",
                                  "\r\n\r\n{\"artist\":\"Кино\",\"fields\":{\"ARTIST\":\"Кино\",\"NAME\":\"Звезда\"},\"id\":\"",
@@ -123,6 +133,8 @@ private slots:
             << "http://127.0.0.1:PORT/hook" << "HTTP 200 with a body of more than 64 KiB: \"" + QString(200, 'x') + "...\"" << false;
         QTest::newRow("a reply line of 1024 bytes") << encoder << QByteArray(1024, 'y') + "\n" << 0 << false << "rds+tcp://127.0.0.1:PORT"
             << "not delivered \"Kino - Zvezda\": unexpected reply: \"" + QString(200, 'y') + "...\"" << false;
+        QTest::newRow("UECP refused") << int(FakeDestination::UecpEncoder) << QByteArray::fromHex("fe00000002180545f0ff") << 0 << false
+            << "rds+tcp://127.0.0.1:PORT?dialect=uecp" << "not delivered \"Kino - Zvezda\": refused: a wrong programme service number (code 5)" << false;
         QTest::newRow("control characters in a reply") << encoder << QByteArray("\x1b[31mNO\x07\r\n") << 0 << false
             << "rds+tcp://127.0.0.1:PORT" << "not delivered \"Kino - Zvezda\": unexpected reply: \"[31mNO\"" << false;
     }

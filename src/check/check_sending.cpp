@@ -8,7 +8,9 @@
 #include "send_once.h"
 #include "send_request.h"
 #include "sent_text.h"
+#include "serial_probe.h"
 #include "shown_address.h"
+#include "uecp.h"
 
 #include <QRegularExpression>
 #include <QTextCodec>
@@ -23,12 +25,15 @@ QString named(const Destination &destination)
 // The request as it may be shown: the bytes of an encoder's commands, the
 // file a file destination writes, the method and address of an HTTP
 // request (by shown_address's rule, as the log shows it).
-QString shown_request(const SendRequest &request)
+QString shown_request(const Destination &d, const SendRequest &request)
 {
     if (!request.commands.isEmpty()) {
         QStringList commands;
         for (const QByteArray &command : request.commands)
-            commands << visible(QString::fromLatin1(command));
+            commands << (d.dialect && d.dialect->uecp
+                             ? QStringLiteral("frame ") +
+                                   QString::fromLatin1(command.toHex(' ').toUpper())
+                             : visible(QString::fromLatin1(command)));
         return commands.join(QStringLiteral(" then "));
     }
     if (!request.topic.isEmpty())
@@ -45,6 +50,8 @@ QString encoding_of(const Destination &d)
 {
     if (gets_whole_now_playing(d))
         return QStringLiteral("JSON (UTF-8)");
+    if (d.dialect && d.dialect->uecp)
+        return QStringLiteral("the RDS character set");
     return codec_name(d.charset);
 }
 
@@ -59,9 +66,8 @@ void check_length(Findings &f, const Destination &d, const OnAirText &onAir)
     if (length <= d.maxCharacters)
         return;
     const QString where = d.kind == DestinationKind::Dls ? QStringLiteral("a DAB+ label carries")
-                          : d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp
-                              ? QStringLiteral("RadioText carries")
-                              : QStringLiteral("max= lets through");
+                          : d.dialect                    ? QStringLiteral("RadioText carries")
+                                                         : QStringLiteral("max= lets through");
     f.add(sendingSection, Level::Warning,
           QStringLiteral("%1: the text has %2 characters; %3 %4, so it is cut at the last blank "
                          "that fits")
@@ -118,7 +124,15 @@ void check_sending(Findings &f, const PassPlan &plan)
         f.add(sendingSection, Level::Ok,
               QStringLiteral("%1 gets %2%3 in %4: %5")
                   .arg(named(d), sent.idle ? QStringLiteral("the idle text ") : QString(),
-                       visible(request.shown), encoding_of(d), shown_request(request)));
+                       visible(request.shown), encoding_of(d), shown_request(d, request)));
+        if (d.kind == DestinationKind::RdsSerial) {
+            const QString problem = serial_port_problem(d.path);
+            f.add(sendingSection, problem.isEmpty() ? Level::Ok : Level::Error,
+                  problem.isEmpty()
+                      ? QStringLiteral("%1: the port %2 is there and can be opened now")
+                            .arg(named(d), visible(d.path))
+                      : QStringLiteral("%1: %2").arg(named(d), problem));
+        }
         if (d.kind == DestinationKind::Dls)
             check_label(f, d, sent);
         const QString planted = d.path.isEmpty() ? QString() : planted_link(d.path);
@@ -132,12 +146,14 @@ void check_sending(Findings &f, const PassPlan &plan)
         QStringList lost;
         if (!gets_whole_now_playing(d))
             for (const QString &c : characters_of(sent.text))
-                if (!codec_or_locale(d.charset)->canEncode(c))
+                if (d.dialect && d.dialect->uecp
+                        ? c != QLatin1String("?") && rds_characters(c).contains('?')
+                        : !codec_or_locale(d.charset)->canEncode(c))
                     lost << c;
         if (!lost.isEmpty())
             f.add(sendingSection, Level::Warning,
                   QStringLiteral("%1: %2 cannot hold %3, which are sent as \"?\"")
-                      .arg(named(d), codec_name(d.charset), listed(lost)));
+                      .arg(named(d), encoding_of(d), listed(lost)));
         if (d.delayMs > 0 || d.minIntervalMs > 0)
             f.add(
                 sendingSection, Level::Note,

@@ -12,10 +12,11 @@
 #include <QTextCodec>
 #include <QUrlQuery>
 
-const std::array<RdsDialect, 3> rdsDialects = {{
-    {"text", "TEXT=", "RTP=", "\r\n", false, true, "+ OK", "! - NO"},
-    {"rt1", "RT1=", "RT1+=", "\r\n", true, true, "+ OK", "! - NO"},
-    {"plain", "RT ", "RTP ", "\n", false, false, "", ""},
+const std::array<RdsDialect, 4> rdsDialects = {{
+    {"text", "TEXT=", "RTP=", "\r\n", false, true, "+ OK", "! - NO", "PS=", false},
+    {"rt1", "RT1=", "RT1+=", "\r\n", true, true, "+ OK", "! - NO", "PS=", false},
+    {"plain", "RT ", "RTP ", "\n", false, false, "", "", "PS ", false},
+    {"uecp", "", "", "", false, true, "", "", "", true},
 }};
 
 const char *const passwordHint = "write #, @, :, /, ? in a password as %23, %40, %3A, %2F, %3F";
@@ -43,7 +44,48 @@ const RdsDialect *dialect_named(const QString &name)
 
 bool is_encoder(const Destination &d)
 {
-    return d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp;
+    return d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp ||
+           d.kind == DestinationKind::RdsSerial;
+}
+
+// A whole number from `lowest` to `highest`, or -1.
+int number_in(const QString &text, int lowest, int highest)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= lowest && n <= highest ? n : -1;
+}
+
+// The first problem of a serial line's setting, or an empty string.
+QString serial_error(SerialLine &line, const QString &key, const QString &value)
+{
+    const QString lower = value.toLower();
+    if (key == QLatin1String("baud")) {
+        line.baud = number_in(value, 50, 4000000);
+        if (line.baud < 0)
+            return QStringLiteral("baud=%1 is not a speed from 50 to 4000000").arg(value);
+    } else if (key == QLatin1String("bits")) {
+        line.bits = number_in(value, 5, 8);
+        if (line.bits < 0)
+            return QStringLiteral("bits=%1 is none of 5, 6, 7, 8").arg(value);
+    } else if (key == QLatin1String("stop")) {
+        line.stopBits = number_in(value, 1, 2);
+        if (line.stopBits < 0)
+            return QStringLiteral("stop=%1 is neither 1 nor 2").arg(value);
+    } else if (key == QLatin1String("parity")) {
+        static const QStringList names{QStringLiteral("none"), QStringLiteral("even"),
+                                       QStringLiteral("odd"), QStringLiteral("mark"),
+                                       QStringLiteral("space")};
+        const int at = int(names.indexOf(lower));
+        if (at < 0)
+            return QStringLiteral("parity=%1 is none of none, even, odd, mark, space").arg(value);
+        line.parity = "NEOMS"[at];
+    } else if (key == QLatin1String("flow")) {
+        if (lower != QLatin1String("none") && lower != QLatin1String("hardware"))
+            return QStringLiteral("flow=%1 is neither none nor hardware").arg(value);
+        line.hardwareFlow = lower == QLatin1String("hardware");
+    }
+    return QString();
 }
 
 bool is_stream_server(const Destination &d)
@@ -89,7 +131,7 @@ void apply_query(Destination &d, const QUrlQuery &query)
         } else if (key == QLatin1String("dialect") && is_encoder(d)) {
             d.dialect = dialect_named(value);
             if (!d.dialect)
-                d.error = QStringLiteral("dialect=%1 is none of text, rt1, plain").arg(value);
+                d.error = QStringLiteral("dialect=%1 is none of text, rt1, plain, uecp").arg(value);
         } else if (key == QLatin1String("timeout") && !is_file(d)) {
             d.timeoutMs = seconds_in_ms(value);
             if (d.timeoutMs < 0)
@@ -114,6 +156,40 @@ void apply_query(Destination &d, const QUrlQuery &query)
                 d.error = QStringLiteral("max=%1 is not a number of characters").arg(value);
         } else if (key == QLatin1String("rtplus") && is_encoder(d)) {
             d.error = switch_error(key, value, d.rtPlus);
+        } else if (d.kind == DestinationKind::RdsSerial &&
+                   QStringList{QStringLiteral("baud"), QStringLiteral("bits"),
+                               QStringLiteral("stop"), QStringLiteral("parity"),
+                               QStringLiteral("flow")}
+                       .contains(key)) {
+            d.error = serial_error(d.serial, key, value);
+        } else if (is_encoder(d) && QStringList{QStringLiteral("site"), QStringLiteral("encoder"),
+                                                QStringLiteral("dsn"), QStringLiteral("psn")}
+                                        .contains(key)) {
+            const int highest = key == QLatin1String("site")      ? 1023
+                                : key == QLatin1String("encoder") ? 63
+                                                                  : 255;
+            const int n = number_in(value, 0, highest);
+            (key == QLatin1String("site")      ? d.uecpSite
+             : key == QLatin1String("encoder") ? d.uecpEncoder
+             : key == QLatin1String("dsn")     ? d.dataSet
+                                               : d.serviceNumber) = n;
+            if (n < 0)
+                d.error = QStringLiteral("%1=%2 is not a number from 0 to %3")
+                              .arg(key, value, QString::number(highest));
+        } else if (key == QLatin1String("ps") && is_encoder(d)) {
+            // ps=page and a name may both be given: the name between songs.
+            const bool paging = value == QLatin1String("page");
+            d.ps.paging = d.ps.paging || paging;
+            if (!paging)
+                d.ps.name = value.trimmed();
+            if (!paging && (d.ps.name.isEmpty() || d.ps.name.size() > 8))
+                d.error = QStringLiteral("ps=%1 is neither page nor a name of 1 to 8 characters")
+                              .arg(value);
+        } else if (key == QLatin1String("ps-seconds") && is_encoder(d)) {
+            d.ps.pageMs = seconds_in_ms(value, 2, 3600);
+            if (d.ps.pageMs < 0)
+                d.error =
+                    QStringLiteral("ps-seconds=%1 is not a number of seconds from 2").arg(value);
         } else if (key == QLatin1String("dlplus") && d.kind == DestinationKind::Dls) {
             d.error = switch_error(key, value, d.dlPlus);
         } else if (key == QLatin1String("cafile") && d.kind == DestinationKind::Mqtt &&
@@ -130,6 +206,29 @@ void apply_query(Destination &d, const QUrlQuery &query)
         if (!d.error.isEmpty())
             return;
     }
+    const bool uecpAsked = query.hasQueryItem(QStringLiteral("site")) ||
+                           query.hasQueryItem(QStringLiteral("encoder")) ||
+                           query.hasQueryItem(QStringLiteral("dsn")) ||
+                           query.hasQueryItem(QStringLiteral("psn"));
+    if (uecpAsked && d.dialect && !d.dialect->uecp)
+        d.error = QStringLiteral("site=, encoder=, dsn= and psn= are for dialect=uecp");
+    else if (query.hasQueryItem(QStringLiteral("ps-seconds")) && !d.ps.paging)
+        d.error = QStringLiteral("ps-seconds= is for ps=page");
+}
+
+// A serial encoder: "rds+serial:PORT", a query after "?".
+void parse_serial(Destination &d, const QString &value, const QString &scheme)
+{
+    d.kind = DestinationKind::RdsSerial;
+    const int query = int(value.indexOf(QLatin1Char('?')));
+    d.path = QUrl::fromPercentEncoding(
+        value.mid(scheme.size() + 1, query < 0 ? -1 : query - scheme.size() - 1).toUtf8());
+    d.url.setScheme(scheme);
+    d.url.setPath(d.path);
+    if (query >= 0)
+        d.url.setQuery(value.mid(query + 1));
+    if (d.path.isEmpty() || d.path.startsWith(QLatin1String("//")))
+        d.error = QStringLiteral("names no port (rds+serial:COM3 or rds+serial:/dev/ttyUSB0)");
 }
 
 // The host of a URL that cannot be parsed, as far as it can be told: what
@@ -243,6 +342,17 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
     const QString scheme = value.left(value.indexOf(QLatin1Char(':'))).toLower();
     if (scheme == QLatin1String("file") || scheme == QLatin1String("dls")) {
         parse_file(d, value, scheme, folder);
+    } else if (scheme == QLatin1String("rds+serial")) {
+        parse_serial(d, value, scheme);
+#ifndef NOWPLAYING_SERIAL
+        if (d.error.isEmpty())
+            d.error = QStringLiteral("serial ports are not in this build (Qt SerialPort was not "
+                                     "found when it was built)");
+#endif
+        d.text = DestinationText::Rds;
+        d.dialect = &rdsDialects[0];
+        d.charset = QTextCodec::codecForName("ISO-8859-1");
+        d.maxCharacters = radioTextLength;
     } else {
         const int query = int(value.indexOf(QLatin1Char('?')));
         const bool fields = query >= 0 && value.indexOf(QLatin1Char('{'), query) >= 0;
@@ -289,9 +399,10 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
             // the user and password as a path, which would be shown.
             if (d.url.scheme().compare(scheme, Qt::CaseInsensitive) != 0)
                 show_by_host(d, value, scheme);
-            d.error = QStringLiteral("has the scheme \"%1\", which is none of icecast, shoutcast, "
-                                     "rds+tcp, rds+udp, http, https, file, dls, mqtt, mqtts")
-                          .arg(scheme);
+            d.error =
+                QStringLiteral("has the scheme \"%1\", which is none of icecast, shoutcast, "
+                               "rds+tcp, rds+udp, rds+serial, http, https, file, dls, mqtt, mqtts")
+                    .arg(scheme);
             return d;
         }
         if (is_encoder(d)) {

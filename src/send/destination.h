@@ -20,6 +20,7 @@ enum class DestinationKind {
     Shoutcast, // shoutcast://:PASSWORD@HOST:PORT/ (version 2 with ?sid=N)
     RdsTcp,    // rds+tcp://HOST:PORT
     RdsUdp,    // rds+udp://HOST:PORT
+    RdsSerial, // rds+serial:COM3, rds+serial:/dev/ttyUSB0
     WebHook,   // http://... or https://...
     File,      // file:PATH, a text file feeders poll
     Dls,       // dls:PATH, the label file a DAB+ encoder reads
@@ -40,11 +41,32 @@ struct RdsDialect {
     // RT+ lengths as the RT+ standard codes them (the "length marker", one
     // less than the number of characters) rather than as counts.
     bool rtPlusLengthMarker;
-    bool awaitsReply;    // whether the encoder answers each command with a line
-    const char *done;    // replies that mean done, separated by blanks
-    const char *refused; // replies that mean refused, separated by blanks
+    bool awaitsReply;      // whether the encoder answers each command with a line
+    const char *done;      // replies that mean done, separated by blanks
+    const char *refused;   // replies that mean refused, separated by blanks
+    const char *psCommand; // what precedes the programme service name
+    // The binary protocol (frames, not lines): the text commands above are
+    // unused, the encoder may answer each frame with an acknowledgement.
+    bool uecp;
 };
-extern const std::array<RdsDialect, 3> rdsDialects;
+extern const std::array<RdsDialect, 4> rdsDialects;
+
+// How a serial line is set: "9600 8N1" by default, no flow control.
+struct SerialLine {
+    int baud = 9600;
+    int bits = 8;
+    char parity = 'N'; // N, E, O, M (mark), S (space)
+    int stopBits = 1;  // 1 or 2
+    bool hardwareFlow = false;
+};
+
+// The programme service name an RDS encoder is given (ps=): none, a static
+// name of up to 8 characters, or the current text in pages of 8.
+struct ProgrammeService {
+    QString name;        // ps=NAME
+    bool paging = false; // ps=page
+    int pageMs = 4000;   // ps-seconds=, from 2
+};
 
 // How many characters a text may have where it goes: RadioText's 64, a
 // DAB+ Dynamic Label's 128, and by default 255 for a stream server's title
@@ -62,6 +84,12 @@ struct Destination {
     QTextCodec *charset = nullptr; // what the text is sent in
     bool charsetNamed = false;     // charset= was given (Icecast then names it in the request)
     const RdsDialect *dialect = nullptr; // RDS encoders only
+    SerialLine serial;                   // rds+serial: how the line is set
+    int uecpSite = 0;                    // UECP: site= (10 bits)
+    int uecpEncoder = 0;                 // UECP: encoder= (6 bits)
+    int dataSet = 0;                     // UECP: dsn=
+    int serviceNumber = 0;               // UECP: psn=
+    ProgrammeService ps;                 // RDS encoders: ps=
     int timeoutMs = 2000;                // for connecting, and again for each reply
     int everyMs = 0;                     // above 0: the last text is sent again this often
     bool rtPlus = false;                 // RDS encoders: RT+ tags for artist and title as well
@@ -70,7 +98,7 @@ struct Destination {
     int minIntervalMs = 0;               // at most one send this often
     int maxCharacters = 0;               // the text is cut to this many; 0 for no limit
     bool dlPlus = false;                 // DAB+ labels: DL Plus tags for artist and title
-    QString path;                        // file: and dls: the file written
+    QString path;                        // file: and dls: the file written; rds+serial: the port
     QString topic;                       // MQTT: where the now-playing is published
     QString caFile;                      // mqtts: a private CA; empty: the system's
     TextTemplate textTemplate;           // SENDnTEXT; no parts: artist, splitter, title

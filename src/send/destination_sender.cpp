@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "destination_sender.h"
 
+#include "ps_pages.h"
 #include "sent_text.h"
 
 #include <QCryptographicHash>
@@ -19,7 +20,10 @@ DestinationSender::DestinationSender(const Destination &destination, bool errors
                                      StatusSink status, SteadyClock clock, QObject *parent)
     : QObject(parent), destination_(destination), attempt_(true), errorsOnly_(errorsOnly),
       log_(std::move(log)), clock_(std::move(clock)),
-      delivery_({destination.everyMs, destination.delayMs, destination.minIntervalMs,
+      // Paging the programme service name is sending the text's next page
+      // this often.
+      delivery_({destination.ps.paging ? destination.ps.pageMs : destination.everyMs,
+                 destination.delayMs, destination.minIntervalMs,
                  destination.kind == DestinationKind::RdsTcp,
                  // A broker is cheap to try, and sites wait on it.
                  destination.kind == DestinationKind::Mqtt ? 2000 : Delivery::longestPauseMs}),
@@ -64,6 +68,26 @@ void DestinationSender::offer(const OnAirText &onAir)
     pump();
 }
 
+// The page of the programme service name that is due: the first with a new
+// text (before its RadioText), the next with each repeat (alone, so that
+// RadioText is not sent again and receivers keep it). Between songs the
+// static name when there is one, else the idle text's pages.
+void DestinationSender::page_programme_service(SendRequest &request, const SentText &sent,
+                                               bool repeat)
+{
+    const QStringList pages = sent.idle && !destination_.ps.name.isEmpty()
+                                  ? QStringList{destination_.ps.name}
+                                  : ps_pages(sent.text);
+    if (pages.isEmpty())
+        return;
+    psPage_ = repeat ? (psPage_ + 1) % int(pages.size()) : 0;
+    const QByteArray command = ps_command(destination_, pages.at(psPage_));
+    if (repeat)
+        request.commands = {command};
+    else
+        request.commands.prepend(command);
+}
+
 void DestinationSender::wind_down()
 {
     delivery_.wind_down();
@@ -76,8 +100,10 @@ void DestinationSender::pump()
     const qint64 now = clock_();
     if (!attempt_.running()) {
         if (const std::optional<Delivery::Item> item = delivery_.take(now)) {
-            const SendRequest request = send_request(
-                destination_, sent_text(destination_, item->text), item->text, item->id);
+            const SentText sent = sent_text(destination_, item->text);
+            SendRequest request = send_request(destination_, sent, item->text, item->id);
+            if (destination_.ps.paging)
+                page_programme_service(request, sent, item->repeat);
             inFlightShown_ = request.shown;
             inFlightPass_ = item->repeat ? QDateTime() : item->text.time;
             attempt_.start(destination_, request);

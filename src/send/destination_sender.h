@@ -44,6 +44,7 @@ signals:
 private:
     QString key_of(const OnAirText &onAir) const;
     void pump();
+    void page_programme_service(SendRequest &request, const SentText &sent, bool repeat);
     void attempt_finished(const Verdict &verdict);
     void log(const QString &line) const;
     void report();
@@ -59,5 +60,7 @@ private:
     QDateTime inFlightPass_; // when the pass of the text in flight was made
     StatusSink statusSink_;
     DestinationStatus status_;
-    bool reported_ = false; // the first status is reported whatever it is
+    bool reported_ = false;
+    int psPage_ = 0; // the page of the programme service name last sent // the first status is
+                     // reported whatever it is
 };

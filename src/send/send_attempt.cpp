@@ -6,12 +6,16 @@
 #include "outside_text.h"
 #include "shown_address.h"
 #include "socket_options.h"
+#include "uecp.h"
 
 #include <QFile>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QThread>
 #include <QUdpSocket>
+#ifdef NOWPLAYING_SERIAL
+#include <QSerialPort>
+#endif
 
 #include <memory>
 
@@ -51,6 +55,7 @@ SendAttempt::~SendAttempt()
         reset(socket_);
     if (held_)
         reset(held_);
+    close_serial();
 }
 
 void SendAttempt::start(const Destination &destination, const SendRequest &request)
@@ -63,6 +68,8 @@ void SendAttempt::start(const Destination &destination, const SendRequest &reque
     deadline_.disconnect();
     if (destination.kind == DestinationKind::RdsTcp || destination.kind == DestinationKind::RdsUdp)
         start_socket();
+    else if (destination.kind == DestinationKind::RdsSerial)
+        start_serial();
     else if (destination.kind == DestinationKind::File || destination.kind == DestinationKind::Dls)
         start_file();
     else if (destination.kind == DestinationKind::Mqtt)
@@ -230,12 +237,7 @@ void SendAttempt::start_socket()
     socket_ = tcp ? static_cast<QAbstractSocket *>(new QTcpSocket(this))
                   : static_cast<QAbstractSocket *>(new QUdpSocket(this));
     deadline_.disconnect();
-    connect(&deadline_, &QTimer::timeout, this, [this]() {
-        end({false, received_.isEmpty() ? timed_out(destination_.timeoutMs)
-                                        : QStringLiteral("no whole reply within %1 s: \"%2\"")
-                                              .arg(QString::number(destination_.timeoutMs / 1000.0),
-                                                   quoted_reply(received_))});
-    });
+    connect(&deadline_, &QTimer::timeout, this, &SendAttempt::reply_overdue);
     connect(socket_, &QAbstractSocket::connected, this, &SendAttempt::send_next_command);
     connect(socket_, &QIODevice::readyRead, this, &SendAttempt::read_reply);
 #if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
@@ -286,16 +288,100 @@ void SendAttempt::let_go_of_held()
     }
 }
 
+// The serial port is opened once and kept between sends; one that fails
+// (an adapter unplugged, a port another program took) is closed, and the
+// next send opens it again.
+void SendAttempt::start_serial()
+{
+#ifdef NOWPLAYING_SERIAL
+    if (!serial_) {
+        auto *const port = new QSerialPort(destination_.path, this);
+        serial_ = port;
+        const SerialLine &line = destination_.serial;
+        port->setBaudRate(line.baud);
+        port->setDataBits(QSerialPort::DataBits(line.bits));
+        port->setParity(line.parity == 'E'   ? QSerialPort::EvenParity
+                        : line.parity == 'O' ? QSerialPort::OddParity
+                        : line.parity == 'M' ? QSerialPort::MarkParity
+                        : line.parity == 'S' ? QSerialPort::SpaceParity
+                                             : QSerialPort::NoParity);
+        port->setStopBits(line.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+        port->setFlowControl(line.hardwareFlow ? QSerialPort::HardwareControl
+                                               : QSerialPort::NoFlowControl);
+        connect(serial_, &QIODevice::readyRead, this, &SendAttempt::read_reply);
+        connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+            if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !serial_)
+                return;
+            const QString why = quoted_reply(serial_->errorString(), longestReplyLine);
+            close_serial();
+            end({false, why});
+        });
+        if (!port->open(QIODevice::ReadWrite)) {
+            const QString why = quoted_reply(serial_->errorString(), longestReplyLine);
+            close_serial();
+            end({false, QStringLiteral("cannot open %1: %2").arg(destination_.path, why)});
+            return;
+        }
+    }
+    static_cast<QSerialPort *>(serial_)->clear(
+        QSerialPort::Input); // what came between two sends answers neither
+    deadline_.disconnect();
+    connect(&deadline_, &QTimer::timeout, this, &SendAttempt::reply_overdue);
+    send_next_command();
+#else
+    end({false, QStringLiteral("serial ports are not in this build")});
+#endif
+}
+
+void SendAttempt::close_serial()
+{
+#ifdef NOWPLAYING_SERIAL
+    if (!serial_)
+        return;
+    QIODevice *port = serial_;
+    serial_ = nullptr;
+    port->disconnect(this);
+    port->close();
+    port->deleteLater();
+#endif
+}
+
+QIODevice *SendAttempt::device() const
+{
+#ifdef NOWPLAYING_SERIAL
+    if (destination_.kind == DestinationKind::RdsSerial)
+        return serial_;
+#endif
+    return socket_;
+}
+
+// No reply within the time: an encoder that speaks the binary protocol and
+// said nothing took the frame, as most of them never answer.
+void SendAttempt::reply_overdue()
+{
+    if (awaitingAcknowledgement_ && received_.isEmpty()) {
+        awaitingAcknowledgement_ = false;
+        send_next_command();
+        return;
+    }
+    end({false, received_.isEmpty() ? timed_out(destination_.timeoutMs)
+                                    : QStringLiteral("no whole reply within %1 s: \"%2\"")
+                                          .arg(QString::number(destination_.timeoutMs / 1000.0),
+                                               quoted_reply(received_))});
+}
+
 void SendAttempt::send_next_command()
 {
+    awaitingAcknowledgement_ = false;
     if (nextCommand_ >= request_.commands.size()) {
         end({true,
              destination_.dialect->awaitsReply ? QStringLiteral("done") : QStringLiteral("sent")});
         return;
     }
+    QIODevice *const out = device();
     const QByteArray &command = request_.commands.at(nextCommand_++);
-    if (socket_->write(command) != command.size()) {
-        end({false, socket_->errorString()});
+    if (out->write(command) != command.size()) {
+        end({false, out->errorString()});
         return;
     }
     // Over UDP nothing answers; a plain encoder answers nothing either.
@@ -305,16 +391,60 @@ void SendAttempt::send_next_command()
         send_next_command();
         return;
     }
-    deadline_.start(destination_.timeoutMs);
+    awaitingAcknowledgement_ = destination_.dialect->uecp;
+    deadline_.start(awaitingAcknowledgement_
+                        ? qMin(destination_.timeoutMs, uecpAcknowledgementWindowMs)
+                        : destination_.timeoutMs);
+}
+
+// An acknowledgement frame in what came, judged by its code; other frames
+// and bytes before a frame's start are passed over.
+void SendAttempt::read_acknowledgement()
+{
+    received_ += device()->read(longestReplyLine + 1 - received_.size());
+    for (;;) {
+        const int start = int(received_.indexOf(char(0xFE)));
+        received_.remove(0, start < 0 ? received_.size() : start);
+        const int stop = int(received_.indexOf(char(0xFF)));
+        if (stop < 0) {
+            if (received_.size() > longestReplyLine)
+                end({false, QStringLiteral("a frame of more than %1 bytes: \"%2\"")
+                                .arg(QString::number(longestReplyLine),
+                                     quoted_reply(received_.toHex(' ')))});
+            return;
+        }
+        const std::optional<int> code = uecp_acknowledgement(received_.left(stop + 1));
+        received_.remove(0, stop + 1);
+        if (!code)
+            continue;
+        if (*code != 0) {
+            end({false, QStringLiteral("refused: %1 (code %2)")
+                            .arg(uecp_code_meaning(*code), QString::number(*code))});
+            return;
+        }
+        deadline_.stop();
+        received_.clear();
+        send_next_command();
+        return;
+    }
 }
 
 void SendAttempt::read_reply()
 {
-    if (!running_)
+    if (!running_) {
+        // A serial port stays open between sends: what it says then is
+        // read and forgotten, never kept.
+        if (destination_.kind == DestinationKind::RdsSerial && device())
+            device()->readAll();
         return;
+    }
+    if (destination_.dialect->uecp) {
+        read_acknowledgement();
+        return;
+    }
     // A line end is looked for one byte past the longest line: what comes
     // after that is never read.
-    received_ += socket_->read(longestReplyLine + 1 - received_.size());
+    received_ += device()->read(longestReplyLine + 1 - received_.size());
     const int lineEnd = int(received_.indexOf('\n'));
     if (lineEnd < 0) {
         if (received_.size() > longestReplyLine)

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QAbstractSocket;
+class QIODevice;
 
 // One try at carrying one request to one destination, over Qt Network:
 // HTTP/1.1 over a QTcpSocket or a QSslSocket (one request a connection,
@@ -43,6 +44,9 @@ public:
     explicit SendAttempt(bool announces = false, QObject *parent = nullptr);
 
     static constexpr int longestReplyLine = 1024;
+    // How long an encoder speaking the binary protocol is given to
+    // acknowledge a frame before its silence counts as done.
+    static constexpr int uecpAcknowledgementWindowMs = 300;
     ~SendAttempt() override;
 
     // Starts the attempt; `finished` follows exactly once.
@@ -61,6 +65,11 @@ signals:
 private:
     void start_http();
     void start_socket();
+    void start_serial();
+    void close_serial();
+    QIODevice *device() const; // what an encoder's commands are written to
+    void reply_overdue();
+    void read_acknowledgement();
     void start_file();
     void start_mqtt();
     void publish_mqtt();
@@ -86,4 +95,6 @@ private:
     bool announces_;
     std::unique_ptr<MqttClient> mqtt_; // kept between sends, so that its status stays "online"
     int awaitedMessage_ = -1;
+    QIODevice *serial_ = nullptr;          // a QSerialPort, kept open between sends
+    bool awaitingAcknowledgement_ = false; // a frame written, silence is done
 };

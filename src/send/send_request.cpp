@@ -4,6 +4,8 @@
 #include "document_fields.h"
 #include "encoding.h"
 #include "now_playing_message.h"
+#include "ps_pages.h"
+#include "uecp.h"
 #include "version.h"
 
 #include <QTextCodec>
@@ -71,6 +73,15 @@ QByteArray dynamic_label_file(const SentText &sent, bool dlPlus)
     return file + "##### parameters } #####\n";
 }
 
+QByteArray ps_command(const Destination &d, const QString &name)
+{
+    const QString padded = name.left(psLength).leftJustified(psLength, QLatin1Char(' '));
+    if (d.dialect->uecp)
+        return uecp_frame({d.uecpSite, d.uecpEncoder},
+                          uecp_ps(d.dataSet, d.serviceNumber, rds_characters(padded)));
+    return d.dialect->psCommand + encode_text(padded, d.charset) + d.dialect->lineEnd;
+}
+
 SendRequest send_request(const Destination &d, const SentText &sent, const OnAirText &onAir,
                          const QString &id)
 {
@@ -104,8 +115,19 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
         break;
     }
     case DestinationKind::RdsTcp:
-    case DestinationKind::RdsUdp: {
+    case DestinationKind::RdsUdp:
+    case DestinationKind::RdsSerial: {
         const RdsDialect &dialect = *d.dialect;
+        // A static name goes with every connection: an encoder that was
+        // off has it again as soon as it is back.
+        if (!d.ps.paging && !d.ps.name.isEmpty())
+            request.commands << ps_command(d, d.ps.name);
+        if (dialect.uecp) {
+            request.commands << uecp_frame(
+                {d.uecpSite, d.uecpEncoder},
+                uecp_radiotext(d.dataSet, d.serviceNumber, rds_characters(sent.text)));
+            break;
+        }
         request.commands << dialect.textCommand + bytes + dialect.lineEnd;
         if (d.rtPlus) {
             QList<RtPlusTag> tags = rt_plus_tags(sent);

@@ -42,6 +42,10 @@ SendRequest send_request(const Destination &destination, const SentText &sent,
 // for a body, and "Connection: close" (one request a connection).
 QByteArray http_request_bytes(const SendRequest &request);
 
+// An RDS encoder's command for the programme service name `name` (cut or
+// padded to 8 characters) in its dialect.
+QByteArray ps_command(const Destination &destination, const QString &name);
+
 // A DAB+ label file: the label, and with DL Plus a parameters block after
 // it tagging artist and title (start from 0, length less one).
 QByteArray dynamic_label_file(const SentText &sent, bool dlPlus);

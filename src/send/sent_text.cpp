@@ -116,7 +116,8 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
     // RadioText, a DAB+ label and a feeder's file show a Latin character set,
     // where a pictograph would be "?".
     const bool plain = d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp ||
-                       d.kind == DestinationKind::Dls || d.kind == DestinationKind::File;
+                       d.kind == DestinationKind::RdsSerial || d.kind == DestinationKind::Dls ||
+                       d.kind == DestinationKind::File;
     const auto shown = [plain](const QString &text) {
         return plain ? without_pictographs(text) : text;
     };
