@@ -310,14 +310,16 @@ void SendAttempt::start_serial()
                                                : QSerialPort::NoFlowControl);
         connect(serial_, &QIODevice::readyRead, this, &SendAttempt::read_reply);
         connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-            if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !serial_)
+            // A port that fails to open says so through open() below.
+            if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError || !serial_ ||
+                !serial_->isOpen())
                 return;
             const QString why = quoted_reply(serial_->errorString(), longestReplyLine);
             close_serial();
             end({false, why});
         });
         if (!port->open(QIODevice::ReadWrite)) {
-            const QString why = quoted_reply(serial_->errorString(), longestReplyLine);
+            const QString why = quoted_reply(port->errorString(), longestReplyLine);
             close_serial();
             end({false, QStringLiteral("cannot open %1: %2").arg(destination_.path, why)});
             return;
