@@ -106,11 +106,14 @@ QByteArray rds_characters(const QString &text)
     return out;
 }
 
-std::optional<int> uecp_acknowledgement(const QByteArray &frame)
+std::optional<UecpFrame> uecp_decode(const QByteArray &frame)
 {
     if (frame.size() < 2 || frame.front() != start || frame.back() != stop)
         return std::nullopt;
-    const QByteArray body = unstuffed(frame.mid(1, frame.size() - 2));
+    const QByteArray inside = frame.mid(1, frame.size() - 2);
+    if (inside.contains(start) || inside.contains(stop))
+        return std::nullopt;
+    const QByteArray body = unstuffed(inside);
     // Address (2), sequence (1), length (1), the field, the check (2).
     if (body.size() < 6 || uchar(body.at(3)) != body.size() - 6)
         return std::nullopt;
@@ -118,10 +121,17 @@ std::optional<int> uecp_acknowledgement(const QByteArray &frame)
     const quint16 check = quint16(uchar(body.at(body.size() - 2)) << 8 | uchar(body.back()));
     if (quint16(~uecp_crc(checked)) != check)
         return std::nullopt;
-    const QByteArray field = body.mid(4, uchar(body.at(3)));
-    if (field.size() < 2 || uchar(field.at(0)) != 0x18)
+    const int address = uchar(body.at(0)) << 8 | uchar(body.at(1));
+    return UecpFrame{
+        {address >> 6, address & 0x3F}, uchar(body.at(2)), body.mid(4, uchar(body.at(3)))};
+}
+
+std::optional<int> uecp_acknowledgement(const QByteArray &frame)
+{
+    const std::optional<UecpFrame> decoded = uecp_decode(frame);
+    if (!decoded || decoded->elements.size() < 2 || uchar(decoded->elements.at(0)) != 0x18)
         return std::nullopt;
-    return uchar(field.at(1));
+    return uchar(decoded->elements.at(1));
 }
 
 QString uecp_code_meaning(int code)

@@ -40,6 +40,15 @@ QByteArray uecp_ps(int dsn, int psn, const QByteArray &text);
 // blank and common punctuation as in ASCII; every other character "?".
 QByteArray rds_characters(const QString &text);
 
+// What one frame as received (FE to FF, stuffed) holds: its address and
+// message elements, if its stuffing, length and check are right.
+struct UecpFrame {
+    UecpAddress address;
+    int sequence = 0;
+    QByteArray elements;
+};
+std::optional<UecpFrame> uecp_decode(const QByteArray &frame);
+
 // The code of an acknowledgement (element 18) in one frame as received
 // (FE to FF, stuffed), if it is one and its check is right.
 std::optional<int> uecp_acknowledgement(const QByteArray &frame);
