@@ -3,6 +3,7 @@
 
 #include "ps_pages.h"
 #include "sent_text.h"
+#include "windows_service.h"
 
 #include <QCryptographicHash>
 #include <QStringList>
@@ -156,7 +157,8 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
     if (ended.delivered) {
         if (ended.failuresBefore > 0)
             log(QStringLiteral("back: sent %1 after %2 failed attempts")
-                    .arg(what, QString::number(ended.failuresBefore)));
+                    .arg(what, QString::number(ended.failuresBefore)),
+                EventLevel::Information);
         else if (!errorsOnly_ && !ended.repeat)
             log(QStringLiteral("sent %1").arg(what));
     } else if (ended.failuresBefore == 0) {
@@ -166,14 +168,20 @@ void DestinationSender::attempt_finished(const Verdict &verdict)
         log(QStringLiteral("%1: %2; trying again in %3 s, and logging only when it is back")
                 .arg(taken ? QStringLiteral("%1 was taken; sending it again failed").arg(what)
                            : QStringLiteral("not delivered %1").arg(what),
-                     verdict.answer, QString::number(ended.pauseMs / 1000.0)));
+                     verdict.answer, QString::number(ended.pauseMs / 1000.0)),
+            EventLevel::Warning);
     }
     pump();
     emit attemptEnded();
 }
 
-void DestinationSender::log(const QString &line) const
+void DestinationSender::log(const QString &line, std::optional<EventLevel> event) const
 {
-    log_(destination_.tag + QLatin1Char(' ') + shown_url(destination_) + QStringLiteral(": ") +
-         line);
+    const QString full =
+        destination_.tag + QLatin1Char(' ') + shown_url(destination_) + QStringLiteral(": ") + line;
+    log_(full);
+    // A destination that starts failing, and comes back: the system's log
+    // has both, once a streak.
+    if (event)
+        report_event(*event, full);
 }

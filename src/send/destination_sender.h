@@ -6,9 +6,12 @@
 #include "destination_status.h"
 #include "log_sink.h"
 #include "send_attempt.h"
+#include "windows_service.h"
 
 #include <QObject>
 #include <QTimer>
+
+#include <optional>
 
 // Carries the text of each pass to one destination, on its own: a
 // destination that is down, slow or hanging holds up nothing else. What is
@@ -46,7 +49,7 @@ private:
     void pump();
     void page_programme_service(SendRequest &request, const SentText &sent, bool repeat);
     void attempt_finished(const Verdict &verdict);
-    void log(const QString &line) const;
+    void log(const QString &line, std::optional<EventLevel> event = std::nullopt) const;
     void report();
 
     Destination destination_;

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "program_setup.h"
 #include "watch_program.h"
+#include "windows_service.h"
 
 #include <QCoreApplication>
 
@@ -25,5 +26,11 @@ int main(int argc, char *argv[])
         }
         return command.exitStatus;
     }
-    return run_watch(command);
+    // Started by the service control manager: it is told when the watcher
+    // runs and when it has stopped.
+    const bool service = command.asService && serve_service_control();
+    const int status = run_watch(command);
+    if (service)
+        service_stopped(status);
+    return status;
 }

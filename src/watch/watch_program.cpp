@@ -14,6 +14,7 @@
 #include "status_file.h"
 #include "stop_request.h"
 #include "version.h"
+#include "windows_service.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,6 +34,8 @@ const char *const watchUsage =
     "                        [--log-size SIZE] [--log-keep N] [--status FILE]\n"
     "                        [--metrics FILE] [--status-page FILE] [FOLDER ...]\n"
     "       nowplaying-watch --print-task | --install-task | --remove-task [options] [FOLDER ...]\n"
+    "       nowplaying-watch --install-service [--account NAME] [options] FOLDER ...\n"
+    "       nowplaying-watch --remove-service\n"
     "Makes a pass in each FOLDER (the working directory by default) at start\n"
     "and after every change of settings.txt, rusletters.txt or the document,\n"
     "and logs one line per pass (in a group of folders, named by the station).\n"
@@ -59,6 +62,13 @@ const char *const watchUsage =
     "                     within a minute should it die\n"
     "  --install-task     Windows: register that task (schtasks)\n"
     "  --remove-task      Windows: remove it\n"
+    "  --install-service  Windows, as administrator: register the watcher with\n"
+    "                     these options as the service \"nowplaying\", started at\n"
+    "                     boot and again 5 s after it dies (its account's\n"
+    "                     password, if any, in NOWPLAYING_SERVICE_PASSWORD)\n"
+    "  --account NAME     the account the service runs as (default\n"
+    "                     NT AUTHORITY\\LocalService)\n"
+    "  --remove-service   Windows, as administrator: stop and remove it\n"
     "  --help             print this help\n"
     "  --version          print the version\n"
     "Exit status: 0 when stopped, 2 for a single FOLDER that cannot be\n"
@@ -101,6 +111,8 @@ qint64 size_in_bytes(QString text)
 int refuse(const QString &why, int status)
 {
     print_text(stderr, QStringLiteral("nowplaying-watch: ") + why + QLatin1Char('\n'));
+    // A service has no console: its refusals are in the system's log too.
+    report_event(EventLevel::Error, QStringLiteral("nowplaying-watch: ") + why);
     if (status == usageError)
         std::fputs(watchUsage, stderr);
     return status;
@@ -160,6 +172,40 @@ QStringList task_arguments(const WatchCommand &command, const QStringList &folde
     return arguments;
 }
 
+// The service: every option the watcher was given, as for the task, after
+// the switch that tells the program the service control manager started it.
+int service(const WatchCommand &command, const QStringList &folders)
+{
+    const bool install = command.task == WatchCommand::Task::InstallService;
+    if (install && command.folders.isEmpty())
+        return refuse(QStringLiteral("--install-service needs the stations' folders"), usageError);
+    const ServiceCall call =
+        install
+            ? install_service(
+                  {windows_command_line(QStringList{QDir::toNativeSeparators(
+                                                        QCoreApplication::applicationFilePath()),
+                                                    QStringLiteral("--service")} +
+                                        task_arguments(command, folders)),
+                   command.account, qEnvironmentVariable("NOWPLAYING_SERVICE_PASSWORD")})
+            : remove_service();
+    if (!call.done)
+        return refuse(QStringLiteral("could not %1 the service \"%2\": %3")
+                          .arg(install ? QStringLiteral("register") : QStringLiteral("remove"),
+                               QLatin1String(serviceName), call.said),
+                      1);
+    print_text(stdout,
+               QStringLiteral("%1 the service \"%2\"%3\n")
+                   .arg(install ? QStringLiteral("registered") : QStringLiteral("removed"),
+                        QLatin1String(serviceName),
+                        call.said.isEmpty() ? QString()
+                                            : QStringLiteral(" (") + call.said + QLatin1Char(')')));
+    if (install)
+        print_text(
+            stdout,
+            QStringLiteral("start it now with: sc start %1\n").arg(QLatin1String(serviceName)));
+    return 0;
+}
+
 int task(const WatchCommand &command, const QStringList &folders)
 {
     const QString user = qEnvironmentVariable("USERDOMAIN").isEmpty()
@@ -210,9 +256,13 @@ WatchCommand read_watch_command()
         metrics(QStringLiteral("metrics"), QString(), QStringLiteral("FILE")),
         page(QStringLiteral("status-page"), QString(), QStringLiteral("FILE")),
         installTask(QStringLiteral("install-task")), removeTask(QStringLiteral("remove-task")),
-        printTask(QStringLiteral("print-task"));
+        printTask(QStringLiteral("print-task")), installService(QStringLiteral("install-service")),
+        removeService(QStringLiteral("remove-service")),
+        account(QStringLiteral("account"), QString(), QStringLiteral("NAME")),
+        asService(QStringLiteral("service"));
     parser.addOptions({quiet, poll, quietLog, log, logSize, logKeep, status, metrics, page,
-                       installTask, removeTask, printTask});
+                       installTask, removeTask, printTask, installService, removeService, account,
+                       asService});
     const ArgumentsRead read =
         read_arguments(parser, {"nowplaying-watch", programVersion, watchUsage});
     const auto fail = [&command](const QString &why) {
@@ -253,10 +303,14 @@ WatchCommand read_watch_command()
                      absolute(command.startFolder, parser.value(page))};
     for (const QString &folder : parser.positionalArguments())
         command.folders << folder_argument(folder);
-    command.task = parser.isSet(printTask)     ? WatchCommand::Task::PrintTask
-                   : parser.isSet(installTask) ? WatchCommand::Task::InstallTask
-                   : parser.isSet(removeTask)  ? WatchCommand::Task::RemoveTask
-                                               : WatchCommand::Task::Watch;
+    command.task = parser.isSet(printTask)        ? WatchCommand::Task::PrintTask
+                   : parser.isSet(installTask)    ? WatchCommand::Task::InstallTask
+                   : parser.isSet(removeTask)     ? WatchCommand::Task::RemoveTask
+                   : parser.isSet(installService) ? WatchCommand::Task::InstallService
+                   : parser.isSet(removeService)  ? WatchCommand::Task::RemoveService
+                                                  : WatchCommand::Task::Watch;
+    command.account = parser.value(account);
+    command.asService = parser.isSet(asService);
     return command;
 }
 
@@ -269,6 +323,9 @@ int run_watch(const WatchCommand &command)
         paths << absolute(command.startFolder, folder);
     if (paths.isEmpty())
         paths << command.startFolder;
+    if (command.task == WatchCommand::Task::InstallService ||
+        command.task == WatchCommand::Task::RemoveService)
+        return service(command, paths);
     if (command.task != WatchCommand::Task::Watch)
         return task(command, paths);
     // One folder is entered, as a pass started there would be; in a group
@@ -296,8 +353,11 @@ int run_watch(const WatchCommand &command)
     for (const QString &path : paths)
         shownPaths << QDir::toNativeSeparators(path);
     const LogSink log = station_log(QString());
-    log(QStringLiteral("nowplaying-watch %1 started for %2")
-            .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", "))));
+    const QString startLine =
+        QStringLiteral("nowplaying-watch %1 started for %2")
+            .arg(QLatin1String(programVersion), shownPaths.join(QStringLiteral(", ")));
+    log(startLine);
+    report_event(EventLevel::Information, startLine);
     log(lastEnd);
     Monitor monitor(command.files);
     const QStringList names = station_names(paths);
@@ -346,6 +406,7 @@ int run_watch(const WatchCommand &command)
     stations.clear();
     monitor.stop();
     log(QStringLiteral("nowplaying-watch stopped"));
+    report_event(EventLevel::Information, QStringLiteral("nowplaying-watch stopped"));
     stop_request_done();
     return 0;
 }

@@ -10,9 +10,11 @@
 // record, and the run that the record asks for.
 
 struct WatchCommand {
-    enum class Task { Watch, PrintTask, InstallTask, RemoveTask };
+    enum class Task { Watch, PrintTask, InstallTask, RemoveTask, InstallService, RemoveService };
     Task task = Task::Watch;
-    QStringList folders; // as given (a trailing quote dropped on Windows)
+    QString account;        // --account: the service's; empty: LocalService
+    bool asService = false; // --service: started by the service control manager
+    QStringList folders;    // as given (a trailing quote dropped on Windows)
     int quietMs = 50;
     int pollMs = 0;
     bool errorsOnly = false;

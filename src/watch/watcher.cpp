@@ -11,6 +11,7 @@
 #include "text_file.h"
 #include "transliteration.h"
 #include "watch_rules.h"
+#include "windows_service.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -180,11 +181,12 @@ void Watcher::polling(const QString &why)
 {
     if (why == pollingWhy_)
         return;
-    if (!why.isEmpty())
-        options_.log(why + QStringLiteral("; looked for every quarter of a second instead, and "
-                                          "logged again when it is watched"));
-    else
-        options_.log(QStringLiteral("every input is watched again"));
+    const QString line =
+        !why.isEmpty() ? why + QStringLiteral("; looked for every quarter of a second instead, "
+                                              "and logged again when it is watched")
+                       : QStringLiteral("every input is watched again");
+    options_.log(line);
+    report_event(why.isEmpty() ? EventLevel::Information : EventLevel::Warning, line);
     pollingWhy_ = why;
     if (options_.monitor)
         options_.monitor->watching(options_.station, !why.isEmpty(), why);
@@ -315,18 +317,27 @@ void Watcher::pass()
     documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
-    if (retry_if_failed(result))
-        options_.log(result.heldByAnother
-                         ? QStringLiteral("%1 is held by another program: trying again until it "
-                                          "can be %2")
-                               .arg(QDir::toNativeSeparators(result.failedPath),
-                                    result.outcome == PassOutcome::CantOpenDocument
-                                        ? QStringLiteral("read")
-                                        : QStringLiteral("written"))
-                         : pass_log_text(outcome, options_.errorsOnly,
-                                         result.onAir && outcome == PassOutcome::Written
-                                             ? result.onAir->meta
-                                             : QString()));
+    const bool wasFailing = failing_.has_value();
+    if (retry_if_failed(result)) {
+        const QString line =
+            result.heldByAnother
+                ? QStringLiteral("%1 is held by another program: trying again until it "
+                                 "can be %2")
+                      .arg(QDir::toNativeSeparators(result.failedPath),
+                           result.outcome == PassOutcome::CantOpenDocument
+                               ? QStringLiteral("read")
+                               : QStringLiteral("written"))
+                : pass_log_text(outcome, options_.errorsOnly,
+                                result.onAir && outcome == PassOutcome::Written ? result.onAir->meta
+                                                                                : QString());
+        options_.log(line);
+        // A streak of failed passes, and its end, for the system's own log.
+        const bool failed = outcome != PassOutcome::Written && outcome != PassOutcome::BlockedHour;
+        if (failed)
+            report_event(EventLevel::Error, line);
+        else if (wasFailing && !line.isEmpty())
+            report_event(EventLevel::Information, line);
+    }
     // What changed during a bad hour is passed over when the hour ends,
     // not at the next change, which may be minutes away.
     if (outcome == PassOutcome::BlockedHour)
