@@ -395,6 +395,7 @@ private slots:
     // clang-format on
     void serial()
     {
+        SKIP_IF_LINUX_ONLY();
         SKIP_IF_SERVER_MISSING("socat");
         QFETCH(int, kind);
         QFETCH(QByteArray, reply);

@@ -344,11 +344,6 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         parse_file(d, value, scheme, folder);
     } else if (scheme == QLatin1String("rds+serial")) {
         parse_serial(d, value, scheme);
-#ifndef NOWPLAYING_SERIAL
-        if (d.error.isEmpty())
-            d.error = QStringLiteral("serial ports are not in this build (Qt SerialPort was not "
-                                     "found when it was built)");
-#endif
         d.text = DestinationText::Rds;
         d.dialect = &rdsDialects[0];
         d.charset = QTextCodec::codecForName("ISO-8859-1");
@@ -427,6 +422,12 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         apply_query(d, QUrlQuery(d.url));
     if (d.error.isEmpty())
         parse_templates(d, setting);
+#ifndef NOWPLAYING_SERIAL
+    // After its settings' own problems, which a station fixes all the same.
+    if (d.error.isEmpty() && d.kind == DestinationKind::RdsSerial)
+        d.error = QStringLiteral("serial ports are not in this build (Qt SerialPort was not "
+                                 "found when it was built)");
+#endif
     return d;
 }
 
