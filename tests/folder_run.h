@@ -193,7 +193,8 @@ struct HeldFile {
     bool started()
     {
         QByteArray out;
-        while (!out.contains("held") && process.waitForReadyRead(10000))
+        // Under Wine on a busy machine a program may take seconds to start.
+        while (!out.contains("held") && process.waitForReadyRead(30000))
             out += process.readAllStandardOutput();
         return out.contains("held");
     }
