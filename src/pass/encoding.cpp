@@ -91,45 +91,38 @@ QByteArray encode_text(const QString &text, QTextCodec *codec)
     return bytes;
 }
 
+int utf8_sequence_length(const uchar *p, const uchar *end)
+{
+    const uchar lead = *p;
+    if (lead < 0x80)
+        return 1;
+    if (lead < 0xC2 || lead > 0xF4)
+        return 0;
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    // The second byte's range rules out overlong forms, surrogates and
+    // what lies past U+10FFFF.
+    const uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (end - p < length || p[1] < low || p[1] > high)
+        return 0;
+    for (int i = 2; i < length; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
 // Walked byte by byte rather than decoded: a settings or spellings file is
 // asked this on every pass, and a decode costs a QString the size of the
-// file. The rules are the decoder's: no overlong form, no surrogate,
-// nothing past U+10FFFF, no sequence cut short at the end.
+// file.
 bool is_valid_utf8(const QByteArray &bytes)
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const uchar *const end = p + bytes.size();
     while (p < end) {
-        const uchar lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        int more = 0;
-        uchar low = 0x80, high = 0xBF; // the second byte's range
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
+        const int length = utf8_sequence_length(p, end);
+        if (length == 0)
             return false;
-        }
-        if (end - p <= more || p[1] < low || p[1] > high)
-            return false;
-        for (int i = 2; i <= more; ++i)
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-        p += more + 1;
+        p += length;
     }
     return true;
 }

@@ -30,6 +30,11 @@ QByteArray encode_text(const QString &text, QTextCodec *codec);
 bool encode_in_slices(const QString &text, QTextCodec *codec,
                       const std::function<bool(const QByteArray &)> &sink);
 
+// How many bytes the UTF-8 sequence at `p` (before `end`) has, 1 to 4; 0
+// when it is not valid UTF-8 as Qt's decoder has it (an overlong form, a
+// surrogate, past U+10FFFF, cut short).
+int utf8_sequence_length(const uchar *p, const uchar *end);
+
 // Whether `bytes` are valid UTF-8 (a sequence cut at the end is not).
 bool is_valid_utf8(const QByteArray &bytes);
 

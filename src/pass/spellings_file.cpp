@@ -76,23 +76,15 @@ QSet<quint64> word_hashes(const QString &text)
 // U+FFFD, as the decoder has them, one byte each, never read past `end`.
 char32_t next_utf8(const uchar *&p, const uchar *end)
 {
-    const uchar lead = *p++;
-    if (lead < 0x80)
-        return lead;
-    const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-    // The second byte's range rules out overlong forms, surrogates and
-    // what lies past U+10FFFF, as is_valid_utf8 does.
-    const uchar low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    const uchar high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (lead < 0xC2 || lead > 0xF4 || end - p < more || p[0] < low || p[0] > high)
+    const int length = utf8_sequence_length(p, end);
+    if (length == 0) {
+        ++p;
         return 0xFFFD;
-    char32_t c = lead & (0x3F >> more);
-    for (int i = 0; i < more; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return 0xFFFD;
-        c = (c << 6) | (p[i] & 0x3F);
     }
-    p += more;
+    char32_t c = length == 1 ? *p : *p & (0x7F >> length);
+    for (int i = 1; i < length; ++i)
+        c = (c << 6) | (p[i] & 0x3F);
+    p += length;
     return c;
 }
 
