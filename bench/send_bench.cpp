@@ -16,7 +16,7 @@
 //     MQTT broker (Debian's mosquitto) to a site that follows it and feeds
 //     a fake encoder: the time from each write to the studio's RDS file and
 //     to the site's encoder receiving the track.
-#include "bench_common.h"
+#include "bench_watch.h"
 #include "event_wait.h"
 #include "fake_destination.h"
 #include "icecast_server.h"
@@ -33,32 +33,12 @@ namespace {
 
 using bench::read_file;
 using bench::replace_file;
+using bench::start_watch;
 
 struct Round {
     std::vector<double> files, encoder, listener;
     int lost = 0;
 };
-
-// A folder whose settings send to `destinations` (SEND1, SEND2, ...), and
-// the watcher on it, once its first pass is written.
-void start_watch(const QString &watchBinary, const QTemporaryDir &dir,
-                 const QStringList &destinations, QProcess &watch)
-{
-    QByteArray settings = "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
-                          "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META>"
-                          "<METASPLITTER> - </METASPLITTER><METAENC>UTF-8</METAENC>"
-                          "<RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER>";
-    for (int i = 0; i < destinations.size(); ++i)
-        settings += "<SEND" + QByteArray::number(i + 1) + ">" + destinations[i].toUtf8() +
-                    "</SEND" + QByteArray::number(i + 1) + ">";
-    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
-    replace_file(dir.filePath("settings.txt"), settings);
-    replace_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
-    watch.setStandardErrorFile(QProcess::nullDevice());
-    watch.start(watchBinary, {dir.path()});
-    wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
-    wait_until([] { return false; }, 500);
-}
 
 Round run_round(const QString &watchBinary, int tracks, const QStringList &destinations,
                 FakeDestination &encoder, IcecastListener &listener)

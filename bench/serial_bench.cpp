@@ -12,7 +12,7 @@
 //     ps-seconds=2 for PS_SECONDS: how far each page change is from its due
 //     time (p50, p95 of the lateness), and, at each text change, whether
 //     the new text's first page came with it and restarted the cycle.
-#include "bench_common.h"
+#include "bench_watch.h"
 #include "event_wait.h"
 #include "fake_destination.h"
 
@@ -31,23 +31,7 @@ namespace {
 using bench::percentiles;
 using bench::read_file;
 using bench::replace_file;
-
-void start_watch(const QString &watchBinary, const QTemporaryDir &dir, const QString &destination,
-                 QProcess &watch)
-{
-    const QByteArray settings =
-        "<XML>doc.xml</XML><INXMLENC>UTF-8</INXMLENC><NEWXML>out.xml</NEWXML>"
-        "<OUTXMLENC>UTF-8</OUTXMLENC><META>meta.txt</META><METASPLITTER> - </METASPLITTER>"
-        "<METAENC>UTF-8</METAENC><RDS>rds.txt</RDS><RDSSPLITTER> - </RDSSPLITTER><SEND1>" +
-        destination.toUtf8() + "</SEND1>";
-    QFile::copy(QStringLiteral(EXAMPLE_DIR "/rusletters.txt"), dir.filePath("rusletters.txt"));
-    replace_file(dir.filePath("settings.txt"), settings);
-    replace_file(dir.filePath("doc.xml"), "<ARTIST>Start</ARTIST><NAME>0</NAME>");
-    watch.setStandardErrorFile(QProcess::nullDevice());
-    watch.start(watchBinary, {dir.path()});
-    wait_until([&]() { return read_file(dir.filePath("rds.txt")) == "Start - 0"; }, 5000);
-    wait_until([] { return false; }, 500);
-}
+using bench::start_watch;
 
 void serial_round(const QString &watchBinary, int tracks)
 {
@@ -63,7 +47,7 @@ void serial_round(const QString &watchBinary, int tracks)
     }
     QTemporaryDir dir;
     QProcess watch;
-    start_watch(watchBinary, dir, "rds+serial:" + tty + "?baud=9600", watch);
+    start_watch(watchBinary, dir, {"rds+serial:" + tty + "?baud=9600"}, watch);
     std::vector<double> latency;
     int lost = 0, bytes = 0;
     for (int track = 1; track <= tracks; ++track) {
@@ -111,7 +95,7 @@ void paging_round(const QString &watchBinary, int seconds)
     QTemporaryDir dir;
     QProcess watch;
     start_watch(watchBinary, dir,
-                QStringLiteral("rds+tcp://127.0.0.1:%1?ps=page&ps-seconds=2").arg(encoder.port()),
+                {QStringLiteral("rds+tcp://127.0.0.1:%1?ps=page&ps-seconds=2").arg(encoder.port())},
                 watch);
     QElapsedTimer clock;
     clock.start();

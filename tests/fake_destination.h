@@ -6,10 +6,13 @@
 // never end), an HTTP server answering each request, a UDP encoder that
 // only listens, and an encoder whose program hangs (it takes connections
 // and reads nothing; when it wakes it reads what its system kept, that of
-// connections reset meanwhile too, as Linux keeps it).
+// connections reset meanwhile too, as Linux keeps it). A UECP encoder
+// checks every frame as the standard has it, on its own reading of it:
+// what is wrong with one is kept in `faults`.
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringList>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -59,6 +62,8 @@ public:
     QList<QByteArray> received;
     // When each one came, in milliseconds since the fake started.
     QList<qint64> receivedAt;
+    // What a UECP encoder found wrong, one line per frame.
+    QStringList faults;
     // Its program hangs (reads nothing) until woken, then reads what came,
     // the newest connection first (an order no sender can rely on).
     void hang(bool hanging)
@@ -78,8 +83,72 @@ public:
 private:
     void record(const QByteArray &message)
     {
+        if (kind_ == UecpEncoder) {
+            const QString fault = uecp_fault(message);
+            if (!fault.isEmpty())
+                faults << fault + ": " + QString::fromLatin1(message.toHex(' '));
+        }
         received << message;
         receivedAt << clock_.elapsed();
+    }
+
+    // Why a frame (FE to FF) is not one an encoder takes, or nothing. It
+    // must be unstuffed (FD 00/01/02 only), its length byte and CRC right
+    // (CCITT from FFFF, complemented, high byte first), and each element
+    // whole: RadioText (0A) of at most 64 characters of the basic table,
+    // transmitted until replaced, its A/B toggle asked for (a new text);
+    // a PS name (02) of 8.
+    static QString uecp_fault(const QByteArray &frame)
+    {
+        if (frame.size() < 7 || quint8(frame.at(0)) != 0xFE || quint8(frame.back()) != 0xFF)
+            return "not framed by FE and FF";
+        QByteArray body;
+        for (int i = 1; i < frame.size() - 1; ++i) {
+            const quint8 byte = quint8(frame.at(i));
+            if (byte == 0xFE || byte == 0xFF)
+                return "an unstuffed FE or FF";
+            if (byte != 0xFD) {
+                body += char(byte);
+                continue;
+            }
+            const int next = ++i < frame.size() - 1 ? quint8(frame.at(i)) : -1;
+            if (next < 0 || next > 2)
+                return "FD not followed by 00, 01 or 02";
+            body += char(0xFD + next);
+        }
+        if (body.size() < 6 || quint8(body.at(3)) != body.size() - 6)
+            return "a length byte that is not the message field's";
+        quint16 crc = 0xFFFF;
+        for (int i = 0; i < body.size() - 2; ++i)
+            for (int bit = 7; bit >= 0; --bit) {
+                const bool top = (crc >> 15) ^ ((quint8(body.at(i)) >> bit) & 1);
+                crc = quint16(crc << 1) ^ (top ? 0x1021 : 0);
+            }
+        if (quint16(~crc) != quint16(quint8(body.at(body.size() - 2)) << 8 | quint8(body.back())))
+            return "a wrong CRC";
+        const QByteArray elements = body.mid(4, body.size() - 6);
+        for (int at = 0; at < elements.size();) {
+            const quint8 code = quint8(elements.at(at));
+            if (code == 0x02) {
+                if (elements.size() - at < 11)
+                    return "a cut PS element";
+                at += 11;
+            } else if (code == 0x0A) {
+                const int length = at + 3 < elements.size() ? quint8(elements.at(at + 3)) : -1;
+                if (length < 1 || length > 65 || at + 4 + length > elements.size())
+                    return "a RadioText element of a wrong length";
+                const quint8 config = quint8(elements.at(at + 4));
+                if (config != 0x01)
+                    return "a RadioText not sent until replaced with its A/B toggle";
+                for (const char c : elements.mid(at + 5, length - 1))
+                    if (c < 0x20 || c > 0x7E)
+                        return "a RadioText character outside the basic table";
+                at += 4 + length;
+            } else {
+                return QString("an unexpected element %1").arg(code, 2, 16, QChar('0'));
+            }
+        }
+        return QString();
     }
 
     // The next whole command or request in `buffer`, taken out of it.

@@ -47,7 +47,6 @@ inline const LinuxOnly linuxOnly[] = {
     {"stop_during_a_burst", "POSIX signals"},
     {"shutdown_waits_one_timeout", "POSIX signals"},
     {"watcher_end", "POSIX signals, and faketime"},
-    {"serial", "socat's pseudo-terminal pairs are Linux's"},
 };
 
 inline const char *windows_skip_reason()

@@ -237,6 +237,14 @@ private slots:
             << "<ARTIST>Ωmega</ARTIST><NAME>" + QByteArray(70, 'x') + "</NAME>" << 1
             << QStringList{"warning  SEND1 rds+udp://127.0.0.1:1024: the text has 78 characters; RadioText carries 64",
                            "warning  SEND1 rds+udp://127.0.0.1:1024: ISO-8859-1 cannot hold Ω, which are sent as \"?\""} << none;
+#ifdef Q_OS_WIN
+        const QByteArray missingPort = "COM9";
+#else
+        const QByteArray missingPort = "/dev/ttyNOWPLAYING9";
+#endif
+        QTest::newRow("a serial port that is not there") << settings("<SEND1>rds+serial:" + missingPort + "</SEND1>")
+            << letters << doc << 2
+            << QStringList{"error    SEND1 rds+serial:" + missingPort + ": there is no port " + missingPort + " (the ports found: "} << none;
 #ifndef Q_OS_WIN
         QTest::newRow("password others may read") << settings("<SEND1>icecast://source:pw@127.0.0.1:8000/live</SEND1>") << letters << doc << 1
             << QStringList{"ok       SEND1 icecast://source@127.0.0.1:8000/live gets \"Кино - Кукушка\" in UTF-8: GET http://127.0.0.1:8000/admin/metadata?",

@@ -4,6 +4,7 @@
 #include "encoding.h"
 #include "mqtt_client.h"
 #include "pass.h"
+#include "serial_port.h"
 #include "shown_address.h"
 
 #include <QDir>
@@ -424,7 +425,7 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         parse_templates(d, setting);
 #ifndef NOWPLAYING_SERIAL
     // After its settings' own problems, which a station fixes all the same.
-    if (d.error.isEmpty() && d.kind == DestinationKind::RdsSerial)
+    if (d.error.isEmpty() && d.kind == DestinationKind::RdsSerial && !system_serial_ports())
         d.error = QStringLiteral("serial ports are not in this build (Qt SerialPort was not "
                                  "found when it was built)");
 #endif

@@ -4,6 +4,7 @@
 #include "on_air_text.h"
 #include "output_file.h"
 #include "outside_text.h"
+#include "serial_port.h"
 #include "shown_address.h"
 #include "socket_options.h"
 #include "uecp.h"
@@ -293,11 +294,22 @@ void SendAttempt::let_go_of_held()
 // next send opens it again.
 void SendAttempt::start_serial()
 {
+    if (!serial_ && !open_serial())
+        return;
+    clear_serial_input(); // what came between two sends answers neither
+    deadline_.disconnect();
+    connect(&deadline_, &QTimer::timeout, this, &SendAttempt::reply_overdue);
+    send_next_command();
+}
+
+// Qt SerialPort where the build has it, else the system's own ports.
+bool SendAttempt::open_serial()
+{
+    const SerialLine &line = destination_.serial;
 #ifdef NOWPLAYING_SERIAL
-    if (!serial_) {
+    {
         auto *const port = new QSerialPort(destination_.path, this);
         serial_ = port;
-        const SerialLine &line = destination_.serial;
         port->setBaudRate(line.baud);
         port->setDataBits(QSerialPort::DataBits(line.bits));
         port->setParity(line.parity == 'E'   ? QSerialPort::EvenParity
@@ -322,22 +334,40 @@ void SendAttempt::start_serial()
             const QString why = quoted_reply(port->errorString(), longestReplyLine);
             close_serial();
             end({false, QStringLiteral("cannot open %1: %2").arg(destination_.path, why)});
-            return;
+            return false;
         }
     }
-    static_cast<QSerialPort *>(serial_)->clear(
-        QSerialPort::Input); // what came between two sends answers neither
-    deadline_.disconnect();
-    connect(&deadline_, &QTimer::timeout, this, &SendAttempt::reply_overdue);
-    send_next_command();
 #else
-    end({false, QStringLiteral("serial ports are not in this build")});
+    const SerialOpening opened = open_system_serial_port(
+        destination_.path, {line.baud, line.bits, line.parity, line.stopBits, line.hardwareFlow},
+        this);
+    if (!opened.port) {
+        end({false, QStringLiteral("cannot open %1: %2")
+                        .arg(destination_.path, quoted_reply(opened.error, longestReplyLine))});
+        return false;
+    }
+    serial_ = opened.port;
+    connect(serial_, &QIODevice::readyRead, this, &SendAttempt::read_reply);
+    connect(serial_, &QIODevice::readChannelFinished, this, [this]() {
+        const QString why = quoted_reply(serial_->errorString(), longestReplyLine);
+        close_serial();
+        end({false, why});
+    });
+#endif
+    return true;
+}
+
+void SendAttempt::clear_serial_input()
+{
+#ifdef NOWPLAYING_SERIAL
+    static_cast<QSerialPort *>(serial_)->clear(QSerialPort::Input);
+#else
+    clear_system_serial_input(serial_);
 #endif
 }
 
 void SendAttempt::close_serial()
 {
-#ifdef NOWPLAYING_SERIAL
     if (!serial_)
         return;
     QIODevice *port = serial_;
@@ -345,15 +375,12 @@ void SendAttempt::close_serial()
     port->disconnect(this);
     port->close();
     port->deleteLater();
-#endif
 }
 
 QIODevice *SendAttempt::device() const
 {
-#ifdef NOWPLAYING_SERIAL
     if (destination_.kind == DestinationKind::RdsSerial)
         return serial_;
-#endif
     return socket_;
 }
 

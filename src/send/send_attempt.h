@@ -66,6 +66,8 @@ private:
     void start_http();
     void start_socket();
     void start_serial();
+    bool open_serial();
+    void clear_serial_input();
     void close_serial();
     QIODevice *device() const; // what an encoder's commands are written to
     void reply_overdue();
@@ -95,6 +97,6 @@ private:
     bool announces_;
     std::unique_ptr<MqttClient> mqtt_; // kept between sends, so that its status stays "online"
     int awaitedMessage_ = -1;
-    QIODevice *serial_ = nullptr;          // a QSerialPort, kept open between sends
+    QIODevice *serial_ = nullptr;          // a serial port, kept open between sends
     bool awaitingAcknowledgement_ = false; // a frame written, silence is done
 };
