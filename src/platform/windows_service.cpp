@@ -11,6 +11,9 @@
 #include <thread>
 
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 #endif
 
 #ifdef Q_OS_WIN
@@ -160,6 +163,74 @@ ServiceCall install_service(const ServiceSetup &setup)
     return {true, note};
 }
 
+QString account_folder_problem(const QString &account, const QString &folder)
+{
+    const QString name = account.isEmpty() ? QStringLiteral("NT AUTHORITY\\LocalService") : account;
+    const QString grant = QStringLiteral("icacls \"%1\" /grant \"%2:(OI)(CI)M\"")
+                              .arg(QDir::toNativeSeparators(folder), name);
+    PACL acl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const std::wstring path = wide(QDir::toNativeSeparators(folder));
+    const DWORD read =
+        GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &acl, nullptr, &descriptor);
+    if (read != ERROR_SUCCESS)
+        return QStringLiteral("its access list cannot be read (%1); if %2 cannot write there: %3")
+            .arg(system_message(read), name, grant);
+    // The account itself, and the groups every service account is in.
+    QList<PSID> sids;
+    BYTE accountSid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof accountSid;
+    wchar_t domain[256];
+    DWORD domainSize = 256;
+    SID_NAME_USE use;
+    if (LookupAccountNameW(nullptr, wide(name).c_str(), accountSid, &sidSize, domain, &domainSize,
+                           &use))
+        sids << PSID(accountSid);
+    QList<PSID> groups;
+    for (const wchar_t *text : {L"S-1-1-0", L"S-1-5-11", L"S-1-5-32-545", L"S-1-5-6"}) {
+        PSID sid = nullptr;
+        if (ConvertStringSidToSidW(text, &sid))
+            groups << sid;
+    }
+    // What the entries for those allow, less what they deny (an access
+    // list in Windows' order has its denials first, so this is what an
+    // access check finds); entries only for what the folder holds pass
+    // the folder by. No access list at all lets everyone in.
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                               FILE_ALL_ACCESS};
+    ACCESS_MASK allowed = acl ? 0 : FILE_ALL_ACCESS, denied = 0;
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void *entry = nullptr;
+        if (!GetAce(acl, i, &entry))
+            continue;
+        const auto *header = static_cast<ACE_HEADER *>(entry);
+        if (header->AceFlags & INHERIT_ONLY_ACE || (header->AceType != ACCESS_ALLOWED_ACE_TYPE &&
+                                                    header->AceType != ACCESS_DENIED_ACE_TYPE))
+            continue;
+        // Both kinds have the mask, then the SID, at the same places.
+        auto *const ace = static_cast<ACCESS_ALLOWED_ACE *>(entry);
+        const PSID aceSid = &ace->SidStart;
+        bool ours = false;
+        for (PSID sid : sids + groups)
+            ours = ours || EqualSid(sid, aceSid);
+        if (!ours)
+            continue;
+        ACCESS_MASK mask = ace->Mask;
+        MapGenericMask(&mask, &mapping);
+        (header->AceType == ACCESS_ALLOWED_ACE_TYPE ? allowed : denied) |= mask;
+    }
+    for (PSID sid : groups)
+        LocalFree(sid);
+    LocalFree(descriptor);
+    const ACCESS_MASK needed = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE;
+    if ((allowed & ~denied & needed) == needed)
+        return QString();
+    return QStringLiteral("%1 may not be able to read and write there (its access list does not "
+                          "let it list the folder and create files in it); grant it with: %2")
+        .arg(name, grant);
+}
+
 ServiceCall remove_service()
 {
     Handle manager{OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)};
@@ -235,6 +306,11 @@ ServiceCall install_service(const ServiceSetup &)
 ServiceCall remove_service()
 {
     return install_service({});
+}
+
+QString account_folder_problem(const QString &, const QString &)
+{
+    return QString();
 }
 
 bool serve_service_control()

@@ -32,6 +32,13 @@ struct ServiceCall {
 // too. Needs an administrator.
 ServiceCall install_service(const ServiceSetup &setup);
 
+// Empty when the access list of `folder` lets `account` (empty:
+// NT AUTHORITY\LocalService) list it and create files in it, directly or
+// through a group every service account is in (Everyone, Authenticated
+// Users, Users, SERVICE); else what it lacks and the command that grants
+// it. On other systems, always empty.
+QString account_folder_problem(const QString &account, const QString &folder);
+
 // Stops the service (waiting up to 30 s for its clean stop) and removes it,
 // and the event log source.
 ServiceCall remove_service();

@@ -199,10 +199,18 @@ int service(const WatchCommand &command, const QStringList &folders)
                         QLatin1String(serviceName),
                         call.said.isEmpty() ? QString()
                                             : QStringLiteral(" (") + call.said + QLatin1Char(')')));
-    if (install)
+    if (install) {
+        // Registered all the same: the station may grant the access next.
+        for (const QString &folder : folders) {
+            const QString problem = account_folder_problem(command.account, folder);
+            if (!problem.isEmpty())
+                print_text(stdout, QStringLiteral("warning: %1: %2\n")
+                                       .arg(QDir::toNativeSeparators(folder), problem));
+        }
         print_text(
             stdout,
             QStringLiteral("start it now with: sc start %1\n").arg(QLatin1String(serviceName)));
+    }
     return 0;
 }
 
