@@ -66,6 +66,7 @@ private slots:
         QTest::newRow("PS name of 9 characters") << "rds+tcp://encoder:1024?ps=RADIO1234" << "ps=RADIO1234 is neither page nor a name of 1 to 8 characters";
         QTest::newRow("PS pages under 2 s") << "rds+udp://encoder:1024?ps=page&ps-seconds=1.9" << "ps-seconds=1.9 is not a number of seconds from 2";
         QTest::newRow("UECP site past 10 bits") << "rds+tcp://encoder:1024?dialect=uecp&site=1024" << "site=1024 is not a number from 0 to 1023";
+        QTest::newRow("RT+ asked of UECP") << "rds+udp://encoder:1024?dialect=uecp&rtplus=1" << "rtplus=1 is for the text dialects: RT+ is not sent in UECP frames";
         QTest::newRow("UECP address for a text dialect") << "rds+tcp://encoder:1024?encoder=3" << "site=, encoder=, dsn= and psn= are for dialect=uecp";
         QTest::newRow("serial port not named") << "rds+serial:?baud=9600" << "names no port (rds+serial:COM3 or rds+serial:/dev/ttyUSB0)";
         QTest::newRow("serial speed not a number") << "rds+serial:COM3?baud=fast" << "baud=fast is not a speed from 50 to 4000000";

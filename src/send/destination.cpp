@@ -215,6 +215,11 @@ void apply_query(Destination &d, const QUrlQuery &query)
         d.error = QStringLiteral("site=, encoder=, dsn= and psn= are for dialect=uecp");
     else if (query.hasQueryItem(QStringLiteral("ps-seconds")) && !d.ps.paging)
         d.error = QStringLiteral("ps-seconds= is for ps=page");
+    // A switch that would change nothing is refused rather than kept
+    // silently: the station would believe its receivers get the tags.
+    else if (d.rtPlus && d.dialect && d.dialect->uecp)
+        d.error = QStringLiteral("rtplus=1 is for the text dialects: RT+ is not sent in UECP "
+                                 "frames");
 }
 
 // A serial encoder: "rds+serial:PORT", a query after "?".
