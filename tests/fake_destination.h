@@ -18,6 +18,9 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <functional>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 struct FakeBehaviour {
     QByteArray reply;        // sent for each command or request; empty: never answers
@@ -178,6 +181,11 @@ private:
 
     void serve(QTcpSocket *socket)
     {
+#ifdef Q_OS_WIN
+        // A program the test starts later would inherit the connection
+        // (Wine hands sockets down) and keep it open after the fake is gone.
+        SetHandleInformation(HANDLE(socket->socketDescriptor()), HANDLE_FLAG_INHERIT, 0);
+#endif
         auto buffer = std::make_shared<QByteArray>();
         // Qt keeps what it read of a connection that is gone: a hanging
         // program reads it when it wakes.

@@ -15,6 +15,7 @@
 #include <QJsonObject>
 
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -405,51 +406,63 @@ private slots:
         QFETCH(int, delayMs);
         QFETCH(QString, query);
         QFETCH(QByteArray, expected);
+        const FakeBehaviour behaviour{reply, delayMs};
+        std::optional<FakeDestination> fake;
+        QStringList faults; // of the encoders gone
 #ifdef Q_OS_WIN
-        // Under Wine the test script makes COM5 a pseudo-terminal whose far
-        // end it joins to a loopback port, where this encoder listens; no
-        // Linux program can be started from here to unplug it.
-        const QList<QByteArray> bridged = qgetenv("NOWPLAYING_TEST_SERIAL").split(' ');
-        if (bridged.size() != 2)
+        // No Linux program can be started from under Wine: the test script
+        // makes COM5 a pseudo-terminal joined to a loopback port (a file
+        // says when it is there), and ends it while a file named here
+        // exists.
+        const QStringList bridged =
+            QString::fromLocal8Bit(qgetenv("NOWPLAYING_TEST_SERIAL")).split(';');
+        if (bridged.size() != 4)
             QSKIP("no COM port is bridged to a pseudo-terminal (scripts/build-windows --test "
                   "makes COM5 one)");
-        FakeDestination encoder(FakeDestination::Kind(kind), {reply, delayMs},
-                                quint16(bridged[1].toInt()));
-        SendingWatch com({"rds+serial:" + QString::fromLatin1(bridged[0]) + query});
-        QVERIFY2(com.logged(": sent \"Kino - Zvezda\"", 20000) >= 0, qPrintable(com.log));
-        put(com.dir.path(), "doc.xml", doc("Кукушка"));
-        QVERIFY2(com.logged(": sent \"Kino - Kukushka\"") >= 0, qPrintable(com.log));
-        QVERIFY(wait_until([&]() { return encoder.received.size() >= 2; }, 5000));
-        QCOMPARE(encoder.received.first(), expected);
-        QVERIFY2(encoder.faults.isEmpty(), qPrintable(encoder.faults.join('\n')));
-        return;
-#endif
-        FakeDestination fake(FakeDestination::Kind(kind), {reply, delayMs});
+        const QString port = bridged[0], plugged = bridged[2], unplugged = bridged[3];
+        const auto plug = [&]() {
+            fake.emplace(FakeDestination::Kind(kind), behaviour, quint16(bridged[1].toInt()));
+            QFile::remove(unplugged);
+            return wait_until([&]() { return QFileInfo::exists(plugged); }, 10000);
+        };
+        const auto unplug = [&]() {
+            QFile flag(unplugged);
+            flag.open(QIODevice::WriteOnly);
+            faults += fake->faults;
+            fake.reset();
+            return wait_until([&]() { return !QFileInfo::exists(plugged); }, 10000);
+        };
+#else
+        fake.emplace(FakeDestination::Kind(kind), behaviour);
         QTemporaryDir lines;
-        const QString tty = lines.path() + "/ttyRDS";
+        const QString port = lines.path() + "/ttyRDS";
         QProcess bridge;
         const auto plug = [&]() {
-            bridge.start("socat", {"pty,raw,echo=0,link=" + tty,
-                                   "tcp:127.0.0.1:" + QString::number(fake.port())});
-            return wait_until([&]() { return QFileInfo::exists(tty); }, 5000);
+            bridge.start("socat", {"pty,raw,echo=0,link=" + port,
+                                   "tcp:127.0.0.1:" + QString::number(fake->port())});
+            return wait_until([&]() { return QFileInfo::exists(port); }, 5000);
         };
+        const auto unplug = [&]() {
+            bridge.kill();
+            bridge.waitForFinished();
+            return wait_until([&]() { return !QFileInfo::exists(port); }, 5000);
+        };
+#endif
         QVERIFY(plug());
-        SendingWatch watch({"rds+serial:" + tty + query});
-        QVERIFY2(watch.logged(": sent \"Kino - Zvezda\"") >= 0, qPrintable(watch.log));
-        QVERIFY(wait_until([&]() { return !fake.received.isEmpty(); }, 5000));
-        QCOMPARE(fake.received.first(), expected);
+        SendingWatch watch({"rds+serial:" + port + query});
+        QVERIFY2(watch.logged(": sent \"Kino - Zvezda\"", 20000) >= 0, qPrintable(watch.log));
+        QVERIFY(wait_until([&]() { return !fake->received.isEmpty(); }, 5000));
+        QCOMPARE(fake->received.first(), expected);
 
-        bridge.kill();
-        bridge.waitForFinished();
-        QVERIFY(wait_until([&]() { return !QFileInfo::exists(tty); }, 5000));
+        QVERIFY(unplug());
         put(watch.dir.path(), "doc.xml", doc("Кукушка"));
         QVERIFY2(watch.logged("not delivered \"Kino - Kukushka\"") >= 0, qPrintable(watch.log));
         QVERIFY(plug());
         QVERIFY2(watch.logged("back: sent \"Kino - Kukushka\"", 20000) >= 0, qPrintable(watch.log));
         QCOMPARE(watch.count("not delivered"), 1);
-        QVERIFY2(fake.faults.isEmpty(), qPrintable(fake.faults.join('\n')));
-        bridge.kill();
-        bridge.waitForFinished();
+        faults += fake->faults;
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        unplug();
     }
 
     // The same text is sent once, however many passes make it, unless
