@@ -122,9 +122,11 @@ private:
     {
         if (handle_ == INVALID_HANDLE_VALUE)
             return;
-        setErrorString(why);
         close();
-        emit readChannelFinished();
+        setErrorString(why); // after close(), which may clear it
+        // Told from the event loop: a failure found inside write() is not
+        // answered inside the caller's own call.
+        QTimer::singleShot(0, this, [this]() { emit readChannelFinished(); });
     }
 
     void start_read()
