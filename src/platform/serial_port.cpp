@@ -25,8 +25,7 @@ QString last_error()
 // which ends as soon as a byte has come however a system reads the port's
 // timeouts (Wine takes none of the combinations that return early with
 // what is there), and one write at a time of what is queued. A completion
-// is seen through its event. An encoder's reply is a few bytes; a byte per
-// turn of the loop is far more than a 9600-baud line can bring.
+// is seen through its event.
 class WindowsSerialPort final : public QIODevice {
 public:
     WindowsSerialPort(HANDLE handle, QObject *parent) : QIODevice(parent), handle_(handle)
@@ -117,6 +116,8 @@ private:
     // Bounds what is kept of a peer that talks and is never read; a reply
     // the program waits for is far shorter.
     static constexpr int keptIncoming = 64 * 1024;
+    // Bytes taken in one turn of the loop.
+    static constexpr int burst = 4096;
 
     void fail(const QString &why)
     {
@@ -129,16 +130,48 @@ private:
         QTimer::singleShot(0, this, [this]() { emit readChannelFinished(); });
     }
 
-    void start_read()
+    // Starts the next read. Bytes already there complete their reads at
+    // the call and are taken at once, up to a bound, so that a burst costs
+    // one turn of the event loop rather than one per byte. Returns how
+    // many were taken.
+    int start_read()
     {
-        if (handle_ == INVALID_HANDLE_VALUE)
-            return;
-        reading_ = true;
-        if (!ReadFile(handle_, &byte_, 1, nullptr, &readOverlapped_) &&
-            GetLastError() != ERROR_IO_PENDING) {
+        int taken = 0;
+        while (handle_ != INVALID_HANDLE_VALUE) {
+            reading_ = true;
+            if (!ReadFile(handle_, &byte_, 1, nullptr, &readOverlapped_)) {
+                reading_ = false;
+                if (GetLastError() == ERROR_IO_PENDING)
+                    reading_ = true; // its event tells when it is done
+                else
+                    fail(last_error());
+                break;
+            }
+            DWORD got = 0;
+            GetOverlappedResult(handle_, &readOverlapped_, &got, FALSE);
             reading_ = false;
-            fail(last_error());
+            if (got == 1) {
+                keep(byte_);
+                ++taken;
+            }
+            if (got == 0 || taken == burst) {
+                // A system that ends a read with nothing is asked again
+                // after a pause, so that this can never spin.
+                QTimer::singleShot(got == 0 ? 20 : 0, this, [this]() {
+                    if (start_read() > 0)
+                        emit readyRead();
+                });
+                break;
+            }
         }
+        return taken;
+    }
+
+    void keep(char byte)
+    {
+        incoming_.append(byte);
+        if (incoming_.size() > keptIncoming)
+            incoming_.remove(0, incoming_.size() - keptIncoming);
     }
 
     void finish_read()
@@ -158,14 +191,13 @@ private:
         }
         reading_ = false;
         if (got == 0) {
-            // A system that ends a read with nothing: taken again after a
-            // pause, so that it can never spin.
-            QTimer::singleShot(20, this, [this]() { start_read(); });
+            QTimer::singleShot(20, this, [this]() {
+                if (start_read() > 0)
+                    emit readyRead();
+            });
             return;
         }
-        incoming_.append(byte_);
-        if (incoming_.size() > keptIncoming)
-            incoming_.remove(0, incoming_.size() - keptIncoming);
+        keep(byte_);
         start_read();
         emit readyRead();
     }
