@@ -174,22 +174,31 @@ private:
             incoming_.remove(0, incoming_.size() - keptIncoming);
     }
 
+    // Whether the transfer `busy` marks has ended (with `done` bytes): not
+    // when none is under way or it is still running; a failed one fails
+    // the port. The events are reset by the next transfer only: one that
+    // stays set after its transfer was taken is passed over.
+    bool ended(OVERLAPPED &overlapped, bool &busy, DWORD &done)
+    {
+        ResetEvent(overlapped.hEvent);
+        if (!busy)
+            return false;
+        if (!GetOverlappedResult(handle_, &overlapped, &done, FALSE)) {
+            if (GetLastError() == ERROR_IO_INCOMPLETE)
+                return false;
+            busy = false;
+            fail(last_error());
+            return false;
+        }
+        busy = false;
+        return true;
+    }
+
     void finish_read()
     {
-        // The events are reset by the next transfer only: one that stays
-        // set after its transfer was taken is passed over.
-        ResetEvent(readOverlapped_.hEvent);
-        if (!reading_)
-            return;
         DWORD got = 0;
-        if (!GetOverlappedResult(handle_, &readOverlapped_, &got, FALSE)) {
-            if (GetLastError() == ERROR_IO_INCOMPLETE)
-                return;
-            reading_ = false;
-            fail(last_error());
+        if (!ended(readOverlapped_, reading_, got))
             return;
-        }
-        reading_ = false;
         if (got == 0) {
             QTimer::singleShot(20, this, [this]() {
                 if (start_read() > 0)
@@ -215,18 +224,9 @@ private:
 
     void finish_write()
     {
-        ResetEvent(writeOverlapped_.hEvent);
-        if (!writing_)
-            return;
         DWORD done = 0;
-        if (!GetOverlappedResult(handle_, &writeOverlapped_, &done, FALSE)) {
-            if (GetLastError() == ERROR_IO_INCOMPLETE)
-                return;
-            writing_ = false;
-            fail(last_error());
+        if (!ended(writeOverlapped_, writing_, done))
             return;
-        }
-        writing_ = false;
         if (done == 0) {
             // The write's own timeout ran out: flow control held it.
             fail(QStringLiteral("the line took nothing for 10 s (flow control held it)"));
