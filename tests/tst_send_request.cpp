@@ -271,6 +271,7 @@ private slots:
         QTest::newRow("no artist: no separator before the title") << ice << "{ARTIST} - {NAME}[ ({ALBUM})]" << "" << "<NAME>Реклама</NAME>" << "Реклама";
         QTest::newRow("no title: no separator after the artist") << ice << "{ARTIST} - {NAME}" << "" << "<ARTIST>Кино</ARTIST>" << "Кино";
         QTest::newRow("text before the first field kept") << ice << "Now: {NAME}" << "" << "<NAME>Реклама</NAME>" << "Now: Реклама";
+        QTest::newRow("encoder: text before the artist past 64 cut as a whole") << "rds+tcp://h:1" << QString(70, 'x') + " {ARTIST} / {NAME}" << "" << song << QString(64, 'x');
     }
     // clang-format on
     void templates()

@@ -8,11 +8,12 @@
 
 namespace {
 
-// The first `count` characters of `text`, pairs kept whole.
+// The first `count` characters of `text`, pairs kept whole; none for a
+// count below one (a negative size would have fromUcs4 read on to a zero).
 QString first_characters(const QString &text, int count)
 {
     const QVector<uint> ucs4 = text.toUcs4();
-    return QString::fromUcs4(ucs4.constData(), qMin(count, int(ucs4.size())));
+    return QString::fromUcs4(ucs4.constData(), qBound(0, count, int(ucs4.size())));
 }
 
 // Today's text: artist, splitter and title, the splitter only between two.
@@ -96,6 +97,14 @@ SentText cut_sent(const SentText &sent, int limit)
     const QString tail = sent.text.mid(t.start);
     const int titleNeeds = qMin(character_count(sent.text.mid(t.start, t.length)), limit / 2);
     const int room = limit - character_count(prefix) - character_count(between) - titleNeeds;
+    // A template's text before the artist that leaves no room for a title
+    // is cut as any text is.
+    if (character_count(prefix) >= limit) {
+        SentText cut;
+        cut.idle = sent.idle;
+        cut.text = cut_to(sent.text, limit);
+        return cut;
+    }
     SentText cut;
     cut.idle = sent.idle;
     QString head = prefix;
