@@ -16,6 +16,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -67,6 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const OnAirText onAir = site_text(*read.onAir, usual_russian_letters(), QStringLiteral(" - "),
                                       QStringLiteral(" / "));
     const QString textTemplate = to_text(parts[1]), idle = to_text(parts[2]);
+    // What the message and the templates write themselves, as they are
+    // shown (control characters dropped, which may join what stood on
+    // either side): a secret written there is their own text.
+    static const QRegularExpression controls(QStringLiteral("[\\x{0}-\\x{1f}\\x{7f}-\\x{9f}]"));
+    const QString written =
+        QString(onAir.artist + onAir.title + onAir.document + textTemplate + idle).remove(controls);
     for (const QString &url : destinations()) {
         const Destination d = parse_destination(SendSetting{"SEND1", url, textTemplate, idle});
         if (!d.error.isEmpty())
@@ -98,7 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const QString &shown : {shown_url(d), request.shown}) {
             check(clean(shown), "a control character in a shown string", shown);
             for (const char *secret : secrets)
-                check(!shown.contains(QLatin1String(secret)), "a secret shown", shown);
+                check(!shown.contains(QLatin1String(secret)) ||
+                          written.contains(QLatin1String(secret)),
+                      "a secret shown", shown);
         }
     }
     return 0;

@@ -84,12 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString line = said.join(QLatin1Char(' '));
     // What the input has outside the password, and what the program writes
     // of its own.
-    // A template's control characters are dropped, which may join what
-    // stood on either side of them.
+    // A template's and a document's control characters are dropped, which
+    // may join what stood on either side of them.
     static const QRegularExpression controls(QStringLiteral("[\\x{0}-\\x{1f}\\x{7f}-\\x{9f}]"));
     const QString elsewhere =
         text + idle + QString(text).remove(controls) + ' ' + QString(idle).remove(controls) + ' ' +
-        document + url.left(url.indexOf(QLatin1Char(':'))) + QLatin1String(passwordHint) +
+        document + QString(document).remove(controls) + url.left(url.indexOf(QLatin1Char(':'))) +
+        QLatin1String(passwordHint) +
         // The schemes an unknown one is told about are the program's text.
         QLatin1String(" icecast shoutcast rds+serial https mqtts dls file");
     // A web hook that parses keeps its first "@" as the end of the password.
