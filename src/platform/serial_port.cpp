@@ -138,33 +138,35 @@ private:
     {
         int taken = 0;
         while (handle_ != INVALID_HANDLE_VALUE) {
-            reading_ = true;
             if (!ReadFile(handle_, &byte_, 1, nullptr, &readOverlapped_)) {
-                reading_ = false;
-                if (GetLastError() == ERROR_IO_PENDING)
-                    reading_ = true; // its event tells when it is done
-                else
+                // A pending read's event tells when it is done.
+                reading_ = GetLastError() == ERROR_IO_PENDING;
+                if (!reading_)
                     fail(last_error());
                 break;
             }
             DWORD got = 0;
             GetOverlappedResult(handle_, &readOverlapped_, &got, FALSE);
-            reading_ = false;
             if (got == 1) {
                 keep(byte_);
                 ++taken;
             }
             if (got == 0 || taken == burst) {
-                // A system that ends a read with nothing is asked again
-                // after a pause, so that this can never spin.
-                QTimer::singleShot(got == 0 ? 20 : 0, this, [this]() {
-                    if (start_read() > 0)
-                        emit readyRead();
-                });
+                read_later(got == 0 ? 20 : 0);
                 break;
             }
         }
         return taken;
+    }
+
+    // The next read started after `ms`: a system that ends a read with
+    // nothing is asked again after a pause, so that this can never spin.
+    void read_later(int ms)
+    {
+        QTimer::singleShot(ms, this, [this]() {
+            if (start_read() > 0)
+                emit readyRead();
+        });
     }
 
     void keep(char byte)
@@ -200,10 +202,7 @@ private:
         if (!ended(readOverlapped_, reading_, got))
             return;
         if (got == 0) {
-            QTimer::singleShot(20, this, [this]() {
-                if (start_read() > 0)
-                    emit readyRead();
-            });
+            read_later(20);
             return;
         }
         keep(byte_);

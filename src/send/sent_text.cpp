@@ -83,7 +83,11 @@ SentText cut_sent(const SentText &sent, int limit)
         return sent;
     const TextSpan &a = sent.artist, &t = sent.title;
     const int artistEnd = a.start + a.length;
-    if (a.start < 0 || t.start < 0 || t.start < artistEnd) {
+    // Without an artist before the title, or with a template's text before
+    // the artist that leaves no room for a title, the text is cut as any
+    // text is.
+    if (a.start < 0 || t.start < 0 || t.start < artistEnd ||
+        character_count(sent.text.left(a.start)) >= limit) {
         SentText cut = sent;
         cut.text = cut_to(sent.text, limit);
         return cut;
@@ -97,14 +101,6 @@ SentText cut_sent(const SentText &sent, int limit)
     const QString tail = sent.text.mid(t.start);
     const int titleNeeds = qMin(character_count(sent.text.mid(t.start, t.length)), limit / 2);
     const int room = limit - character_count(prefix) - character_count(between) - titleNeeds;
-    // A template's text before the artist that leaves no room for a title
-    // is cut as any text is.
-    if (character_count(prefix) >= limit) {
-        SentText cut;
-        cut.idle = sent.idle;
-        cut.text = cut_to(sent.text, limit);
-        return cut;
-    }
     SentText cut;
     cut.idle = sent.idle;
     QString head = prefix;
