@@ -24,6 +24,10 @@ struct SendingWatch {
     QProcess process;
     QString log;
     QElapsedTimer clock;
+    // A clean stop at the end rather than a kill, for a watcher that leaves
+    // something outside the test's folder until it stops (a serial port's
+    // lock file).
+    bool stopCleanly = false;
 
     // `more`: further settings (templates, idle texts). A site that
     // follows a studio (`more` holding FOLLOW) has neither document nor
@@ -64,6 +68,12 @@ struct SendingWatch {
     }
     ~SendingWatch()
     {
+#ifndef Q_OS_WIN
+        if (stopCleanly) {
+            process.terminate();
+            process.waitForFinished(10000);
+        }
+#endif
         process.kill();
         process.waitForFinished();
     }

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTextCodec>
 
+#include <algorithm>
+
 namespace {
 
 QString named(const Destination &destination)
@@ -92,6 +94,30 @@ void check_label(Findings &f, const Destination &d, const SentText &sent)
                        : QStringLiteral(", DL Plus: ") + tags.join(QStringLiteral("; "))));
 }
 
+// A port the watcher holds is the port in use, not a fault; one that
+// another program has open too gets what both write, mixed.
+void check_serial_port(Findings &f, const Destination &d)
+{
+    const SerialPortState port = serial_port_state(d.path);
+    const QString holders = port.holders.join(QStringLiteral(", "));
+    if (!port.holders.isEmpty() &&
+        std::all_of(port.holders.begin(), port.holders.end(), held_by_a_watcher))
+        f.add(sendingSection, Level::Ok,
+              QStringLiteral("%1: the port %2 is there, held by %3, the watcher sending to it")
+                  .arg(named(d), visible(d.path), holders));
+    else if (!port.problem.isEmpty())
+        f.add(sendingSection, Level::Error, QStringLiteral("%1: %2").arg(named(d), port.problem));
+    else if (!port.holders.isEmpty())
+        f.add(sendingSection, Level::Warning,
+              QStringLiteral("%1: the port %2 can be opened, but %3 has it open too: what both "
+                             "write goes out mixed, and the encoder's answers may go to either")
+                  .arg(named(d), visible(d.path), holders));
+    else
+        f.add(sendingSection, Level::Ok,
+              QStringLiteral("%1: the port %2 is there and can be opened now")
+                  .arg(named(d), visible(d.path)));
+}
+
 } // namespace
 
 void check_sending(Findings &f, const PassPlan &plan)
@@ -125,14 +151,8 @@ void check_sending(Findings &f, const PassPlan &plan)
               QStringLiteral("%1 gets %2%3 in %4: %5")
                   .arg(named(d), sent.idle ? QStringLiteral("the idle text ") : QString(),
                        visible(request.shown), encoding_of(d), shown_request(d, request)));
-        if (d.kind == DestinationKind::RdsSerial) {
-            const QString problem = serial_port_problem(d.path);
-            f.add(sendingSection, problem.isEmpty() ? Level::Ok : Level::Error,
-                  problem.isEmpty()
-                      ? QStringLiteral("%1: the port %2 is there and can be opened now")
-                            .arg(named(d), visible(d.path))
-                      : QStringLiteral("%1: %2").arg(named(d), problem));
-        }
+        if (d.kind == DestinationKind::RdsSerial)
+            check_serial_port(f, d);
         if (d.kind == DestinationKind::Dls)
             check_label(f, d, sent);
         const QString planted = d.path.isEmpty() ? QString() : planted_link(d.path);
