@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -216,16 +217,14 @@ void look_for_holders(const QString &name, Found &found)
     const auto *const list = reinterpret_cast<const HandleList *>(buffer.data());
     const DWORD self = GetCurrentProcessId();
     std::map<DWORD, Handle> processes;
+    std::set<DWORD> holders;
     for (ULONG_PTR i = 0; i < list->count; ++i) {
         const HandleEntry &entry = list->entries[i];
         const DWORD process = DWORD(entry.process);
         if (process == self)
             continue;
-        {
-            const std::lock_guard<std::mutex> guard(found.lock);
-            if (found.programs.contains(process))
-                continue;
-        }
+        if (holders.count(process) != 0)
+            continue;
         auto opened = processes.find(process);
         if (opened == processes.end())
             opened =
@@ -242,8 +241,10 @@ void look_for_holders(const QString &name, Found &found)
         // name of a pipe or a console waits for the transfer in progress.
         const ULONG device = device_type(copy, queryVolume);
         if ((device == port.device || device == serialPortDevice || device == modemDevice) &&
-            object_name(copy, queryObject).compare(port.object, Qt::CaseInsensitive) == 0)
+            object_name(copy, queryObject).compare(port.object, Qt::CaseInsensitive) == 0) {
+            holders.insert(process);
             add(found, process, program_name(process));
+        }
     }
 }
 
