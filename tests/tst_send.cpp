@@ -294,12 +294,16 @@ private slots:
                  shown.out.constData());
         FakeDestination back(FakeDestination::Encoder, {"OK\r\n"}, down);
         QVERIFY(wait_until([&]() { return destination(1)["state"] == "ok"; }, 5000));
-        QCOMPARE(destination(1)["failures"].toInt(), 1);
-        QCOMPARE(destination(1)["sends"].toInt(), 2);
+        // How many tries failed before the encoder came back depends on
+        // how busy the machine is; the status and the metrics agree on it.
+        const int failures = destination(1)["failures"].toInt();
+        QVERIFY(failures >= 1);
+        QCOMPARE(destination(1)["sends"].toInt(), failures + 1);
         const QByteArray text = contents(files.path(), "metrics.prom");
         QVERIFY2(text.contains("nowplaying_sends_total{station=\"" +
                                QDir(watch.dir.path()).dirName().toUtf8() +
-                               "\",destination=\"SEND2\",result=\"failed\"} 1"),
+                               "\",destination=\"SEND2\",result=\"failed\"} " +
+                               QByteArray::number(failures)),
                  text.constData());
 #ifndef Q_OS_WIN // (promtool is a Linux program; the Linux run checks the same file)
         const QString promtool = QStandardPaths::findExecutable("promtool");
