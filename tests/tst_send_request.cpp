@@ -271,6 +271,9 @@ private slots:
         QTest::newRow("no artist: no separator before the title") << ice << "{ARTIST} - {NAME}[ ({ALBUM})]" << "" << "<NAME>Реклама</NAME>" << "Реклама";
         QTest::newRow("no title: no separator after the artist") << ice << "{ARTIST} - {NAME}" << "" << "<ARTIST>Кино</ARTIST>" << "Кино";
         QTest::newRow("text before the first field kept") << ice << "Now: {NAME}" << "" << "<NAME>Реклама</NAME>" << "Now: Реклама";
+        QTest::newRow("an empty field between two values: one separator") << ice << "{ARTIST} - {ALBUM} / {NAME}" << "" << song << "Кино - Кукушка";
+        QTest::newRow("an empty last field takes its brackets") << ice << "{ARTIST}: {NAME} «{ALBUM}»" << "" << song << "Кино: Кукушка";
+        QTest::newRow("an empty field between values takes its brackets") << ice << "({YEAR}) {ARTIST} - {NAME} ({ALBUM}) {DURATION}" << "" << song + "<DURATION>4:20</DURATION>" << "Кино - Кукушка 4:20";
         QTest::newRow("encoder: text before the artist past 64 cut as a whole") << "rds+tcp://h:1" << QString(70, 'x') + " {ARTIST} / {NAME}" << "" << song << QString(64, 'x');
     }
     // clang-format on

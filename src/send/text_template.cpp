@@ -29,6 +29,34 @@ QString as_one_line(const QString &text)
     return line;
 }
 
+// The closing bracket or quote that ends what `opening` starts, or a null
+// character when it starts nothing.
+QChar closing_of(QChar opening)
+{
+    static const QString openings = QStringLiteral("([{<\u00AB\u201C\u201E\"'");
+    static const QString closings = QStringLiteral(")]}>\u00BB\u201D\u201C\"'");
+    const int at = int(openings.indexOf(opening));
+    return at < 0 ? QChar() : closings.at(at);
+}
+
+// An empty field takes the brackets around it along ("{NAME} ({ALBUM})"
+// with no album is the title alone, not "Кукушка)"): the opening bracket
+// that ends the text before it and the matching one that starts the text
+// after it.
+void drop_brackets_around(QString &before, QString &after)
+{
+    int open = int(before.size()) - 1, close = 0;
+    while (open >= 0 && before.at(open) == QLatin1Char(' '))
+        --open;
+    while (close < after.size() && after.at(close) == QLatin1Char(' '))
+        ++close;
+    if (open < 0 || close >= after.size() || closing_of(before.at(open)).isNull() ||
+        after.at(close) != closing_of(before.at(open)))
+        return;
+    before.remove(open, 1);
+    after.remove(close, 1);
+}
+
 } // namespace
 
 TextTemplate parse_template(const QString &written, bool optionalParts)
@@ -124,16 +152,35 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
     bool anyValue = false;
     for (const int i : kept)
         anyValue = anyValue || (parsed.parts.at(i).field && !texts.at(i).isEmpty());
+    const auto isField = [&](int k) { return parsed.parts.at(kept[k]).field; };
+    const auto valued = [&](int k) { return isField(k) && !texts.at(kept[k]).isEmpty(); };
+    for (int k = 1; k + 1 < kept.size(); ++k)
+        if (isField(k) && !valued(k) && !isField(k - 1) && !isField(k + 1))
+            drop_brackets_around(texts[kept[k - 1]], texts[kept[k + 1]]);
     const auto stands = [&](int k) {
         int before = k - 1, after = k + 1;
-        while (before >= 0 && !parsed.parts.at(kept[before]).field)
+        while (before >= 0 && !isField(before))
             --before;
-        while (after < kept.size() && !parsed.parts.at(kept[after]).field)
+        while (after < kept.size() && !isField(after))
             ++after;
         const bool fieldBefore = before >= 0, fieldAfter = after < kept.size();
-        if (fieldBefore && fieldAfter)
-            return !texts.at(kept[before]).isEmpty() && !texts.at(kept[after]).isEmpty();
-        return fieldBefore || fieldAfter ? anyValue : true;
+        if (!fieldBefore || !fieldAfter)
+            return fieldBefore || fieldAfter ? anyValue : true;
+        if (valued(before) && valued(after))
+            return true;
+        // Between two values with only empty fields between them ("{ARTIST}
+        // - {ALBUM} - {NAME}" with no album), the first text after the
+        // left value stands for all, so that the two never run together.
+        while (before >= 0 && !valued(before))
+            --before;
+        while (after < kept.size() && !valued(after))
+            ++after;
+        if (before < 0 || after >= kept.size())
+            return false;
+        int first = before + 1;
+        while (first < after && (isField(first) || texts.at(kept[first]).isEmpty()))
+            ++first;
+        return first == k;
     };
     FilledText filled;
     // Blanks at the ends dropped and runs of blanks made one as the text is

@@ -49,7 +49,11 @@ struct TextSpan {
 // fields stands only when both have a value ("{ARTIST} - {NAME}" with no
 // artist is the title alone, with no title the artist alone); literal text
 // before the first field or after the last stands when any field has a
-// value ("Now: {NAME}").
+// value ("Now: {NAME}"). Where only empty fields stand between two values,
+// the first text after the left value stands for all ("{ARTIST} -
+// {ALBUM} - {NAME}" with no album is "Кино - Кукушка"), and an empty field
+// takes the brackets or quotes right around it along ("{NAME}
+// ({ALBUM})" with no album is the title alone).
 struct FilledText {
     QString text;
     TextSpan artist;
