@@ -144,7 +144,7 @@ private:
                 if (config != 0x01)
                     return "a RadioText not sent until replaced with its A/B toggle";
                 for (const char c : elements.mid(at + 5, length - 1))
-                    if (c < 0x20 || c > 0x7E)
+                    if (quint8(c) < 0x20 || quint8(c) == 0x7F || quint8(c) == 0xFF)
                         return "a RadioText character outside the basic table";
                 at += 4 + length;
             } else {

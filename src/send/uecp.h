@@ -37,7 +37,9 @@ QByteArray uecp_radiotext(int dsn, int psn, const QByteArray &text);
 QByteArray uecp_ps(int dsn, int psn, const QByteArray &text);
 
 // `text` in the RDS character set's basic table: letters, digits, the
-// blank and common punctuation as in ASCII; every other character "?".
+// blank and common punctuation as in ASCII, the accented Latin letters
+// and a few signs ("$", "€", "£", "©", "°", "§") from 80 on; every other
+// character "?".
 QByteArray rds_characters(const QString &text);
 
 // What one frame as received (FE to FF, stuffed) holds: its address and
