@@ -206,6 +206,10 @@ private slots:
             << "http://np.example/set?id=7&a={ARTIST}&t={NAME}" << kino << "A&B'+#% x"
             << QByteArray("GET http://np.example/set?id=7&a=%D0%9A%D0%B8%D0%BD%D0%BE&t=A%26B%27%2B%23%25%20x\n"
                           "User-Agent: nowplaying-watch/" NOWPLAYING_VERSION "\n");
+        QTest::newRow("web hook: no artist leaves its parameter empty, the title in its own")
+            << "http://np.example/set?a={ARTIST}&t={NAME}" << "" << "Jingle"
+            << QByteArray("GET http://np.example/set?a=&t=Jingle\n"
+                          "User-Agent: nowplaying-watch/" NOWPLAYING_VERSION "\n");
         QTest::newRow("icecast: a title past max= cut at the last blank")
             << "icecast://source:pw@127.0.0.1:8000/live?max=16" << kino << "Кукушка Звезда"
             << QByteArray("GET http://127.0.0.1:8000/admin/metadata?mode=updinfo&mount=/live&song=%D0%9A%D0%B8%D0%BD%D0%BE%20-%20%D0%9A%D1%83%D0%BA%D1%83%D1%88%D0%BA%D0%B0\n"

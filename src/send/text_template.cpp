@@ -63,6 +63,7 @@ TextTemplate parse_template(const QString &written, bool optionalParts)
 {
     TextTemplate parsed;
     parsed.written = written;
+    parsed.query = !optionalParts;
     QString literal;
     int optional = -1, optionals = 0;
     const auto flush = [&]() {
@@ -154,10 +155,12 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
         anyValue = anyValue || (parsed.parts.at(i).field && !texts.at(i).isEmpty());
     const auto isField = [&](int k) { return parsed.parts.at(kept[k]).field; };
     const auto valued = [&](int k) { return isField(k) && !texts.at(kept[k]).isEmpty(); };
-    for (int k = 1; k + 1 < kept.size(); ++k)
+    for (int k = 1; k + 1 < kept.size() && !parsed.query; ++k)
         if (isField(k) && !valued(k) && !isField(k - 1) && !isField(k + 1))
             drop_brackets_around(texts[kept[k - 1]], texts[kept[k + 1]]);
     const auto stands = [&](int k) {
+        if (parsed.query)
+            return true;
         int before = k - 1, after = k + 1;
         while (before >= 0 && !isField(before))
             --before;
@@ -186,9 +189,10 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
     // Blanks at the ends dropped and runs of blanks made one as the text is
     // put together, so that the spans stay right.
     QString &out = filled.text;
-    const auto append = [&out](const QString &text) {
+    const auto append = [&out, &parsed](const QString &text) {
         for (const QChar c : text) {
-            if (c == QLatin1Char(' ') && (out.isEmpty() || out.endsWith(QLatin1Char(' '))))
+            if (c == QLatin1Char(' ') && !parsed.query &&
+                (out.isEmpty() || out.endsWith(QLatin1Char(' '))))
                 continue;
             out += c;
         }
@@ -212,7 +216,7 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             *span = {start, int(out.size()) - start};
         }
     }
-    if (out.endsWith(QLatin1Char(' ')))
+    if (out.endsWith(QLatin1Char(' ')) && !parsed.query)
         out.chop(1);
     for (TextSpan *span : {&filled.artist, &filled.title})
         if (span->start >= 0)

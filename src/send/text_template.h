@@ -23,11 +23,13 @@ struct TemplatePart {
 struct TextTemplate {
     QString written; // as the station wrote it
     QVector<TemplatePart> parts;
-    QString error; // why it cannot be used (an unclosed "{" or "["): empty when it can
+    QString error;      // why it cannot be used (an unclosed "{" or "["): empty when it can
+    bool query = false; // a URL's query: its text stands as written, empty fields or not
 };
 
 // `written` read as a template; with `optionalParts` false, "[" and "]"
-// are text (a URL's query).
+// are text and so is every other character (a URL's query, where
+// "&title=" must stay even when the artist before it is empty).
 TextTemplate parse_template(const QString &written, bool optionalParts = true);
 
 // The tags it names, each once, in order.
