@@ -401,6 +401,7 @@ private slots:
         QTest::newRow("a head of 16 KiB") << ok + "X: " + QByteArray(16384 - 23, 'h') + "\r\n\r\n" << true << 200 << QByteArray() << "";
         QTest::newRow("a head of 16 KiB and one byte") << ok + "X: " + QByteArray(16384 - 19, 'h') << false << 0 << QByteArray()
             << "a reply head of more than 16 KiB: \"HTTP/1.1 200 OK X: " + QString(180, 'h') + "...\"";
+        QTest::newRow("a flood of interim replies, then the reply") << QByteArray("HTTP/1.1 100 C\n\n").repeated(300000) + ok + "\r\nOK" << true << 200 << QByteArray("OK") << "";
         QTest::newRow("not HTTP") << QByteArray("\x1b[2JSSH-2.0\r\n\r\n") << false << 0 << QByteArray() << "not an HTTP reply: \"[2JSSH-2.0\"";
         QTest::newRow("closed in mid-body") << ok + "Content-Length: 9\r\n\r\nOK" << true << 200 << QByteArray() << "HTTP 200, closed in mid-body";
     }

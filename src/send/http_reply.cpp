@@ -7,17 +7,23 @@
 
 namespace {
 
-// The end of the head: the blank line after it, in either line end.
-int head_end(const QByteArray &bytes, int &separator)
+// The end of the head that starts at `from`: the blank line after it, in
+// either line end.
+int head_end(const QByteArray &bytes, int from, int &separator)
 {
-    const int crlf = int(bytes.indexOf("\r\n\r\n"));
-    const int lf = int(bytes.indexOf("\n\n"));
-    if (crlf >= 0 && (lf < 0 || crlf < lf)) {
-        separator = 4;
-        return crlf;
+    // Line end by line end, so that only this head is read, never the rest.
+    for (int at = int(bytes.indexOf('\n', from)); at >= 0 && at + 1 < bytes.size();
+         at = int(bytes.indexOf('\n', at + 1))) {
+        if (at > from && bytes.at(at - 1) == '\r' && bytes.mid(at + 1, 2) == "\r\n") {
+            separator = 4;
+            return at - 1;
+        }
+        if (bytes.at(at + 1) == '\n') {
+            separator = 2;
+            return at;
+        }
     }
-    separator = 2;
-    return lf;
+    return -1;
 }
 
 // How long a line of a chunked body (a size, a trailer) may be.
@@ -45,24 +51,38 @@ HttpReplyReader::State HttpReplyReader::take(const QByteArray &bytes)
 
 HttpReplyReader::State HttpReplyReader::read_head()
 {
-    int separator = 0;
-    const int end = head_end(pending_, separator);
-    if (end < 0) {
-        if (pending_.size() > longestHead)
-            return fail(QStringLiteral("a reply head of more than %1 KiB: \"%2\"")
-                            .arg(QString::number(longestHead / 1024), quoted_reply(pending_)));
-        return state_;
+    // Interim replies (100 Continue) are passed over one after another and
+    // taken out of what came at once: a peer that sends thousands of them
+    // in one read costs neither stack nor copies.
+    int at = 0;
+    while (read_one_head(at)) {
     }
-    const QList<QByteArray> lines = pending_.left(end).split('\n');
+    pending_.remove(0, at);
+    return state_;
+}
+
+bool HttpReplyReader::read_one_head(int &at)
+{
+    int separator = 0;
+    const int end = head_end(pending_, at, separator);
+    if (end < 0) {
+        if (pending_.size() - at > longestHead)
+            fail(QStringLiteral("a reply head of more than %1 KiB: \"%2\"")
+                     .arg(QString::number(longestHead / 1024), quoted_reply(pending_.mid(at))));
+        return false;
+    }
+    const QList<QByteArray> lines = pending_.mid(at, end - at).split('\n');
     const QList<QByteArray> status = lines.first().trimmed().split(' ');
     bool number = false;
     status_ = status.value(1).toInt(&number);
     if (!(status.first().startsWith("HTTP/1.") || status.first() == "ICY") || !number ||
-        status_ < 100 || status_ > 999)
-        return fail(QStringLiteral("not an HTTP reply: \"%1\"").arg(quoted_reply(lines.first())));
-    pending_.remove(0, end + separator);
+        status_ < 100 || status_ > 999) {
+        fail(QStringLiteral("not an HTTP reply: \"%1\"").arg(quoted_reply(lines.first())));
+        return false;
+    }
+    at = end + separator;
     if (status_ >= 100 && status_ < 200) // 100 Continue and the like: the reply follows
-        return read_head();
+        return true;
     headRead_ = true;
     framing_ = status_ == 204 || status_ == 304 ? Framing::None : Framing::UntilClose;
     for (const QByteArray &line : lines.mid(1)) {
@@ -76,12 +96,14 @@ HttpReplyReader::State HttpReplyReader::read_head()
         } else if (name == "content-length" && framing_ != Framing::Chunked) {
             bool ok = false;
             left_ = value.toLongLong(&ok);
-            if (!ok || left_ < 0)
-                return fail(QStringLiteral("a reply with a Content-Length that is no length"));
+            if (!ok || left_ < 0) {
+                fail(QStringLiteral("a reply with a Content-Length that is no length"));
+                return false;
+            }
             framing_ = Framing::Length;
         }
     }
-    return state_;
+    return false;
 }
 
 void HttpReplyReader::add_body(const QByteArray &bytes)

@@ -46,6 +46,9 @@ public:
 private:
     State fail(const QString &why);
     State read_head();
+    // The head from `at` in what came, `at` moved past it; true when it was
+    // an interim reply and another head follows.
+    bool read_one_head(int &at);
     State read_body();
     void add_body(const QByteArray &bytes);
 
