@@ -522,6 +522,24 @@ private slots:
         QCOMPARE(check.exitCode(), 2);
     }
 
+    // A status file is read as the hostile input it may be (an older
+    // version's, one edited by hand): no password or control sequence
+    // reaches the terminal.
+    void status_file_shown_safely()
+    {
+        QTemporaryDir dir;
+        const QByteArray station =
+            "{\"station\":\"st\\u001b]0;x\\u0007\",\"destinations\":[{\"address\":\"http://u:PW1@h/"
+            "x?token=TOK9\",\"state\":\"ok\"}]}";
+        put(dir.path(), "st.json", "{\"state\":\"stopped\",\"stations\":[" + station + "]}");
+        const Run shown = check(dir.path(), {"--status", dir.filePath("st.json")});
+        QCOMPARE(shown.status, 2);
+        QVERIFY2(!shown.out.contains("PW1") && !shown.out.contains("TOK9") &&
+                     !shown.out.contains(QChar(0x1b)),
+                 qPrintable(shown.out));
+        QVERIFY2(shown.out.contains("http://u@h/x?token=..."), qPrintable(shown.out));
+    }
+
     void arguments()
     {
         QCOMPARE(check(".", {"--help"}).status, 0);

@@ -5,6 +5,7 @@
 
 #include "on_air_text.h"
 #include "outside_text.h"
+#include "shown_address.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -28,11 +29,13 @@ QString at(const QJsonValue &value)
                              : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-// A text of the file as one clean line: a status file is written by a
-// watcher, but what it holds came from documents and peers.
+// A text of the file as one clean line, no secret of an address shown: a
+// status file is written by a watcher, but what it holds came from
+// documents and peers, and a file from an older version or edited by hand
+// may hold a password its watcher would hide.
 QString text_of(const QJsonValue &value)
 {
-    return within_utf8_bytes(on_air_value(value.toString()));
+    return within_utf8_bytes(without_secrets(on_air_value(value.toString())));
 }
 
 } // namespace
