@@ -270,6 +270,10 @@ private slots:
             << QStringList{"ok       SEND1 https://hooks.example/T0001/B0002/...?token=... gets",
                            "ok       SEND2 https://np.example/set?key=...&t=%7BNAME%7D gets \"Кино - Кукушка\" in JSON (UTF-8): GET https://np.example/set?key=...&t="}
             << QStringList{"TOK123", "LISTKEY9", "Xk9aB3cD4eF5gH6iJ7k"};
+        QTest::newRow("Ukrainian letters under the Russian table") << settings() << letters << QByteArray("<ARTIST>Київ</ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"warning  the artist and title hold ї, letters of Ukrainian"} << none;
+        QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
         QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1
             << QStringList{"note     <ARTIST> on line 1: the element is there, but holds no value"} << QStringList{"attributes"};
 #ifdef Q_OS_WIN

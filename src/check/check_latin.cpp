@@ -20,7 +20,9 @@ const QString ukrainianLetters = QStringLiteral("іїєґІЇЄҐ");
 // never Ukrainian.
 bool hard_sign_inside_a_word(const QString &text)
 {
-    static const QRegularExpression inside(QStringLiteral("\\w[ъЪ]\\w"));
+    // (\w is ASCII only unless told otherwise.)
+    static const QRegularExpression inside(QStringLiteral("\\w[ъЪ]\\w"),
+                                           QRegularExpression::UseUnicodePropertiesOption);
     return inside.match(text).hasMatch();
 }
 
