@@ -255,6 +255,9 @@ private slots:
             << QStringList{"ok       SEND1 rds+udp://127.0.0.1:1024: its text is the template \"{NAME}[ ({Album})]\"",
                            "warning  SEND1 rds+udp://127.0.0.1:1024: SEND1TEXT names {Album}, which the document does not have (it has <ALBUM>",
                            "ok       SEND1 rds+udp://127.0.0.1:1024 gets \"Kukushka\" in ISO-8859-1: \"TEXT=Kukushka\\r\\n\""} << none;
+        QTest::newRow("a template's tag in another case, named in Cyrillic") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND1TEXT>{NAME} {Альбом}</SEND1TEXT>")
+            << letters << doc + "<АЛЬБОМ>Звезда</АЛЬБОМ>" << 1
+            << QStringList{"warning  SEND1 rds+udp://127.0.0.1:1024: SEND1TEXT names {Альбом}, which the document does not have (it has <АЛЬБОМ>"} << none;
         QTest::newRow("templates that cannot be used or never give a text") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND1TEXT>{ARTIST - {NAME}</SEND1TEXT>"
                                                          "<SEND2>rds+udp://127.0.0.1:1025</SEND2><SEND2TEXT>{{}} - </SEND2TEXT>") << letters << doc << 2
             << QStringList{"error    SEND1 rds+udp://127.0.0.1:1024 SEND1TEXT has a \"{\" at character 1 that names no tag",

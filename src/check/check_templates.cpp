@@ -19,7 +19,9 @@ QString named(const Destination &destination)
 QStringList element_names(const QString &document)
 {
     QStringList names;
-    static const QRegularExpression start(QStringLiteral("<([A-Za-z_][\\w.:-]*)[\\s/>]"));
+    // Playout programs name elements in their own language too (<АЛЬБОМ>).
+    static const QRegularExpression start(QStringLiteral("<([\\p{L}_][\\w.:-]*)[\\s/>]"),
+                                          QRegularExpression::UseUnicodePropertiesOption);
     for (auto it = start.globalMatch(document); it.hasNext() && names.size() < 1000;) {
         const QString name = it.next().captured(1);
         if (!names.contains(name))
