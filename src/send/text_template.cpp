@@ -141,6 +141,14 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             emptyOptionals << part.optional;
         texts << text;
     }
+    if (parsed.query) {
+        FilledText filled;
+        filled.text = texts.join(QString());
+        for (int i = 0; i < parsed.parts.size(); ++i)
+            filled.anyValue =
+                filled.anyValue || (parsed.parts.at(i).field && !texts.at(i).isEmpty());
+        return filled;
+    }
     // What is left once the empty optional parts are gone, and for each
     // literal part whether it stands: between two fields, only when both
     // have a value ("{ARTIST} - {NAME}" with no artist is the title alone);
@@ -155,12 +163,10 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
         anyValue = anyValue || (parsed.parts.at(i).field && !texts.at(i).isEmpty());
     const auto isField = [&](int k) { return parsed.parts.at(kept[k]).field; };
     const auto valued = [&](int k) { return isField(k) && !texts.at(kept[k]).isEmpty(); };
-    for (int k = 1; k + 1 < kept.size() && !parsed.query; ++k)
+    for (int k = 1; k + 1 < kept.size(); ++k)
         if (isField(k) && !valued(k) && !isField(k - 1) && !isField(k + 1))
             drop_brackets_around(texts[kept[k - 1]], texts[kept[k + 1]]);
     const auto stands = [&](int k) {
-        if (parsed.query)
-            return true;
         int before = k - 1, after = k + 1;
         while (before >= 0 && !isField(before))
             --before;
@@ -189,10 +195,9 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
     // Blanks at the ends dropped and runs of blanks made one as the text is
     // put together, so that the spans stay right.
     QString &out = filled.text;
-    const auto append = [&out, &parsed](const QString &text) {
+    const auto append = [&out](const QString &text) {
         for (const QChar c : text) {
-            if (c == QLatin1Char(' ') && !parsed.query &&
-                (out.isEmpty() || out.endsWith(QLatin1Char(' '))))
+            if (c == QLatin1Char(' ') && (out.isEmpty() || out.endsWith(QLatin1Char(' '))))
                 continue;
             out += c;
         }
@@ -216,7 +221,7 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             *span = {start, int(out.size()) - start};
         }
     }
-    if (out.endsWith(QLatin1Char(' ')) && !parsed.query)
+    if (out.endsWith(QLatin1Char(' ')))
         out.chop(1);
     for (TextSpan *span : {&filled.artist, &filled.title})
         if (span->start >= 0)

@@ -94,7 +94,7 @@ QByteArray rds_characters(const QString &text)
 {
     // The basic table from 80 on, where receivers show the accented letters
     // of the Latin languages (a Serbian station's "š", a "Beyoncé"); a blank
-    // is a code this program does not send.
+    // marks a code this program does not send (the blank itself is ASCII's).
     static const QString upper = QStringLiteral("áàéèíìóòúùÑÇŞß¡Ĳ"
                                                 "âäêëîïôöûüñçşğıĳ"
                                                 "  ©  ěňő €£$    "
@@ -112,7 +112,7 @@ QByteArray rds_characters(const QString &text)
         const bool same = u >= 0x20 && u <= 0x7D && u != 0x24 && u != 0x5E && u != 0x60;
         if (c.isLowSurrogate())
             continue; // the high one already stood for the character
-        const int at = same || c == QLatin1Char(' ') ? -1 : int(upper.indexOf(c));
+        const int at = same ? -1 : int(upper.indexOf(c));
         out += same ? char(u) : at >= 0 ? char(0x80 + at) : '?';
     }
     return out;
