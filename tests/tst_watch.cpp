@@ -305,21 +305,31 @@ private slots:
     }
 
     // Two stations whose folders have one name are told apart by the parts
-    // of their paths that differ, in the log and in the status file.
+    // of their paths that differ, in the log and in the status file; a
+    // folder's name that holds a line break and a terminal's escape is one
+    // clean line in the log and the metrics.
     void stations_named_apart()
     {
         QTemporaryDir top;
-        const QString x = top.filePath("x/studio"), y = top.filePath("y/studio");
+#ifdef Q_OS_WIN
+        const QString yName = "y", yShown = "y";
+#else
+        const QString yName = "y\x1b[2J\n", yShown = "y[2J ";
+#endif
+        const QString x = top.filePath("x/studio"), y = top.filePath(yName + "/studio");
         QVERIFY(QDir().mkpath(x) && QDir().mkpath(y));
         put_inputs(x);
         put_inputs(y);
         const QString status = top.filePath("status.json"), log = top.filePath("watch.log");
-        Watch watch(x, {"--status", status, "--log", log, y});
-        for (const char *name : {"x/studio", "y/studio"})
+        Watch watch(x, {"--status", status, "--log", log, "--metrics", top.filePath("m.prom"), y});
+        for (const QString &name : {QString("x/studio"), yShown + "/studio"})
             QVERIFY(
                 wait_for_log(log, QDir::toNativeSeparators(name) + ": written \"Кино - Звезда\""));
         QVERIFY(wait_until(
             [&]() { return contents(top.path(), "status.json").count("\"station\"") == 2; }, 5000));
+        QVERIFY(
+            contents(top.path(), "m.prom")
+                .contains("{station=\"" + QDir::toNativeSeparators(yShown + "/studio\"").toUtf8()));
     }
 
 #ifndef Q_OS_WIN

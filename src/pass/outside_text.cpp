@@ -3,6 +3,8 @@
 
 #include "on_air_text.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString ellipsis = QStringLiteral("...");
@@ -39,6 +41,20 @@ QString quoted_reply(const QByteArray &bytes, int limit)
     // and never decoded.
     const int window = limit * 4;
     return quoted(QString::fromUtf8(bytes.left(window)), limit, bytes.size() > window);
+}
+
+QString without_controls(const QString &text)
+{
+    if (std::none_of(text.begin(), text.end(), is_control))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text)
+        if (!is_control(c))
+            kept += c;
+        else if (c.isSpace())
+            kept += QLatin1Char(' ');
+    return kept;
 }
 
 QString within_utf8_bytes(const QString &text, int bytes)

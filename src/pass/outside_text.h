@@ -23,6 +23,11 @@ QString quoted_reply(const QString &text, int limit = quotedReplyLength);
 // then as quoted_reply.
 QString quoted_reply(const QByteArray &bytes, int limit = quotedReplyLength);
 
+// `text` with no control character a terminal or a log reader would act
+// on: line breaks and tabs stand as blanks, the others are dropped. Every
+// log line is made so, whatever a folder's name or a system's message held.
+QString without_controls(const QString &text);
+
 // `text` cut to at most `bytes` bytes of UTF-8, never inside a character,
 // with "..." after a cut (within the bound).
 QString within_utf8_bytes(const QString &text, int bytes = longestShownBytes);

@@ -63,8 +63,9 @@ void log_line(const QString &line)
     if (line.isEmpty())
         return;
     // A line never grows past the bound, whatever a peer sent: one endless
-    // reply must not rotate the log's history away.
-    const QString bounded = within_utf8_bytes(line);
+    // reply must not rotate the log's history away. A line break in a
+    // folder's name must not forge a second line.
+    const QString bounded = within_utf8_bytes(without_controls(line));
     const QMutexLocker lock(&one);
     if (logFile.isOpen()) {
         const QByteArray bytes = bounded.toUtf8() + '\n';

@@ -7,13 +7,15 @@
 
 namespace {
 
-// A label's value as the exposition format writes it, bounded.
+// A label's value as the exposition format writes it: one line (a
+// terminal shows it as it is), bounded with its escapes counted.
 QString label(const QString &value)
 {
-    QString escaped = within_utf8_bytes(value);
+    const QString line = without_controls(value);
+    const int escapes = int(line.count(QLatin1Char('\\')) + line.count(QLatin1Char('"')));
+    QString escaped = within_utf8_bytes(line, longestShownBytes - escapes);
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('"'), QLatin1String("\\\""))
-        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        .replace(QLatin1Char('"'), QLatin1String("\\\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }
 
