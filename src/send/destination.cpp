@@ -13,6 +13,8 @@
 #include <QTextCodec>
 #include <QUrlQuery>
 
+#include <optional>
+
 const std::array<RdsDialect, 4> rdsDialects = {{
     {"text", "TEXT=", "RTP=", "\r\n", false, true, "+ OK", "! - NO", "PS=", false},
     {"rt1", "RT1=", "RT1+=", "\r\n", true, true, "+ OK", "! - NO", "PS=", false},
@@ -338,6 +340,22 @@ bool at_sign_past_authority(const QString &value)
     return value.indexOf(QLatin1Char('@'), end) >= 0;
 }
 
+// The port a URL names when it is none (0, or past 65535): Qt then reads
+// no host at all, and the password hint would mislead.
+std::optional<QString> impossible_port(const QString &value)
+{
+    const int start = int(value.indexOf(QLatin1String("://")));
+    static const QRegularExpression port(QStringLiteral("^[^/?#]*:(\\d+)(?:[/?#]|$)"));
+    const QRegularExpressionMatch match = port.match(value.mid(start + 3));
+    if (start < 0 || !match.hasMatch())
+        return std::nullopt;
+    bool fits = false;
+    const int number = match.captured(1).toInt(&fits);
+    if (fits && number >= 1 && number <= 65535)
+        return std::nullopt;
+    return match.captured(1);
+}
+
 } // namespace
 
 Destination parse_destination(const SendSetting &setting, const QString &folder)
@@ -366,7 +384,9 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         if (!d.url.isValid() || d.url.host().isEmpty() || (strayAt && !hook)) {
             show_by_host(d, value, scheme);
             d.error = QStringLiteral("is not a URL with a host");
-            if (value.contains(QLatin1Char('@')))
+            if (const std::optional<QString> port = impossible_port(value))
+                d.error = QStringLiteral("names the port %1: a port is 1 to 65535").arg(*port);
+            else if (value.contains(QLatin1Char('@')))
                 d.error += QStringLiteral(" (%1)").arg(QLatin1String(passwordHint));
             return d;
         }
