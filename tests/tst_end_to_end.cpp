@@ -110,8 +110,8 @@ private slots:
 
         QTest::newRow("windows-1251 to UTF-8")
             << settings() << letters << doc << QByteArray() << copyUtf8 << meta << rds;
-        QTest::newRow("LATIN uk: Ukraine's spellings in the RDS file, META as it was")
-            << settings("<LATIN>uk</LATIN>") << letters << doc << QByteArray() << copyUtf8 << meta
+        QTest::newRow("LATIN UK: Ukraine's spellings in the RDS file (the code in any case), META as it was")
+            << settings("<LATIN>UK</LATIN>") << letters << doc << QByteArray() << copyUtf8 << meta
             << QByteArray("Kyno / Zvezda,  po ymeny Solntse");
         QTest::newRow("UTF-16 settings with mark and CR LF")
             << utf16_crlf(settings()) << letters << doc << QByteArray() << copyUtf8 << meta << rds;

@@ -40,7 +40,8 @@ RunSettings settings_from_text(const QString &text)
             *path = without_quotes(*path);
     settings.idleText = extract(text, QStringLiteral("IDLETEXT"));
     settings.follow = extract(text, QStringLiteral("FOLLOW")).trimmed();
-    settings.latinLanguage = extract(text, QStringLiteral("LATIN")).trimmed();
+    // A language code is one in any case ("UK" is "uk").
+    settings.latinLanguage = extract(text, QStringLiteral("LATIN")).trimmed().toLower();
     settings.spellingsPath = extract(text, QStringLiteral("SPELLINGS")).trimmed();
     if (!file_names_may_hold_quotes())
         settings.spellingsPath = without_quotes(settings.spellingsPath);
