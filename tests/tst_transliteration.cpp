@@ -95,6 +95,8 @@ private slots:
         QTest::newRow("uk: є, ї at the start of a word") << "uk" << "Єнакієве, Їжакевич" << "Yenakiieve, Yizhakevych";
         QTest::newRow("uk: щ as a name") << "uk" << "Щербухи" << "Shcherbukhy";
         QTest::newRow("uk: щ in capitals") << "uk" << "ЩЕРБУХИ" << "SHCHERBUKHY";
+        QTest::newRow("uk: a word of one capital as a name") << "uk" << "Я і ти" << "Ya i ty";
+        QTest::newRow("bg: a word of one capital beside capitals") << "bg" << "Я И ТИ" << "YA I TI";
         QTest::newRow("uk: a Russian letter in a Ukrainian text") << "uk" << "Мысль" << "Misl";
         QTest::newRow("bg: ъ") << "bg" << "Слънце" << "Slantse";
         QTest::newRow("bg: ъ alone") << "bg" << "Път" << "Pat";

@@ -55,6 +55,42 @@ QString cased(const QString &form, QChar first, QChar next)
     return form.toUpper();
 }
 
+// Whether the nearest word before or after `at` of two letters or more
+// (past at most two more of one capital) is written in capitals: what a
+// word of one capital letter is written like, "Я ЛЮБЛЮ" YA LYUBLYU but
+// "Я люблю" Ya liubliu.
+bool beside_capitals(const QString &text, int at)
+{
+    const auto in_capitals = [&text](int from, int step) {
+        for (int word = 0; word < 3; ++word) {
+            while (from >= 0 && from < text.size() && !text.at(from).isLetter())
+                from += step;
+            int letters = 0;
+            for (; from >= 0 && from < text.size() && text.at(from).isLetter(); from += step) {
+                if (text.at(from).isLower())
+                    return false;
+                ++letters;
+            }
+            if (letters != 1)
+                return letters >= 2;
+        }
+        return false;
+    };
+    return in_capitals(at - 1, -1) || in_capitals(at + 1, 1);
+}
+
+// The letter whose case tells a name from capitals for the capital at `at`:
+// the one after it in its word, else the one before; a word of one letter
+// is a name's initial unless it stands beside capitals.
+QChar case_guide(const QString &text, int at)
+{
+    if (at + 1 < text.size() && text.at(at + 1).isLetter())
+        return text.at(at + 1);
+    if (at > 0 && text.at(at - 1).isLetter())
+        return text.at(at - 1);
+    return beside_capitals(text, at) ? QChar() : QLatin1Char('a');
+}
+
 QString by_table(const LatinTable &table, const QString &text, const QString &letters)
 {
     QString latin;
@@ -74,16 +110,14 @@ QString by_table(const LatinTable &table, const QString &text, const QString &le
             row = &table.rows[r];
             length = int(cyrillic.size());
         }
-        // What tells a name (Zh) from capitals (ZH): the letter after the
-        // first (the matched text's own second letter, when it has one).
-        const QChar next = at + 1 < text.size() ? text.at(at + 1) : QChar();
+        const QChar guide = c.isUpper() ? case_guide(text, at) : QChar();
         QString form;
         if (row) {
-            latin += cased(QString::fromUtf8(row->latin), c, next);
+            latin += cased(QString::fromUtf8(row->latin), c, guide);
             at += length;
             continue;
         }
-        if (russian_form(c, next, letters, form))
+        if (russian_form(c, guide, letters, form))
             latin += form;
         else if (c.isLetter() && c.script() == QChar::Script_Cyrillic)
             latin += QLatin1Char('?');
