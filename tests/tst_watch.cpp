@@ -672,7 +672,8 @@ private slots:
 
     // Relative files are taken from the folder the watcher was started in,
     // whatever folder it serves; one that cannot be written at start ends
-    // it with its reason.
+    // it with its reason, as does one that is a station's file or another
+    // of them.
     void paths_from_the_start_folder()
     {
         QTemporaryDir start;
@@ -685,6 +686,13 @@ private slots:
         QVERIFY2(missing.err.contains("cannot write " +
                                       QFile::encodeName(start.filePath("gone/status.json"))),
                  missing.err.constData());
+        const Result onSettings = run_program(NOWPLAYING_WATCH_BIN, start.path(),
+                                              {"--log", "station/settings.txt", station});
+        QCOMPARE(onSettings.status, 64);
+        QVERIFY2(onSettings.err.contains("is the settings file"), onSettings.err.constData());
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, start.path(), {"--log", "x", "--metrics", "./x"})
+                     .status,
+                 64);
         QProcess watch;
         watch.setWorkingDirectory(start.path());
         watch.start(NOWPLAYING_WATCH_BIN, {"--log", "w.log", "--status", "s.json", station});

@@ -5,6 +5,7 @@
 #include "console.h"
 #include "folder_claim.h"
 #include "log_line.h"
+#include "own_files.h"
 #include "paths.h"
 #include "scheduled_task.h"
 #include "service_link.h"
@@ -331,6 +332,17 @@ int run_watch(const WatchCommand &command)
         paths << absolute(command.startFolder, folder);
     if (paths.isEmpty())
         paths << command.startFolder;
+    if (command.task != WatchCommand::Task::RemoveService &&
+        command.task != WatchCommand::Task::RemoveTask) {
+        const QString clash =
+            own_files_clash({{QStringLiteral("--log"), command.log},
+                             {QStringLiteral("--status"), command.files.status},
+                             {QStringLiteral("--metrics"), command.files.metrics},
+                             {QStringLiteral("--status-page"), command.files.page}},
+                            paths);
+        if (!clash.isEmpty())
+            return refuse(clash, usageError);
+    }
     if (command.task == WatchCommand::Task::InstallService ||
         command.task == WatchCommand::Task::RemoveService)
         return service(command, paths);

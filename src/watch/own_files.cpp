@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "own_files.h"
+
+#include "destination.h"
+#include "pass.h"
+#include "paths.h"
+
+#include <QDir>
+#include <QTextCodec>
+
+namespace {
+
+// Whether two absolute paths name one file: spelled alike (in any case on
+// Windows), or one existing file however they reach it (a link).
+bool one_file(const QString &a, const QString &b)
+{
+    const Qt::CaseSensitivity cs = on_windows() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    return QDir::cleanPath(a).compare(QDir::cleanPath(b), cs) == 0 || same_file(a, b);
+}
+
+} // namespace
+
+std::vector<StationFile> station_files(const QString &folder)
+{
+    const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
+    std::vector<StationFile> files{
+        {QStringLiteral("the settings file (settings.txt)"), settingsPath},
+        {QStringLiteral("the letters file (rusletters.txt)"),
+         path_in_folder(folder, QLatin1String(lettersFileName))}};
+    const std::optional<RunSettings> settings =
+        load_settings(settingsPath, QTextCodec::codecForLocale());
+    if (!settings)
+        return files;
+    const struct {
+        const char *role;
+        const QString &path;
+    } named[] = {{"the document (XML)", settings->documentPath},
+                 {"the spellings file (SPELLINGS)", settings->spellingsPath},
+                 {"the copy (NEWXML)", settings->copyPath},
+                 {"the META file", settings->metaPath},
+                 {"the RDS file", settings->rdsPath}};
+    for (const auto &file : named)
+        if (!file.path.isEmpty())
+            files.push_back({QLatin1String(file.role), path_in_folder(folder, file.path)});
+    for (const SendSetting &setting : settings->destinations) {
+        const Destination d = parse_destination(setting, folder);
+        if ((d.kind == DestinationKind::File || d.kind == DestinationKind::Dls) &&
+            !d.path.isEmpty())
+            files.push_back({setting.tag + QStringLiteral("'s file"), d.path});
+    }
+    return files;
+}
+
+QString own_files_clash(const std::vector<OwnFile> &own, const QStringList &folders)
+{
+    for (size_t i = 0; i < own.size(); ++i)
+        for (size_t j = i + 1; j < own.size(); ++j)
+            if (!own[i].path.isEmpty() && !own[j].path.isEmpty() &&
+                one_file(own[i].path, own[j].path))
+                return QStringLiteral("%1 and %2 name one file, %3: name two")
+                    .arg(own[i].option, own[j].option, QDir::toNativeSeparators(own[i].path));
+    for (const QString &folder : folders)
+        for (const StationFile &file : station_files(folder))
+            for (const OwnFile &mine : own)
+                if (!mine.path.isEmpty() && one_file(mine.path, file.path))
+                    return QStringLiteral(
+                               "%1 %2 is %3 of the station in %4: name another file for it")
+                        .arg(mine.option, QDir::toNativeSeparators(mine.path), file.role,
+                             QDir::toNativeSeparators(folder));
+    return QString();
+}

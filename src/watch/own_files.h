@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// A file the watcher writes for itself, as the command line names it.
+struct OwnFile {
+    QString option; // "--log", "--status", "--metrics", "--status-page"
+    QString path;   // absolute; empty when not asked for
+};
+
+// A file a station reads or writes, and what it is to the station.
+struct StationFile {
+    QString role; // "the settings file (settings.txt)", "the document (XML)", "SEND1's file", ...
+    QString path; // absolute
+};
+
+// The files the station in `folder` (absolute) reads and writes as its
+// settings name them now: settings.txt, rusletters.txt, the document, the
+// spellings, the copy, the META and RDS files, and each file: and dls:
+// destination's file. Only settings.txt and rusletters.txt when the
+// settings cannot be read.
+std::vector<StationFile> station_files(const QString &folder);
+
+// Why the watcher cannot write its own files where the command line puts
+// them: two of them are one file, or one is a file a station in `folders`
+// reads or writes (a log that is a station's settings would start a pass
+// with every line it logs; a status file that is its RDS file would put
+// JSON on air). Empty when nothing clashes.
+QString own_files_clash(const std::vector<OwnFile> &own, const QStringList &folders);
