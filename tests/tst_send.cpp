@@ -237,10 +237,12 @@ private slots:
 
     // Files for what polls them: a DAB+ encoder's label with its DL Plus
     // tags, and a feeder's file that gets the slogan between songs, while
-    // the pass's own files keep what they always held.
+    // the pass's own files keep what they always held and a file that is
+    // the station's settings is never written.
     void label_and_feed_files()
     {
-        SendingWatch watch({"dls:dls.txt?dlplus=1", "file:feed.txt?text=meta&charset=UTF-8"},
+        SendingWatch watch({"dls:dls.txt?dlplus=1", "file:feed.txt?text=meta&charset=UTF-8",
+                            "file:./settings.txt"},
                            "Звезда", "<SEND2IDLE>Радио {STATION}</SEND2IDLE>");
         FakeDabEncoder dab(QDir(watch.dir.path()).filePath("dls.txt"));
         const FakeDabEncoder::Label label{"Kino - Zvezda", {"4 0 3", "1 7 5"}};
@@ -249,6 +251,9 @@ private slots:
             qPrintable(watch.log));
         QVERIFY(wait_until(
             [&]() { return contents(watch.dir.path(), "feed.txt") == "Кино - Звезда"; }, 3000));
+        QVERIFY2(watch.logged("SEND3 file:./settings.txt: not used: writes") >= 0,
+                 qPrintable(watch.log));
+        QVERIFY(contents(watch.dir.path(), "settings.txt").contains("<SEND3>"));
         put(watch.dir.path(), "doc.xml", "<STATION>Ночь</STATION><NAME></NAME>");
         QVERIFY2(
             wait_until([&]() { return contents(watch.dir.path(), "feed.txt") == "Радио Ночь"; },

@@ -122,7 +122,8 @@ void check_serial_port(Findings &f, const Destination &d)
 
 void check_sending(Findings &f, const PassPlan &plan)
 {
-    const std::vector<Destination> destinations = destinations_of(plan.destinations);
+    const std::vector<Destination> destinations =
+        destinations_of(plan.destinations, QString(), plan.inputs);
     bool password = false;
     for (const Destination &d : destinations) {
         if (!d.error.isEmpty()) {
@@ -200,7 +201,7 @@ void send_test(Findings &f, const PassPlan &plan)
     if (plan.stop != PassOutcome::Written)
         return;
     std::vector<OneSend> sends;
-    for (const Destination &d : destinations_of(plan.destinations)) {
+    for (const Destination &d : destinations_of(plan.destinations, QString(), plan.inputs)) {
         const SentText sent = sent_text(d, plan.onAir);
         if (!d.error.isEmpty() || (sent.text.isEmpty() && !gets_whole_now_playing(d)))
             continue;

@@ -103,6 +103,17 @@ QString pass_message(PassOutcome outcome)
     return QString();
 }
 
+QStringList station_inputs(const QString &folder, const RunSettings &settings)
+{
+    QStringList inputs = {path_in_folder(folder, QLatin1String(settingsFileName)),
+                          path_in_folder(folder, QLatin1String(lettersFileName)),
+                          path_in_folder(folder, settings.documentPath)};
+    if (!settings.spellingsPath.isEmpty())
+        inputs << path_in_folder(folder, settings.spellingsPath);
+    inputs.removeAll(QString());
+    return inputs;
+}
+
 QString overwritten_input(const PlannedOutput &output)
 {
     for (const QString &input : output.inputs)
@@ -132,6 +143,7 @@ PassPlan plan(const QDateTime *now, const QString &folder,
     }
     plan.documentPath = path_in_folder(folder, settings->documentPath);
     plan.destinations = settings->destinations;
+    plan.inputs = station_inputs(folder, *settings);
 
     if (now && in_bad_hours(*settings, now->date().dayOfWeek(), now->time().hour())) {
         plan.stop = PassOutcome::BlockedHour;
@@ -190,8 +202,10 @@ PassPlan plan(const QDateTime *now, const QString &folder,
 
     // The copy may replace the document (re-encoding in place); nothing may
     // replace the configuration.
-    const QStringList configuration = {settingsPath, lettersPath};
-    const QStringList allInputs = configuration + QStringList{plan.documentPath};
+    const QStringList &allInputs = plan.inputs;
+    QStringList configuration = {settingsPath, lettersPath};
+    if (!settings->spellingsPath.isEmpty())
+        configuration << path_in_folder(folder, settings->spellingsPath);
     const bool copyInPlace =
         same_file(copyPath, plan.documentPath) &&
         read_file_bytes(plan.documentPath) == encode_text(copy, copyEncoding.codec);
@@ -280,14 +294,15 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder, bool whole)
                 std::nullopt,
                 plan.documentPath,
                 {},
-                plan.destinations};
+                plan.destinations,
+                plan.inputs};
     const OutputsWritten written = plan.stop != PassOutcome::Written ? OutputsWritten{plan.stop, {}}
                                                                      : write_outputs(plan.outputs);
     const PassOutcome outcome = written.outcome;
     if (outcome == PassOutcome::Written)
-        return {outcome, false, plan.onAir, {}, {}, plan.destinations};
+        return {outcome, false, plan.onAir, {}, {}, plan.destinations, plan.inputs};
     if (outcome == PassOutcome::BlockedHour)
-        return {outcome, false, std::nullopt, {}, {}, plan.destinations};
+        return {outcome, false, std::nullopt, {}, {}, plan.destinations, plan.inputs};
     // What the pass made is on air for whoever carries it on, even when its
     // files could not all be written (a full disk costs no broadcast).
     const std::optional<OnAirText> made =
@@ -295,7 +310,8 @@ PassResult attempt_pass(const QDateTime &now, const QString &folder, bool whole)
     const FailedFile failed = failed_file(plan, outcome, folder);
     return {outcome,        held_by_another_program(failed.path, failed.forWriting),
             made,           failed.path,
-            written.reason, plan.destinations};
+            written.reason, plan.destinations,
+            plan.inputs};
 }
 
 PassOutcome run_pass(const QDateTime &now, const QString &folder, int retryForMs)

@@ -43,6 +43,12 @@ constexpr const char *lettersFileName = "rusletters.txt";
 // fails as unusable rather than naming the folder itself.
 QString path_in_folder(const QString &folder, const QString &path);
 
+// The files a pass in `folder` reads under `settings`, as it opens them:
+// settings.txt, the letters file, the document and the spellings file
+// (when named). Nothing the station writes may replace one of them (but
+// the copy, which may replace the document).
+QStringList station_inputs(const QString &folder, const RunSettings &settings);
+
 // The line a pass prints on standard error for `outcome`, without its line
 // end; empty for Written and BlockedHour, which print nothing.
 QString pass_message(PassOutcome outcome);
@@ -88,6 +94,7 @@ struct PassPlan {
     PassOutcome stop = PassOutcome::Written;
     QString documentPath;                  // as the pass opens it, once the settings are read
     std::vector<SendSetting> destinations; // as the settings name them, once they are read
+    QStringList inputs;                    // station_inputs, once the settings are read
     std::vector<PlannedOutput> outputs;    // one of each Output, in the order of allOutputs
     OnAirText onAir;                       // when the pass goes on to write
     bool documentWhole = true;             // document_looks_whole of the document read
@@ -128,6 +135,7 @@ struct PassResult {
     QString failedPath;                    // the file it failed on, if any
     QString reason;                        // the system's words for a failed write, if any
     std::vector<SendSetting> destinations; // as the settings name them, once they were read
+    QStringList inputs;                    // station_inputs, once the settings were read
 };
 
 // One whole pass: plan_pass, then write_outputs when the plan goes on, while

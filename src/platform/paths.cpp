@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "paths.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #ifdef Q_OS_WIN
@@ -108,6 +110,16 @@ FileIdentity file_identity(const QString &path)
 bool same_identity(const FileIdentity &a, const FileIdentity &b)
 {
     return a.known && b.known && a.volume == b.volume && a.index == b.index;
+}
+
+bool one_file(const QString &a, const QString &b)
+{
+    const auto spelled = [](const QString &path) {
+        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    };
+    const Qt::CaseSensitivity cs = on_windows() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    return (usable_path(a) && usable_path(b) && spelled(a).compare(spelled(b), cs) == 0) ||
+           same_file(a, b);
 }
 
 bool same_file(const QString &a, const QString &b)

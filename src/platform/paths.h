@@ -18,6 +18,11 @@ bool usable_path(const QString &path);
 // link. False when either does not exist or cannot be examined.
 bool same_file(const QString &a, const QString &b);
 
+// Whether the two paths name one file, existing or not: spelled alike once
+// made absolute and clean (in any case on Windows), or same_file. For a
+// file about to be written, which same_file cannot yet tell.
+bool one_file(const QString &a, const QString &b);
+
 // What tells one existing file from every other (its volume or device and
 // its index or inode), so that a path can be compared with many at the
 // cost of one look each. Not `known` when the path does not name an

@@ -4,6 +4,7 @@
 #include "encoding.h"
 #include "mqtt_client.h"
 #include "pass.h"
+#include "paths.h"
 #include "serial_port.h"
 #include "shown_address.h"
 
@@ -532,11 +533,18 @@ FollowSource follow_source(const QString &value, const QString &folder)
 }
 
 std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,
-                                         const QString &folder)
+                                         const QString &folder, const QStringList &inputs)
 {
     std::vector<Destination> destinations;
-    for (const SendSetting &setting : settings)
-        destinations.push_back(parse_destination(setting, folder));
+    for (const SendSetting &setting : settings) {
+        Destination d = parse_destination(setting, folder);
+        const bool file = d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
+        for (const QString &input : inputs)
+            if (file && d.error.isEmpty() && one_file(d.path, input))
+                d.error = QStringLiteral("writes %1, which the station reads")
+                              .arg(QDir::toNativeSeparators(input));
+        destinations.push_back(d);
+    }
     return destinations;
 }
 

@@ -151,9 +151,12 @@ struct FollowSource {
 };
 FollowSource follow_source(const QString &value, const QString &folder = QString());
 
-// The destinations the settings name, in order.
+// The destinations the settings name, in order. A file: or dls:
+// destination whose file is one of the station's `inputs` (station_inputs)
+// cannot be used: it would replace the station's settings or document.
 std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,
-                                         const QString &folder = QString());
+                                         const QString &folder = QString(),
+                                         const QStringList &inputs = QStringList());
 
 // The URL as it may be shown and logged, by shown_address's rule (no
 // password, no secret query value or path segment). A URL that cannot be

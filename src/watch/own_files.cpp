@@ -8,18 +8,6 @@
 #include <QDir>
 #include <QTextCodec>
 
-namespace {
-
-// Whether two absolute paths name one file: spelled alike (in any case on
-// Windows), or one existing file however they reach it (a link).
-bool one_file(const QString &a, const QString &b)
-{
-    const Qt::CaseSensitivity cs = on_windows() ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    return QDir::cleanPath(a).compare(QDir::cleanPath(b), cs) == 0 || same_file(a, b);
-}
-
-} // namespace
-
 std::vector<StationFile> station_files(const QString &folder)
 {
     const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));

@@ -347,7 +347,8 @@ void Watcher::pass()
     watch_inputs();
     // Files first, then the destinations, which never hold up a pass.
     if (result.onAir)
-        sending_.offer(destinations_of(result.destinations, options_.folder), *result.onAir);
+        sending_.offer(destinations_of(result.destinations, options_.folder, result.inputs),
+                       *result.onAir);
     lastPass_ = current_stamps();
     // An input that changed while the pass ran may have been read in its
     // old version: one more pass, right away. The copy written over the
@@ -385,7 +386,8 @@ void Watcher::follow()
     const QString usual = QStringLiteral(" - ");
     site_.metaSplitter = settings_->metaSplitter.isEmpty() ? usual : settings_->metaSplitter;
     site_.rdsSplitter = settings_->rdsSplitter.isEmpty() ? usual : settings_->rdsSplitter;
-    site_.destinations = destinations_of(settings_->destinations, options_.folder);
+    site_.destinations = destinations_of(settings_->destinations, options_.folder,
+                                         station_inputs(options_.folder, *settings_));
     if (follower_ && site_.follow == settings_->follow)
         return;
     site_.follow = settings_->follow;
