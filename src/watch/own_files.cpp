@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QTextCodec>
 
+#include <algorithm>
+
 std::vector<StationFile> station_files(const QString &folder)
 {
     const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
@@ -41,6 +43,8 @@ std::vector<StationFile> station_files(const QString &folder)
 
 QString own_files_clash(const std::vector<OwnFile> &own, const QStringList &folders)
 {
+    if (std::all_of(own.begin(), own.end(), [](const OwnFile &f) { return f.path.isEmpty(); }))
+        return QString();
     for (size_t i = 0; i < own.size(); ++i)
         for (size_t j = i + 1; j < own.size(); ++j)
             if (!own[i].path.isEmpty() && !own[j].path.isEmpty() &&
