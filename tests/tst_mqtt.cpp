@@ -114,7 +114,7 @@ private slots:
     }
 
     // A studio and two sites behind the broker, each site with its own
-    // encoder and template.
+    // encoder and template; a site never publishes over the studio's topic.
     void studio_and_sites()
     {
         MqttBroker broker;
@@ -122,7 +122,9 @@ private slots:
         FakeDestination second(FakeDestination::Encoder, {"OK\r\n"});
         SendingWatch studio({broker.url("studio/np")});
         const QByteArray follow = "<FOLLOW>" + broker.url("studio/np").toUtf8() + "</FOLLOW>";
-        SendingWatch site1({QString("rds+tcp://127.0.0.1:%1").arg(first.port())}, {}, follow);
+        SendingWatch site1(
+            {QString("rds+tcp://127.0.0.1:%1").arg(first.port()), broker.url("studio/np")}, {},
+            follow);
         SendingWatch site2({QString("rds+tcp://127.0.0.1:%1").arg(second.port())}, {},
                            follow + "<SEND1TEXT>{NAME} ({ARTIST})</SEND1TEXT>");
         QVERIFY2(
@@ -136,6 +138,7 @@ private slots:
                            5000));
         QVERIFY(wait_until([&]() { return first.received.last() == "TEXT=Kino - Kukushka\r\n"; },
                            5000));
+        QVERIFY(site1.log.contains(": not used: publishes to the topic this site follows"));
     }
 
     // A broker that goes away is not the studio going offline: the site

@@ -149,7 +149,11 @@ void check_follow(Findings &f, const RunSettings &settings)
                                  .arg(source.idleAfterMs / 1000.0)
                            : QString()));
     }
-    for (const Destination &d : destinations_of(settings.destinations)) {
+    std::vector<Destination> destinations =
+        destinations_of(settings.destinations, QString(), station_inputs(QString(), settings));
+    if (source.error.isEmpty())
+        refuse_followed_topic(destinations, source);
+    for (const Destination &d : destinations) {
         if (!d.error.isEmpty()) {
             f.add(sendingSection, Level::Error,
                   named(d) + QLatin1Char(' ') + d.error +

@@ -548,6 +548,19 @@ std::vector<Destination> destinations_of(const std::vector<SendSetting> &setting
     return destinations;
 }
 
+void refuse_followed_topic(std::vector<Destination> &destinations, const FollowSource &source)
+{
+    for (Destination &d : destinations) {
+        if (d.kind != DestinationKind::Mqtt || !d.error.isEmpty())
+            continue;
+        const BrokerAddress broker = broker_address(d.url);
+        if (broker.host.compare(source.broker.host, Qt::CaseInsensitive) == 0 &&
+            broker.port == source.broker.port && broker.topic == source.broker.topic)
+            d.error = QStringLiteral("publishes to the topic this site follows (FOLLOW), where "
+                                     "it would replace the studio's text for every site");
+    }
+}
+
 QString shown_url(const Destination &destination)
 {
     if (destination.shownByHost)

@@ -158,6 +158,12 @@ std::vector<Destination> destinations_of(const std::vector<SendSetting> &setting
                                          const QString &folder = QString(),
                                          const QStringList &inputs = QStringList());
 
+// Marks as unusable each MQTT destination of a site that publishes to the
+// topic the site follows (`source`), on the same broker: it would replace
+// the studio's text with the site's own for every site, and its will would
+// tell them the studio went offline when this site stops.
+void refuse_followed_topic(std::vector<Destination> &destinations, const FollowSource &source);
+
 // The URL as it may be shown and logged, by shown_address's rule (no
 // password, no secret query value or path segment). A URL that cannot be
 // used is shown as its scheme and host alone (a "#" or "@" in a password

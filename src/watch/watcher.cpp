@@ -388,6 +388,7 @@ void Watcher::follow()
     site_.rdsSplitter = settings_->rdsSplitter.isEmpty() ? usual : settings_->rdsSplitter;
     site_.destinations = destinations_of(settings_->destinations, options_.folder,
                                          station_inputs(options_.folder, *settings_));
+    refuse_followed_topic(site_.destinations, source);
     if (follower_ && site_.follow == settings_->follow)
         return;
     site_.follow = settings_->follow;
