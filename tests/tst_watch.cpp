@@ -693,6 +693,8 @@ private slots:
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, start.path(), {"--log", "x", "--metrics", "./x"})
                      .status,
                  64);
+        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, start.path(), {"station", "./station/"}).status,
+                 64);
         QProcess watch;
         watch.setWorkingDirectory(start.path());
         watch.start(NOWPLAYING_WATCH_BIN, {"--log", "w.log", "--status", "s.json", station});

@@ -41,6 +41,17 @@ std::vector<StationFile> station_files(const QString &folder)
     return files;
 }
 
+QString repeated_folder(const QStringList &folders)
+{
+    for (int i = 0; i < folders.size(); ++i)
+        for (int j = i + 1; j < folders.size(); ++j)
+            if (one_file(folders[i], folders[j]))
+                return QStringLiteral("one folder is named twice (as %1 and %2)")
+                    .arg(QDir::toNativeSeparators(folders[i]),
+                         QDir::toNativeSeparators(folders[j]));
+    return QString();
+}
+
 QString own_files_clash(const std::vector<OwnFile> &own, const QStringList &folders)
 {
     if (std::all_of(own.begin(), own.end(), [](const OwnFile &f) { return f.path.isEmpty(); }))

@@ -24,6 +24,11 @@ struct StationFile {
 // settings cannot be read.
 std::vector<StationFile> station_files(const QString &folder);
 
+// The folder named twice in `folders` (absolute), however it is spelled or
+// reached (a link): "FOLDER is named twice (as A and B)"; empty when none
+// is. A station served twice would send every text twice.
+QString repeated_folder(const QStringList &folders);
+
 // Why the watcher cannot write its own files where the command line puts
 // them: two of them are one file, or one is a file a station in `folders`
 // reads or writes (a log that is a station's settings would start a pass

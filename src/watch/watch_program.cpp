@@ -334,6 +334,9 @@ int run_watch(const WatchCommand &command)
         paths << command.startFolder;
     if (command.task != WatchCommand::Task::RemoveService &&
         command.task != WatchCommand::Task::RemoveTask) {
+        const QString repeated = repeated_folder(paths);
+        if (!repeated.isEmpty())
+            return refuse(repeated, usageError);
         const QString clash =
             own_files_clash({{QStringLiteral("--log"), command.log},
                              {QStringLiteral("--status"), command.files.status},
