@@ -177,6 +177,12 @@ private slots:
                            "note     < ARTIST> on line 1: no blank may stand after \"<\""} << none;
         // Text as it goes on air: characters as themselves, counted as
         // receivers count them, controls spelled out.
+        QTest::newRow("a value of 1024 characters shown whole") << settings() << letters
+            << "<ARTIST>A</ARTIST><NAME>" + QByteArray(1024, 'x') + "</NAME>" << 1
+            << QStringList{"ok       NAME = \"" + QString(1024, 'x') + '"'} << none;
+        QTest::newRow("a value of 1025 characters shown by its start and length") << settings() << letters
+            << "<ARTIST>A</ARTIST><NAME>" + QByteArray(1025, 'x') + "</NAME>" << 1
+            << QStringList{"ok       NAME = \"" + QString(1000, 'x') + "...\" (1025 characters)"} << none;
         QTest::newRow("emoji counted once") << settings() << letters
             << "<ARTIST>" + QByteArray(60, 'x') + "</ARTIST><NAME>🎵</NAME>" << 1
             << QStringList{"ok       NAME = \"🎵\""} << QStringList{"\\ud83c", "RDS text has"};

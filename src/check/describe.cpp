@@ -39,7 +39,9 @@ int encoding_family(QTextCodec *codec)
 QString visible(const QString &value)
 {
     QString out = QStringLiteral("\"");
-    for (int i = 0; i < value.size(); ++i) {
+    const int count = character_count(value);
+    const int shown = count > longestVisible ? longestVisible - 24 : count;
+    for (int i = 0, characters = 0; i < value.size() && characters < shown; ++i, ++characters) {
         const QChar c = value.at(i);
         const bool pair =
             c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate();
@@ -65,6 +67,8 @@ QString visible(const QString &value)
             out += c;
         }
     }
+    if (shown < count)
+        return out + QStringLiteral("...\" (%1 characters)").arg(count);
     return out + QLatin1Char('"');
 }
 

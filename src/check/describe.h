@@ -17,7 +17,10 @@ constexpr int maxListed = 6;
 // character as itself, but line breaks, tabs, other control characters and
 // invisible format characters spelled out (\n, \r, \t, \x07, \u200b), and a
 // double quote escaped. A backslash stands as it is, so that a Windows path
-// copied from the report (C:\Playout) works as it is.
+// copied from the report (C:\Playout) works as it is. A value of more than
+// longestVisible characters shows its first ones and its length, so that a
+// document's 16 MiB title does not flood the report.
+constexpr int longestVisible = 1024;
 QString visible(const QString &value);
 
 // `items` joined by commas, the ones after maxListed only counted.
