@@ -32,12 +32,10 @@ std::vector<StationFile> station_files(const QString &folder)
     for (const auto &file : named)
         if (!file.path.isEmpty())
             files.push_back({QLatin1String(file.role), path_in_folder(folder, file.path)});
-    for (const SendSetting &setting : settings->destinations) {
-        const Destination d = parse_destination(setting, folder);
+    for (const Destination &d : destinations_of(settings->destinations, folder))
         if ((d.kind == DestinationKind::File || d.kind == DestinationKind::Dls) &&
             !d.path.isEmpty())
-            files.push_back({setting.tag + QStringLiteral("'s file"), d.path});
-    }
+            files.push_back({d.tag + QStringLiteral("'s file"), d.path});
     return files;
 }
 
