@@ -282,6 +282,9 @@ private slots:
         QTest::newRow("an empty field between two values: one separator") << ice << "{ARTIST} - {ALBUM} / {NAME}" << "" << song << "Кино - Кукушка";
         QTest::newRow("an empty last field takes its brackets") << ice << "{ARTIST}: {NAME} «{ALBUM}»" << "" << song << "Кино: Кукушка";
         QTest::newRow("an empty field between values takes its brackets") << ice << "({YEAR}) {ARTIST} - {NAME} ({ALBUM}) {DURATION}" << "" << song + "<DURATION>4:20</DURATION>" << "Кино - Кукушка 4:20";
+        QTest::newRow("no artist: the title's bracket goes with the one before it") << ice << "{ARTIST} ({NAME})" << "" << "<NAME>Реклама</NAME>" << "Реклама";
+        QTest::newRow("no title: the artist's quotes go with the text after it") << ice << "«{ARTIST}» - «{NAME}»" << "" << "<ARTIST>Кино</ARTIST>" << "Кино";
+        QTest::newRow("an apostrophe is no quote") << ice << "{ARTIST}'s '{NAME}'" << "" << "<NAME>Реклама</NAME>" << "Реклама";
         QTest::newRow("encoder: text before the artist past 64 cut as a whole") << "rds+tcp://h:1" << QString(70, 'x') + " {ARTIST} / {NAME}" << "" << song << QString(64, 'x');
     }
     // clang-format on

@@ -57,6 +57,50 @@ void drop_brackets_around(QString &before, QString &after)
     after.remove(close, 1);
 }
 
+// One bracket or quote of the template's own text: the literal part it
+// stands in (an index into the kept parts) and where in that part.
+struct Mark {
+    int part;
+    int at;
+};
+
+// A literal that does not stand takes along the other half of every
+// bracket or quote it opened or closed: "{ARTIST} ({NAME})" with no artist
+// is the title alone, not "Кукушка)". The halves are paired over the
+// template's literals in order, whether they stand or not, so a bracket
+// is never paired with one from a document's value. A straight quote
+// followed by a letter after a letter or a field is an apostrophe
+// ("Rock'n'Roll", "{ARTIST}'s").
+void drop_lone_halves(const QVector<int> &literals, const QVector<bool> &standing,
+                      const QVector<bool> &afterField, QStringList &texts)
+{
+    QVector<Mark> open;
+    QVector<Mark> orphans;
+    for (int n = 0; n < literals.size(); ++n) {
+        const QString &text = texts.at(literals[n]);
+        for (int at = 0; at < text.size(); ++at) {
+            const QChar c = text.at(at);
+            if (!open.isEmpty() &&
+                c == closing_of(texts.at(literals[open.back().part]).at(open.back().at))) {
+                const Mark opening = open.takeLast();
+                if (standing[opening.part] != standing[n])
+                    orphans << (standing[n] ? Mark{n, at} : opening);
+            } else if (!closing_of(c).isNull() &&
+                       !(c == QLatin1Char('\'') && at + 1 < text.size() &&
+                         text.at(at + 1).isLetter() &&
+                         (at > 0 ? text.at(at - 1).isLetter() : afterField[n]))) {
+                open << Mark{n, at};
+            }
+        }
+    }
+    // From the last, so that the places of the others stay right.
+    std::sort(orphans.begin(), orphans.end(), [](const Mark &a, const Mark &b) {
+        return a.part != b.part ? a.part > b.part : a.at > b.at;
+    });
+    for (const Mark &orphan : orphans)
+        texts[literals[orphan.part]].remove(orphan.at, 1);
+}
+
 } // namespace
 
 TextTemplate parse_template(const QString &written, bool optionalParts)
@@ -191,6 +235,16 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             ++first;
         return first == k;
     };
+    QVector<int> literals;
+    QVector<bool> standing, afterField;
+    for (int k = 0; k < kept.size(); ++k) {
+        if (!isField(k)) {
+            literals << kept[k];
+            standing << stands(k);
+            afterField << (k > 0 && isField(k - 1));
+        }
+    }
+    drop_lone_halves(literals, standing, afterField, texts);
     FilledText filled;
     // Blanks at the ends dropped and runs of blanks made one as the text is
     // put together, so that the spans stay right.
@@ -202,10 +256,10 @@ FilledText fill_template(const TextTemplate &parsed, const TagValue &value, cons
             out += c;
         }
     };
-    for (int k = 0; k < kept.size(); ++k) {
+    for (int k = 0, n = 0; k < kept.size(); ++k) {
         const int i = kept[k];
         const TemplatePart &part = parsed.parts.at(i);
-        if (!part.field && !stands(k))
+        if (!part.field && !standing[n++])
             continue;
         const int before = int(out.size());
         append(texts.at(i));

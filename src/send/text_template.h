@@ -53,9 +53,11 @@ struct TextSpan {
 // before the first field or after the last stands when any field has a
 // value ("Now: {NAME}"). Where only empty fields stand between two values,
 // the first text after the left value stands for all ("{ARTIST} -
-// {ALBUM} - {NAME}" with no album is "Кино - Кукушка"), and an empty field
+// {ALBUM} - {NAME}" with no album is "Кино - Кукушка"), an empty field
 // takes the brackets or quotes right around it along ("{NAME}
-// ({ALBUM})" with no album is the title alone).
+// ({ALBUM})" with no album is the title alone), and a bracket or quote
+// whose partner went with a literal that does not stand goes too
+// ("{ARTIST} ({NAME})" with no artist is the title alone).
 struct FilledText {
     QString text;
     TextSpan artist;
