@@ -663,7 +663,11 @@ private slots:
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--version"}).out,
                  QByteArray("nowplaying-watch " NOWPLAYING_VERSION "\n"));
         QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"/nonexistent/folder"}).status, 2);
-        QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--quiet", "soon"}).status, 64);
+        for (const QStringList &wrong : {QStringList{"--quiet", "soon"},
+                                         {"--log-size", "63K"},
+                                         {"--log-size", "1025M"},
+                                         {"--log-size", "17179869185G"}})
+            QCOMPARE(run_program(NOWPLAYING_WATCH_BIN, dir.path(), wrong).status, 64);
         const QByteArray help = run_program(NOWPLAYING_WATCH_BIN, dir.path(), {"--help"}).out;
         for (const char *option :
              {"--log-size", "--log-keep", "--status", "--metrics", "--status-page"})

@@ -105,8 +105,13 @@ qint64 size_in_bytes(QString text)
         text.chop(1);
     }
     bool ok = false;
-    const qint64 value = text.toLongLong(&ok) * unit;
-    return ok && value >= 64 * 1024 && value <= qint64(1024) * 1024 * 1024 ? value : -1;
+    const qint64 count = text.toLongLong(&ok);
+    const qint64 highest = qint64(1024) * 1024 * 1024;
+    // Compared before the product, which a count like 17179869185G would
+    // wrap around into the range.
+    if (!ok || count < 0 || count > highest / unit)
+        return -1;
+    return count * unit >= 64 * 1024 ? count * unit : -1;
 }
 
 int refuse(const QString &why, int status)
