@@ -235,6 +235,9 @@ private slots:
             << "rds+tcp://127.0.0.1:1024?dialect=uecp&ps=RADIO123" << kino << "Track 7"
             << QByteArray(" \n") + QByteArray::fromHex("fe0000000b020000524144494f313233d672ff"
                                                        "fe000000130a00000f014b696e6f202f20547261636b203797fd02ff");
+        QTest::newRow("encoder: a PS name in Cyrillic goes in Latin")
+            << "rds+tcp://127.0.0.1:1024?ps=Радио" << kino << kukushka
+            << QByteArray(" \nPS=Radio   \r\nTEXT=Kino / Kukushka\r\n");
         QTest::newRow("UECP: accented letters and $ from the table's upper half")
             << "rds+tcp://127.0.0.1:1024?dialect=uecp" << "Beyoncé" << "Đorđe $ ^"
             << QByteArray(" \n") + QByteArray::fromHex("fe000000180a000014014265796f6e6382202f20ce6f72de6520ab203ff0b1ff");

@@ -76,9 +76,8 @@ void DestinationSender::offer(const OnAirText &onAir)
 void DestinationSender::page_programme_service(SendRequest &request, const SentText &sent,
                                                bool repeat)
 {
-    const QStringList pages = sent.idle && !destination_.ps.name.isEmpty()
-                                  ? QStringList{destination_.ps.name}
-                                  : ps_pages(sent.text);
+    const QStringList pages =
+        sent.idle && !sent.psName.isEmpty() ? QStringList{sent.psName} : ps_pages(sent.text);
     if (pages.isEmpty())
         return;
     psPage_ = repeat ? (psPage_ + 1) % int(pages.size()) : 0;

@@ -120,8 +120,8 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
         const RdsDialect &dialect = *d.dialect;
         // A static name goes with every connection: an encoder that was
         // off has it again as soon as it is back.
-        if (!d.ps.paging && !d.ps.name.isEmpty())
-            request.commands << ps_command(d, d.ps.name);
+        if (!d.ps.paging && !sent.psName.isEmpty())
+            request.commands << ps_command(d, sent.psName);
         if (dialect.uecp) {
             request.commands << uecp_frame(
                 {d.uecpSite, d.uecpEncoder},

@@ -138,6 +138,8 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
     const LiteralForm form = [&](const QString &literal) {
         return shown(latin ? to_latin(onAir.latin, literal) : literal);
     };
+    SentText sent;
+    sent.psName = form(d.ps.name);
     FilledText filled;
     if (d.textTemplate.parts.isEmpty())
         filled = usual_text(value(QStringLiteral("ARTIST")),
@@ -145,7 +147,6 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
                             value(QStringLiteral("NAME")));
     else
         filled = fill_template(d.textTemplate, value, form);
-    SentText sent;
     if (is_empty_text(filled)) {
         if (d.idleTemplate.parts.isEmpty())
             return sent;
@@ -157,7 +158,9 @@ SentText sent_text(const Destination &d, const OnAirText &onAir)
     sent.text = filled.text;
     sent.artist = filled.artist;
     sent.title = filled.title;
-    return cut_sent(sent, d.maxCharacters);
+    SentText cut = cut_sent(sent, d.maxCharacters);
+    cut.psName = sent.psName;
+    return cut;
 }
 
 QList<RtPlusTag> rt_plus_tags(const SentText &sent)

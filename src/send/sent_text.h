@@ -17,6 +17,9 @@ struct SentText {
     TextSpan artist;   // where the artist stands in `text` (UTF-16 code units)
     TextSpan title;    // where the title stands
     bool idle = false; // `text` is the idle text
+    // The static programme service name (ps=NAME) in the letters of `text`:
+    // Latin for text=rds, so that "ps=Радио" is not "?????" on air.
+    QString psName;
 };
 
 // The text for `destination` of a pass that put `onAir` on air. Without a
