@@ -357,6 +357,54 @@ std::optional<QString> impossible_port(const QString &value)
     return match.captured(1);
 }
 
+// The first character that no URL may hold as written (a blank, a "%"
+// that starts no %XX, "|", a quote) and how to write it, or nothing: Qt
+// then reads no host at all, and "not a URL with a host" would send the
+// station looking in the wrong place. In the user info the character
+// itself is not named, since it may be the password's. From `fieldsFrom`
+// on (a query with {TAG} fields), braces are fields.
+std::optional<QString> unwritable_character(const QString &value, int fieldsFrom)
+{
+    const int authority = int(value.indexOf(QLatin1String("://")));
+    int userInfoEnd = -1;
+    if (authority >= 0) {
+        int end = authority + 3;
+        while (end < value.size() && !QStringLiteral("/?#").contains(value.at(end)))
+            ++end;
+        userInfoEnd = int(value.lastIndexOf(QLatin1Char('@'), end - 1));
+    }
+    const auto is_hex = [&value](int at) {
+        return at < value.size() && QStringLiteral("0123456789abcdefABCDEF").contains(value.at(at));
+    };
+    for (int at = 0; at < value.size(); ++at) {
+        const QChar c = value.at(at);
+        const QString where = QString::number(at + 1);
+        const QString escaped =
+            QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        if (c == QLatin1Char(' '))
+            return QStringLiteral("holds a blank at character %1 (write it as %20)").arg(where);
+        if (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2)))
+            return QStringLiteral("holds a \"%\" at character %1 that starts no %XX (write it "
+                                  "as %25)")
+                .arg(where);
+        const bool field =
+            fieldsFrom >= 0 && at > fieldsFrom && (c == QLatin1Char('{') || c == QLatin1Char('}'));
+        if (field || c.unicode() >= 0x80 || !QStringLiteral("\"<>\\^`{|}").contains(c))
+            continue;
+        if (authority >= 0 && at > authority && at < userInfoEnd)
+            return QStringLiteral(
+                       "holds at character %1 a character that a URL cannot hold as it is "
+                       "(write it as %XX, its code in hexadecimal)")
+                .arg(where);
+        const QString named = c == QLatin1Char('"') ? QStringLiteral("a double quote")
+                                                    : QStringLiteral("\"%1\"").arg(c);
+        return QStringLiteral("holds %1 at character %2, which a URL cannot hold as it is "
+                              "(write it as %3)")
+            .arg(named, where, escaped);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Destination parse_destination(const SendSetting &setting, const QString &folder)
@@ -387,6 +435,9 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
             d.error = QStringLiteral("is not a URL with a host");
             if (const std::optional<QString> port = impossible_port(value))
                 d.error = QStringLiteral("names the port %1: a port is 1 to 65535").arg(*port);
+            else if (const std::optional<QString> character =
+                         unwritable_character(value, fields ? query : -1))
+                d.error = *character;
             else if (value.contains(QLatin1Char('@')))
                 d.error += QStringLiteral(" (%1)").arg(QLatin1String(passwordHint));
             return d;
