@@ -14,6 +14,7 @@
 #include <QTextCodec>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <optional>
 
 const std::array<RdsDialect, 4> rdsDialects = {{
@@ -552,6 +553,12 @@ BrokerAddress broker_address(const QUrl &url, const QString &folder)
              broker.topic.contains(QLatin1Char('#')))
         broker.error =
             QStringLiteral("names no topic to publish to (%1://HOST:PORT/TOPIC)").arg(url.scheme());
+    // The client library takes the topic as a C string: "a%00b" would be
+    // published to "a", another station's topic perhaps.
+    else if (std::any_of(broker.topic.begin(), broker.topic.end(),
+                         [](QChar c) { return c.category() == QChar::Other_Control; }))
+        broker.error = QStringLiteral("names a topic with a control character (%00 to %1F), "
+                                      "which MQTT does not carry");
     else
         broker.error = tls_problem(broker);
     return broker;
