@@ -274,6 +274,9 @@ private slots:
             << letters << doc << 1
             << QStringList{"warning  <send1> is not a destination tag", "warning  <SEND 2> is not a destination tag",
                            "warning  <SEND10> is not a destination tag", "warning  <SEND3> is never closed with </SEND3>"} << none;
+        QTest::newRow("a destination twice, a template without its destination") << settings("<SEND1>rds+udp://h:1</SEND1><SEND1>rds+udp://h:2</SEND1><SEND2TEXT>{NAME}</SEND2TEXT>")
+            << letters << doc << 1
+            << QStringList{"warning  SEND1 appears 2 times: only the first one counts", "warning  SEND2TEXT is set, but there is no SEND2, so it is not used"} << none;
         QTest::newRow("secrets of addresses are never shown") << settings("<SEND1>https://hooks.example/T0001/B0002/Xk9aB3cD4eF5gH6iJ7k?token=TOK123</SEND1>"
                                                                    "<SEND2>https://np.example/set?key=LISTKEY9&t={NAME}</SEND2>") << letters << doc << 0
             << QStringList{"ok       SEND1 https://hooks.example/T0001/B0002/...?token=... gets",

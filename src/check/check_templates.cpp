@@ -118,14 +118,27 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
                              "without blanks")
                   .arg(written, QString::number(maxDestinations)));
     }
-    for (int n = 1; n <= maxDestinations; ++n)
+    for (int n = 1; n <= maxDestinations; ++n) {
+        const QString send = QStringLiteral("SEND%1").arg(n);
+        const bool destination = !tag_state(text, send).value.trimmed().isEmpty();
         for (const QString &suffix : {QString(), QStringLiteral("TEXT"), QStringLiteral("IDLE")}) {
-            const QString tag = QStringLiteral("SEND%1%2").arg(QString::number(n), suffix);
+            const QString tag = send + suffix;
             const TagState state = tag_state(text, tag);
             if (state.opens > 0 && !state.closed)
                 f.add(sendingSection, Level::Warning,
                       QStringLiteral("<%1> is never closed with </%1>, so it is ignored").arg(tag));
+            if (state.opens > 1)
+                f.add(sendingSection, Level::Warning,
+                      QStringLiteral("%1 appears %2 times: only the first one counts")
+                          .arg(tag, QString::number(state.opens)));
+            // A template left behind when its destination was renumbered
+            // or removed: the station believes it is in use.
+            if (!suffix.isEmpty() && !destination && !state.value.isEmpty())
+                f.add(sendingSection, Level::Warning,
+                      QStringLiteral("%1 is set, but there is no %2, so it is not used")
+                          .arg(tag, send));
         }
+    }
 }
 
 void check_follow(Findings &f, const RunSettings &settings)
