@@ -277,6 +277,8 @@ private slots:
         QTest::newRow("a destination twice, a template without its destination") << settings("<SEND1>rds+udp://h:1</SEND1><SEND1>rds+udp://h:2</SEND1><SEND2TEXT>{NAME}</SEND2TEXT>")
             << letters << doc << 1
             << QStringList{"warning  SEND1 appears 2 times: only the first one counts", "warning  SEND2TEXT is set, but there is no SEND2, so it is not used"} << none;
+        QTest::newRow("a language named twice") << settings("<LATIN>uk</LATIN><LATIN>bg</LATIN>") << letters << QByteArray("<ARTIST>Кино</ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"warning  LATIN appears 2 times: only the first one counts"} << none;
         QTest::newRow("secrets of addresses are never shown") << settings("<SEND1>https://hooks.example/T0001/B0002/Xk9aB3cD4eF5gH6iJ7k?token=TOK123</SEND1>"
                                                                    "<SEND2>https://np.example/set?key=LISTKEY9&t={NAME}</SEND2>") << letters << doc << 0
             << QStringList{"ok       SEND1 https://hooks.example/T0001/B0002/...?token=... gets",

@@ -94,6 +94,18 @@ void check_settings(Findings &f, const RunSettings &settings)
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" holds a line break, which is written as it is"));
     }
+    // The settings beyond the pass's nine, which are read the same way.
+    for (const char *name : {"LATIN", "SPELLINGS", "IDLETEXT", "FOLLOW"}) {
+        const QString tag = QLatin1String(name);
+        const TagState state = tag_state(settings.text, tag);
+        if (state.opens > 0 && !state.closed)
+            f.add(settingsSection, Level::Warning,
+                  tag + QStringLiteral(" is not closed, so it is not used"));
+        if (state.opens > 1)
+            f.add(settingsSection, Level::Warning,
+                  QStringLiteral("%1 appears %2 times: only the first one counts")
+                      .arg(tag, QString::number(state.opens)));
+    }
 }
 
 void check_encodings(Findings &f, const RunSettings &settings, const QByteArray &settingsBytes)
