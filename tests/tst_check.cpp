@@ -4,6 +4,7 @@
 // the pass writes, and that it writes nothing.
 #include "fake_destination.h"
 #include "folder_run.h"
+#include "status_report.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -556,6 +557,32 @@ private slots:
                      !shown.out.contains(QChar(0x1b)),
                  qPrintable(shown.out));
         QVERIFY2(shown.out.contains("http://u@h/x?token=..."), qPrintable(shown.out));
+    }
+
+    // Whether the watcher runs, from its heartbeat and this machine's
+    // clock, which may differ from the watcher's by some seconds.
+    void heartbeat_data()
+    {
+        QTest::addColumn<int>("age");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("status");
+        QTest::newRow("30 s old: running") << 30 << "ok      the watcher is running" << 0;
+        QTest::newRow("31 s old: dead") << 31 << "DEAD    the watcher is not running" << 2;
+        QTest::newRow("30 s ahead: the clocks differ")
+            << -30 << "ok      the watcher is running" << 0;
+        QTest::newRow("31 s ahead: cannot tell")
+            << -31 << "DEAD    cannot tell whether the watcher runs" << 2;
+    }
+    void heartbeat()
+    {
+        QFETCH(int, age);
+        QFETCH(QString, first);
+        const QDateTime now(QDate(2026, 12, 10), QTime(12, 0), Qt::UTC);
+        const QByteArray json = "{\"state\":\"running\",\"stations\":[],\"heartbeat\":\"" +
+                                now.addSecs(-age).toString(Qt::ISODateWithMs).toUtf8() + "\"}";
+        const StatusReport report = status_report(json, now);
+        QVERIFY2(report.text.startsWith(first), qPrintable(report.text));
+        QTEST(report.exitStatus, "status");
     }
 
     void arguments()

@@ -121,11 +121,19 @@ StatusReport status_report(const QByteArray &statusJson, const QDateTime &now)
     if (text_of(status.value(QStringLiteral("state"))) == QLatin1String("stopped"))
         report.text = QStringLiteral("STOPPED the watcher stopped at %1\n")
                           .arg(at(status.value(QStringLiteral("stopped"))));
-    else if (silentS < 0 || silentS * 1000 > deadAfterMs)
+    else if (!heartbeat.isValid() || silentS * 1000 > deadAfterMs)
         report.text = QStringLiteral("DEAD    the watcher is not running: it has not written "
                                      "this file for %1 s (since %2)\n")
                           .arg(silentS < 0 ? QStringLiteral("?") : QString::number(silentS),
                                at(status.value(QStringLiteral("heartbeat"))));
+    // A file read on another machine, or after the clock was set back: a
+    // heartbeat a little ahead is the clocks differing, not a dead watcher;
+    // far ahead, it says nothing of whether the watcher still writes.
+    else if (-silentS * 1000 > deadAfterMs)
+        report.text =
+            QStringLiteral("DEAD    cannot tell whether the watcher runs: its heartbeat "
+                           "(%1) is %2 s ahead of this machine's clock\n")
+                .arg(at(status.value(QStringLiteral("heartbeat"))), QString::number(-silentS));
     else
         report.text = QStringLiteral("ok      the watcher is running (heartbeat %1 s ago)\n")
                           .arg(QString::number(qMax<qint64>(0, silentS)));

@@ -9,7 +9,9 @@
 // A watcher's status file (nowplaying-watch --status FILE) for a person.
 struct StatusReport {
     // The first line says whether the watcher runs, stopped (since when) or
-    // has not written for N seconds at `now` (it died); then one line per
+    // has not written for N seconds at `now` (it died), or that its heartbeat
+    // is too far ahead of `now` to tell (up to deadAfterMs ahead is the two
+    // clocks differing, and fresh); then one line per
     // station and per destination, failing ones first (a site's source
     // among them). Empty for a file that is not such a status.
     QString text;
