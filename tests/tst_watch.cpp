@@ -674,6 +674,29 @@ private slots:
             QVERIFY2(help.contains(option), help.constData());
     }
 
+#ifdef Q_OS_WIN
+    // A log that a viewer holds open cannot be renamed on Windows: it grows
+    // on, and the old files stay as they were, none dropped.
+    void held_log_keeps_the_old_ones()
+    {
+        QTemporaryDir dir;
+        put(dir.path(), "settings.txt", settings());
+        put(dir.path(), "rusletters.txt", letters);
+        const QString logFile = dir.filePath("watch.log");
+        put(dir.path(), "watch.log", QByteArray(1024 * 1024, 'x'));
+        put(dir.path(), "watch.log.1", "older");
+        put(dir.path(), "watch.log.2", "oldest");
+        QFile viewer(logFile);
+        QVERIFY(viewer.open(QIODevice::ReadOnly));
+        {
+            Watch watch(dir.path(), {"--log", logFile, "--log-size", "1M", "--log-keep", "2"});
+            QVERIFY(wait_for_log(logFile, "cant open XML"));
+        }
+        QCOMPARE(contents(dir.path(), "watch.log.1"), QByteArray("older"));
+        QCOMPARE(contents(dir.path(), "watch.log.2"), QByteArray("oldest"));
+    }
+#endif
+
     // Relative files are taken from the folder the watcher was started in,
     // whatever folder it serves; one that cannot be written at start ends
     // it with its reason, as does one that is a station's file or another

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QThread>
 
@@ -26,25 +27,54 @@ QString kept(const QString &path, int n)
     return path + QLatin1Char('.') + QString::number(n);
 }
 
+// Where the full file waits while the old ones move up.
+QString aside(const QString &path)
+{
+    return path + QStringLiteral(".rotating");
+}
+
+// The size at which a rotation that failed is tried again.
+qint64 nextTry = 0;
+
+// The full file, moved aside, becomes FILE.1, FILE.1 becomes FILE.2 and
+// so on; the oldest is dropped.
+void shift_in(const QString &path)
+{
+    QFile::remove(kept(path, keptFiles));
+    for (int n = keptFiles - 1; n >= 1; --n)
+        QFile::rename(kept(path, n), kept(path, n + 1));
+    QFile::rename(aside(path), kept(path, 1));
+}
+
 // Begins a new log file once this one has grown past the limit; the old
 // ones are kept as FILE.1 (the newest) to FILE.N, the oldest dropped.
 // Called with `one` held, after a whole line is written: no line is ever
 // split or lost. On Windows a program reading the log for a moment (a
 // viewer, a virus scanner) keeps it from being renamed: tried again as a
-// held output is, else the file grows on and the next line tries again.
+// held output is, else the file grows on and a later line tries again.
 void rotate_if_full()
 {
-    if (logFile.size() < limitBytes)
+    const qint64 size = logFile.size();
+    if (size < qMax(limitBytes, nextTry))
         return;
     const QString path = logFile.fileName();
     logFile.close();
-    QFile::remove(kept(path, keptFiles));
-    for (int n = keptFiles - 1; n >= 1; --n)
-        QFile::rename(kept(path, n), kept(path, n + 1));
+    // One a rotation left behind when the program was ended in its midst.
+    if (QFileInfo::exists(aside(path)) && !QFileInfo(aside(path)).isSymLink())
+        shift_in(path);
+    // The full file moves aside before the old ones move up, so that a file
+    // that cannot be moved leaves them as they are: moving them up at each
+    // try would drop the oldest once per line.
     QElapsedTimer tried;
     tried.start();
-    while (!QFile::rename(path, kept(path, 1)) && tried.elapsed() < heldRenameRetryMs)
+    bool moved = false;
+    while (!(moved = QFile::rename(path, aside(path))) && tried.elapsed() < heldRenameRetryMs)
         QThread::msleep(10);
+    if (moved)
+        shift_in(path);
+    // Held, it grows on: tried again some lines later, not at each line
+    // with its wait.
+    nextTry = moved ? 0 : size + qMax<qint64>(limitBytes / 64, 4096);
     logFile.setFileName(path);
     // Another user may have put a link where the log was a moment ago.
     if (planted_link(path).isEmpty())
@@ -82,6 +112,7 @@ QString log_to_file(const QString &path, qint64 sizeBytes, int keep)
     const QMutexLocker lock(&one);
     limitBytes = sizeBytes;
     keptFiles = qMax(1, keep);
+    nextTry = 0;
     logFile.close();
     const QString planted = planted_link(path);
     if (!planted.isEmpty())
