@@ -94,7 +94,11 @@ Section "nowplaying"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   StrCpy $6 $Stations
-  ${If} $6 != ""
+  ${If} $6 == ""
+    ; An installation over an earlier one keeps its stations: the shortcuts
+    ; go on naming the first of them.
+    ReadRegStr $6 HKLM "${UNINSTALL_KEY}" "FirstStation"
+  ${Else}
     ; The first station, for the check that stays open.
     StrCpy $4 0
     first:
@@ -120,8 +124,14 @@ Section "nowplaying"
   Pop $0
 
   CreateDirectory "$SMPROGRAMS\nowplaying"
-  CreateShortcut "$SMPROGRAMS\nowplaying\Check a station.lnk" "$SYSDIR\cmd.exe" '/k ""$INSTDIR\nowplaying-check.exe" "$6""'
-  CreateShortcut "$SMPROGRAMS\nowplaying\Status page.lnk" "$6\nowplaying-status.html"
+  ; Without a station known (none given, and an installation before this
+  ; one kept none), the shortcuts there are left as they are, rather than
+  ; made to name "\nowplaying-status.html" at the drive's root.
+  ${If} $6 != ""
+    CreateShortcut "$SMPROGRAMS\nowplaying\Check a station.lnk" "$SYSDIR\cmd.exe" '/k ""$INSTDIR\nowplaying-check.exe" "$6""'
+    CreateShortcut "$SMPROGRAMS\nowplaying\Status page.lnk" "$6\nowplaying-status.html"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "FirstStation" "$6"
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\nowplaying\Documentation.lnk" "$INSTDIR\README.txt"
   CreateShortcut "$SMPROGRAMS\nowplaying\Uninstall.lnk" "$INSTDIR\uninstall.exe"
 
