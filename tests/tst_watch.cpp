@@ -186,6 +186,19 @@ private slots:
         QVERIFY(holds(dir.path(), "out.xml", doc("Пачка сигарет")));
     }
 
+    // A spelling fixed goes on air at once, not with the next track.
+    void spellings_changed()
+    {
+        QTemporaryDir dir;
+        put_inputs(dir.path());
+        put(dir.path(), "settings.txt", settings() + "<SPELLINGS>spellings.txt</SPELLINGS>");
+        put(dir.path(), "spellings.txt", "Кино = Kino!");
+        Watch watch(dir.path());
+        QVERIFY(holds(dir.path(), "rds.txt", "Kino! - Zvezda"));
+        change(dir.path(), "spellings.txt", "Кино = Cinema", "rename");
+        QVERIFY(holds(dir.path(), "rds.txt", "Cinema - Zvezda"));
+    }
+
     // The settings name a document in another folder, which then goes away
     // and comes back.
     void new_document_and_folder()

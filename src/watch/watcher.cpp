@@ -123,6 +123,11 @@ void Watcher::watch_inputs()
             inputs_ << QDir::cleanPath(document);
             if (same_file(document, path_in_folder(folder, settings->copyPath)))
                 ownCopy_ = inputs_.last();
+            // A spelling fixed goes on air at once, as a letter fixed does,
+            // not with the next track.
+            const QString spellings = path_in_folder(folder, settings->spellingsPath);
+            if (!settings->spellingsPath.isEmpty() && usable_path(spellings))
+                inputs_ << QDir::cleanPath(spellings);
         }
     }
     if (options_.pollMs > 0)

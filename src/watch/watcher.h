@@ -96,7 +96,7 @@ private:
     Backoff failPause_{firstFailPauseMs, longestFailPauseMs}; // after any other
     std::optional<PassOutcome> failing_; // how the passes of the current streak of failures end
     qint64 waitingSince_ = 0;            // the first change the quiet timer waits for
-    QStringList inputs_;                 // absolute paths of what a pass reads
+    QStringList inputs_;                 // absolute paths: settings, letters, document, spellings
     Sending sending_;
     QString ownCopy_; // an input that the pass itself writes (the copy in place)
     Stamps lastPass_; // the inputs' stamps right after the last pass
