@@ -390,6 +390,21 @@ private slots:
                     !read.onAir->title.contains(QChar(0)));
     }
 
+    // A studio whose document holds more than the now-playing (a cover
+    // picture in base64) still publishes what its sites take.
+    void published_message_fits_the_sites()
+    {
+        const Destination mqtt = parse_destination("SEND1", "mqtt://127.0.0.1/st/np");
+        const QString document =
+            "<ARTIST>Кино</ARTIST><NAME>Звезда</NAME><YEAR>1989</YEAR><COVER>" +
+            QString(300000, 'Q') + "</COVER>";
+        const OnAirText onAir = on_air("Кино", "Звезда", document);
+        const FollowedMessage read =
+            read_now_playing(send_request(mqtt, sent_text(mqtt, onAir), onAir).body);
+        QCOMPARE(read.refusal, QString());
+        QCOMPARE(field_value(read.onAir->document, "YEAR"), QString("1989"));
+    }
+
     // An HTTP reply as it comes, in two pieces: its status and body, or why
     // it fails, each bound at the limit and one past it.
     // clang-format off

@@ -19,21 +19,34 @@ QString escaped(QString value)
 
 } // namespace
 
-QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id)
+QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id,
+                            int limit)
 {
     QJsonObject fields;
     for (const QString &name : text_elements(onAir.document))
         fields.insert(name, field_value(onAir.document, name));
     const QDateTime time = onAir.time.toOffsetFromUtc(onAir.time.offsetFromUtc());
-    const QJsonObject object{{QStringLiteral("artist"), onAir.artist},
-                             {QStringLiteral("title"), onAir.title},
-                             {QStringLiteral("meta"), onAir.meta},
-                             {QStringLiteral("rds"), onAir.rds},
-                             {QStringLiteral("text"), sent.text},
-                             {QStringLiteral("fields"), fields},
-                             {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
-                             {QStringLiteral("id"), id}};
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    QJsonObject object{{QStringLiteral("artist"), onAir.artist},
+                       {QStringLiteral("title"), onAir.title},
+                       {QStringLiteral("meta"), onAir.meta},
+                       {QStringLiteral("rds"), onAir.rds},
+                       {QStringLiteral("text"), sent.text},
+                       {QStringLiteral("fields"), fields},
+                       {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("id"), id}};
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // A field that is no on-air text (a cover picture in base64) would make
+    // the message one that every site leaves aside: the longest go first.
+    while (limit > 0 && json.size() > limit && !fields.isEmpty()) {
+        auto longest = fields.begin();
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            if (it.value().toString().size() > longest.value().toString().size())
+                longest = it;
+        fields.erase(longest);
+        object.insert(QStringLiteral("fields"), fields);
+        json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    }
+    return json;
 }
 
 namespace {

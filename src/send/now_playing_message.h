@@ -15,8 +15,10 @@
 // One JSON object (UTF-8, compact): "artist", "title", "meta", "rds" as the
 // pass made them, "text" (what `sent` holds), "fields" (every element of the
 // document that holds text, by name), "time" (the pass's local time, ISO
-// 8601 with milliseconds and offset) and "id".
-QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id);
+// 8601 with milliseconds and offset) and "id". With a `limit` (bytes), the
+// longest fields are left out until the message fits in it.
+QByteArray now_playing_json(const OnAirText &onAir, const SentText &sent, const QString &id,
+                            int limit = 0);
 
 // A site takes from its studio's topic at most this much: a now-playing
 // message is a few kilobytes.

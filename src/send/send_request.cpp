@@ -172,7 +172,9 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
     case DestinationKind::Mqtt:
         request.url = d.url;
         request.topic = d.topic;
-        request.body = now_playing_json(onAir, sent, id);
+        // What a site that follows the topic takes, whatever the document
+        // holds besides the now-playing.
+        request.body = now_playing_json(onAir, sent, id, longestFollowedMessage);
         if (sent.text.isEmpty())
             request.shown = onAir.meta;
         break;
