@@ -391,12 +391,13 @@ private slots:
     }
 
     // A studio whose document holds more than the now-playing (a cover
-    // picture in base64) still publishes what its sites take.
+    // picture in base64, an element named as XML would not) still
+    // publishes what its sites take.
     void published_message_fits_the_sites()
     {
         const Destination mqtt = parse_destination("SEND1", "mqtt://127.0.0.1/st/np");
         const QString document =
-            "<ARTIST>Кино</ARTIST><NAME>Звезда</NAME><YEAR>1989</YEAR><COVER>" +
+            "<ARTIST>Кино</ARTIST><NAME>Звезда</NAME><YEAR>1989</YEAR><2nd>x</2nd><COVER>" +
             QString(300000, 'Q') + "</COVER>";
         const OnAirText onAir = on_air("Кино", "Звезда", document);
         const FollowedMessage read =

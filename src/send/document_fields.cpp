@@ -77,7 +77,11 @@ QStringList text_elements(const QString &document, int limit)
                 open.removeLast();
             if (!open.isEmpty()) {
                 const Open element = open.takeLast();
-                if (element.plain && !element.hasChild && !names.contains(element.name))
+                // A name XML would not have ("<2nd>") is no field: a site
+                // leaves aside a message that names one.
+                const bool named =
+                    element.name.at(0).isLetter() || element.name.at(0) == QLatin1Char('_');
+                if (element.plain && !element.hasChild && named && !names.contains(element.name))
                     names << element.name;
             }
         } else {
