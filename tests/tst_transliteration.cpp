@@ -92,6 +92,7 @@ private slots:
         QTest::newRow("uk: ю at the start, й at the end") << "uk" << "Юрій" << "Yurii";
         QTest::newRow("uk: зг") << "uk" << "Згорани" << "Zghorany";
         QTest::newRow("uk: the apostrophe, я inside a word") << "uk" << "Знам'янка" << "Znamianka";
+        QTest::newRow("uk: an apostrophe between Latin letters stays") << "uk" << "O'Connor, Знам’янка" << "O'Connor, Znamianka";
         QTest::newRow("uk: є, ї at the start of a word") << "uk" << "Єнакієве, Їжакевич" << "Yenakiieve, Yizhakevych";
         QTest::newRow("uk: щ as a name") << "uk" << "Щербухи" << "Shcherbukhy";
         QTest::newRow("uk: щ in capitals") << "uk" << "ЩЕРБУХИ" << "SHCHERBUKHY";

@@ -15,7 +15,7 @@ enum class WordPlace {
     WordStart,      // the first letter of a word (after a blank, a hyphen, ...)
     NotWordStart,   // anywhere but at the start of a word
     WordEnd,        // the last letters of a word
-    BetweenLetters, // with a letter before and after it (an apostrophe inside a word)
+    BetweenLetters, // with a Cyrillic letter before and after it (an apostrophe inside a word)
     WholeWord,      // a word of its own (a name the system spells as an exception)
 };
 

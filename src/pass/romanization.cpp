@@ -37,9 +37,15 @@ bool place_holds(WordPlace place, const QString &text, int at, int length)
     case WordPlace::WholeWord:
         return word_starts(text, at) &&
                (at + length >= text.size() || !text.at(at + length).isLetter());
-    case WordPlace::BetweenLetters:
-        return at > 0 && at + length < text.size() && text.at(at - 1).isLetter() &&
-               text.at(at + length).isLetter();
+    case WordPlace::BetweenLetters: {
+        // Cyrillic ones: the apostrophe of "O'Connor" or "Rock'n'Roll" in
+        // a Ukrainian station's title is not Ukrainian spelling, and stays.
+        const auto cyrillic = [](QChar c) {
+            return c.isLetter() && c.script() == QChar::Script_Cyrillic;
+        };
+        return at > 0 && at + length < text.size() && cyrillic(text.at(at - 1)) &&
+               cyrillic(text.at(at + length));
+    }
     }
     return false;
 }
