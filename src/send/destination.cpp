@@ -384,6 +384,10 @@ std::optional<QString> unwritable_character(const QString &value, int fieldsFrom
             QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
         if (c == QLatin1Char(' '))
             return QStringLiteral("holds a blank at character %1 (write it as %20)").arg(where);
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("holds a line break, tab or other control character at "
+                                  "character %1: write the URL on one line")
+                .arg(where);
         if (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2)))
             return QStringLiteral("holds a \"%\" at character %1 that starts no %XX (write it "
                                   "as %25)")
