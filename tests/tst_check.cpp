@@ -271,6 +271,9 @@ private slots:
                            "warning  SEND2 rds+udp://127.0.0.1:1025: SEND2TEXT names no tag and holds no letter or digit outside optional parts"} << none;
         QTest::newRow("a DAB+ label and its DL Plus tags") << settings("<SEND1>dls:dls.txt?dlplus=1</SEND1>") << letters << doc << 0
             << QStringList{"ok       SEND1 dls:dls.txt?dlplus=1: the DAB+ label is \"Kino - Kukushka\", DL Plus: ITEM.ARTIST from 0, 4 characters; ITEM.TITLE from 7, 8 characters"} << none;
+        QTest::newRow("PS pages, the first before the text") << settings("<SEND1>rds+udp://h:1?ps=page</SEND1>") << letters << doc << 0
+            << QStringList{"ok       SEND1 rds+udp://h:1?ps=page gets \"Kino - Kukushka\" in ISO-8859-1: \"PS=Kino -  \\r\\n\" then \"TEXT=",
+                           "ok       SEND1 rds+udp://h:1?ps=page: the programme service name shows \"Kino -  \", \"Kukushka\", one every 4 s"} << none;
         QTest::newRow("tags that almost name a destination") << settings("<send1>rds+udp://h:1</send1><SEND 2>rds+udp://h:2</SEND 2><SEND10>rds+udp://h:3</SEND10><SEND3>rds+udp://h:4</SEND4>")
             << letters << doc << 1
             << QStringList{"warning  <send1> is not a destination tag", "warning  <SEND 2> is not a destination tag",

@@ -147,11 +147,19 @@ void check_sending(Findings &f, const PassPlan &plan)
                                             "nothing is sent"));
             continue;
         }
-        const SendRequest request = send_request(d, sent, plan.onAir);
+        const SendRequest request = with_first_page(d, sent, send_request(d, sent, plan.onAir));
         f.add(sendingSection, Level::Ok,
               QStringLiteral("%1 gets %2%3 in %4: %5")
                   .arg(named(d), sent.idle ? QStringLiteral("the idle text ") : QString(),
                        visible(request.shown), encoding_of(d), shown_request(d, request)));
+        if (d.ps.paging) {
+            QStringList pages;
+            for (const QString &page : ps_pages_of(sent))
+                pages << visible(page);
+            f.add(sendingSection, Level::Ok,
+                  QStringLiteral("%1: the programme service name shows %2, one every %3 s")
+                      .arg(named(d), listed(pages), QString::number(d.ps.pageMs / 1000.0)));
+        }
         if (d.kind == DestinationKind::RdsSerial)
             check_serial_port(f, d);
         if (d.kind == DestinationKind::Dls)
@@ -205,7 +213,7 @@ void send_test(Findings &f, const PassPlan &plan)
         const SentText sent = sent_text(d, plan.onAir);
         if (!d.error.isEmpty() || (sent.text.isEmpty() && !gets_whole_now_playing(d)))
             continue;
-        sends.push_back({d, send_request(d, sent, plan.onAir)});
+        sends.push_back({d, with_first_page(d, sent, send_request(d, sent, plan.onAir))});
     }
     const std::vector<Verdict> verdicts = send_each_once(sends);
     for (size_t i = 0; i < sends.size(); ++i) {

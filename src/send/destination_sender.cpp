@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "destination_sender.h"
 
-#include "ps_pages.h"
 #include "sent_text.h"
 #include "windows_service.h"
 
@@ -76,8 +75,7 @@ void DestinationSender::offer(const OnAirText &onAir)
 void DestinationSender::page_programme_service(SendRequest &request, const SentText &sent,
                                                bool repeat)
 {
-    const QStringList pages =
-        sent.idle && !sent.psName.isEmpty() ? QStringList{sent.psName} : ps_pages(sent.text);
+    const QStringList pages = ps_pages_of(sent);
     if (pages.isEmpty())
         return;
     psPage_ = repeat ? (psPage_ + 1) % int(pages.size()) : 0;

@@ -82,6 +82,19 @@ QByteArray ps_command(const Destination &d, const QString &name)
     return d.dialect->psCommand + encode_text(padded, d.charset) + d.dialect->lineEnd;
 }
 
+QStringList ps_pages_of(const SentText &sent)
+{
+    return sent.idle && !sent.psName.isEmpty() ? QStringList{sent.psName} : ps_pages(sent.text);
+}
+
+SendRequest with_first_page(const Destination &d, const SentText &sent, SendRequest request)
+{
+    const QStringList pages = d.ps.paging ? ps_pages_of(sent) : QStringList();
+    if (!pages.isEmpty())
+        request.commands.prepend(ps_command(d, pages.first()));
+    return request;
+}
+
 SendRequest send_request(const Destination &d, const SentText &sent, const OnAirText &onAir,
                          const QString &id)
 {

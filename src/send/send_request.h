@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 // What one destination is sent for one pass: no network here, so that every
@@ -45,6 +46,15 @@ QByteArray http_request_bytes(const SendRequest &request);
 // An RDS encoder's command for the programme service name `name` (cut or
 // padded to 8 characters) in its dialect.
 QByteArray ps_command(const Destination &destination, const QString &name);
+
+// With ps=page, the pages of the programme service name for `sent`: the
+// text's (ps_pages), or between songs the static name when there is one.
+QStringList ps_pages_of(const SentText &sent);
+
+// `request` as a new text goes out: with ps=page, the first page of the
+// programme service name before the RadioText; as it is otherwise.
+SendRequest with_first_page(const Destination &destination, const SentText &sent,
+                            SendRequest request);
 
 // A DAB+ label file: the label, and with DL Plus a parameters block after
 // it tagging artist and title (start from 0, length less one).
