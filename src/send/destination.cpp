@@ -361,19 +361,15 @@ std::optional<QString> impossible_port(const QString &value)
 // The first character that no URL may hold as written (a blank, a "%"
 // that starts no %XX, "|", a quote) and how to write it, or nothing: Qt
 // then reads no host at all, and "not a URL with a host" would send the
-// station looking in the wrong place. In the user info the character
-// itself is not named, since it may be the password's. From `fieldsFrom`
+// station looking in the wrong place. Where a password may stand the
+// character itself is not named. From `fieldsFrom`
 // on (a query with {TAG} fields), braces are fields.
 std::optional<QString> unwritable_character(const QString &value, int fieldsFrom)
 {
+    // A password holding a "/" written as it is ends at an "@" past the
+    // path's start: anything before the last "@" may be the password's.
     const int authority = int(value.indexOf(QLatin1String("://")));
-    int userInfoEnd = -1;
-    if (authority >= 0) {
-        int end = authority + 3;
-        while (end < value.size() && !QStringLiteral("/?#").contains(value.at(end)))
-            ++end;
-        userInfoEnd = int(value.lastIndexOf(QLatin1Char('@'), end - 1));
-    }
+    const int userInfoEnd = authority >= 0 ? int(value.lastIndexOf(QLatin1Char('@'))) : -1;
     const auto is_hex = [&value](int at) {
         return at < value.size() && QStringLiteral("0123456789abcdefABCDEF").contains(value.at(at));
     };
@@ -438,7 +434,10 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
         if (!d.url.isValid() || d.url.host().isEmpty() || (strayAt && !hook)) {
             show_by_host(d, value, scheme);
             d.error = QStringLiteral("is not a URL with a host");
-            if (const std::optional<QString> port = impossible_port(value))
+            // With an "@" past the authority, the "port" may be the head of
+            // a password holding a "/", and is not named.
+            const std::optional<QString> port = impossible_port(value);
+            if (port && !strayAt)
                 d.error = QStringLiteral("names the port %1: a port is 1 to 65535").arg(*port);
             else if (const std::optional<QString> character =
                          unwritable_character(value, fields ? query : -1))
