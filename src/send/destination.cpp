@@ -378,6 +378,17 @@ std::optional<QString> unwritable_character(const QString &value, int fieldsFrom
         const QString where = QString::number(at + 1);
         const QString escaped =
             QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        const bool field =
+            fieldsFrom >= 0 && at > fieldsFrom && (c == QLatin1Char('{') || c == QLatin1Char('}'));
+        const bool wrong =
+            c.unicode() <= 0x20 || c.unicode() == 0x7F ||
+            (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2))) ||
+            (!field && c.unicode() < 0x80 && QStringLiteral("\"<>\\^`{|}").contains(c));
+        if (wrong && authority >= 0 && at > authority && at < userInfoEnd)
+            return QStringLiteral(
+                       "holds at character %1 a character that a URL cannot hold as it is "
+                       "(write it as %XX, its code in hexadecimal)")
+                .arg(where);
         if (c == QLatin1Char(' '))
             return QStringLiteral("holds a blank at character %1 (write it as %20)").arg(where);
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
@@ -388,15 +399,8 @@ std::optional<QString> unwritable_character(const QString &value, int fieldsFrom
             return QStringLiteral("holds a \"%\" at character %1 that starts no %XX (write it "
                                   "as %25)")
                 .arg(where);
-        const bool field =
-            fieldsFrom >= 0 && at > fieldsFrom && (c == QLatin1Char('{') || c == QLatin1Char('}'));
-        if (field || c.unicode() >= 0x80 || !QStringLiteral("\"<>\\^`{|}").contains(c))
+        if (!wrong)
             continue;
-        if (authority >= 0 && at > authority && at < userInfoEnd)
-            return QStringLiteral(
-                       "holds at character %1 a character that a URL cannot hold as it is "
-                       "(write it as %XX, its code in hexadecimal)")
-                .arg(where);
         const QString named = c == QLatin1Char('"') ? QStringLiteral("a double quote")
                                                     : QStringLiteral("\"%1\"").arg(c);
         return QStringLiteral("holds %1 at character %2, which a URL cannot hold as it is "
