@@ -60,9 +60,7 @@ void check_day(Findings &f, const RunSettings &settings, int day)
                              "skips")
                   .arg(name, opening_tag(bad_hours_tag(day))));
     if (state.opens > 1)
-        f.add(hoursSection, Level::Warning,
-              QStringLiteral("%1 appears %2 times: only the first one counts")
-                  .arg(bad_hours_tag(day), QString::number(state.opens)));
+        f.add(hoursSection, Level::Warning, repeated_tag(bad_hours_tag(day), state.opens));
     if (state.value.isEmpty())
         return;
     for (const QString &item : bad_hour_items(settings, day)) {

@@ -73,9 +73,7 @@ void check_settings(Findings &f, const RunSettings &settings)
                   opening_tag(tag) + QStringLiteral(" stands only inside a comment (<!-- ... -->), "
                                                     "which the pass skips"));
         if (state.opens > 1)
-            f.add(settingsSection, Level::Warning,
-                  QStringLiteral("%1 appears %2 times: only the first one counts")
-                      .arg(tag, QString::number(state.opens)));
+            f.add(settingsSection, Level::Warning, repeated_tag(tag, state.opens));
         const QString value = state.value;
         if (!is_encoding_tag(tag) && !is_splitter_tag(tag) && value != value.trimmed())
             f.add(settingsSection, Level::Warning,
@@ -102,9 +100,7 @@ void check_settings(Findings &f, const RunSettings &settings)
             f.add(settingsSection, Level::Warning,
                   tag + QStringLiteral(" is not closed, so it is not used"));
         if (state.opens > 1)
-            f.add(settingsSection, Level::Warning,
-                  QStringLiteral("%1 appears %2 times: only the first one counts")
-                      .arg(tag, QString::number(state.opens)));
+            f.add(settingsSection, Level::Warning, repeated_tag(tag, state.opens));
     }
 }
 

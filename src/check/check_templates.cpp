@@ -128,9 +128,7 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
                 f.add(sendingSection, Level::Warning,
                       QStringLiteral("<%1> is never closed with </%1>, so it is ignored").arg(tag));
             if (state.opens > 1)
-                f.add(sendingSection, Level::Warning,
-                      QStringLiteral("%1 appears %2 times: only the first one counts")
-                          .arg(tag, QString::number(state.opens)));
+                f.add(sendingSection, Level::Warning, repeated_tag(tag, state.opens));
             // A template left behind when its destination was renumbered
             // or removed: the station believes it is in use.
             if (!suffix.isEmpty() && !destination && !state.value.isEmpty())

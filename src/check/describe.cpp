@@ -116,6 +116,12 @@ QStringList characters_of(const QString &text)
     return characters;
 }
 
+QString repeated_tag(const QString &tag, int opens)
+{
+    return QStringLiteral("%1 appears %2 times: only the first one counts")
+        .arg(tag, QString::number(opens));
+}
+
 TagState tag_state(const QString &text, const QString &tag)
 {
     TagState state;

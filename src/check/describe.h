@@ -49,3 +49,7 @@ struct TagState {
     QString value;
 };
 TagState tag_state(const QString &text, const QString &tag);
+
+// What a tag that opens `opens` times (more than once) is told: the pass
+// reads the first.
+QString repeated_tag(const QString &tag, int opens);

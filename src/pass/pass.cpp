@@ -203,9 +203,9 @@ PassPlan plan(const QDateTime *now, const QString &folder,
     // The copy may replace the document (re-encoding in place); nothing may
     // replace the configuration.
     const QStringList &allInputs = plan.inputs;
-    QStringList configuration = {settingsPath, lettersPath};
-    if (!settings->spellingsPath.isEmpty())
-        configuration << path_in_folder(folder, settings->spellingsPath);
+    QStringList configuration = allInputs;
+    // Once: a document that is also the settings file stays configuration.
+    configuration.removeOne(plan.documentPath);
     const bool copyInPlace =
         same_file(copyPath, plan.documentPath) &&
         read_file_bytes(plan.documentPath) == encode_text(copy, copyEncoding.codec);

@@ -375,37 +375,29 @@ std::optional<QString> unwritable_character(const QString &value, int fieldsFrom
     };
     for (int at = 0; at < value.size(); ++at) {
         const QChar c = value.at(at);
-        const QString where = QString::number(at + 1);
-        const QString escaped =
-            QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
         const bool field =
             fieldsFrom >= 0 && at > fieldsFrom && (c == QLatin1Char('{') || c == QLatin1Char('}'));
-        const bool wrong =
-            c.unicode() <= 0x20 || c.unicode() == 0x7F ||
-            (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2))) ||
-            (!field && c.unicode() < 0x80 && QStringLiteral("\"<>\\^`{|}").contains(c));
-        if (wrong && authority >= 0 && at > authority && at < userInfoEnd)
-            return QStringLiteral(
-                       "holds at character %1 a character that a URL cannot hold as it is "
-                       "(write it as %XX, its code in hexadecimal)")
-                .arg(where);
+        QString wrong; // what the character is and how to write it; empty when it may stand
         if (c == QLatin1Char(' '))
-            return QStringLiteral("holds a blank at character %1 (write it as %20)").arg(where);
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return QStringLiteral("holds a line break, tab or other control character at "
-                                  "character %1: write the URL on one line")
-                .arg(where);
-        if (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2)))
-            return QStringLiteral("holds a \"%\" at character %1 that starts no %XX (write it "
-                                  "as %25)")
-                .arg(where);
-        if (!wrong)
+            wrong = QStringLiteral("a blank at character %1 (write it as %20)");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            wrong = QStringLiteral("a line break, tab or other control character at character "
+                                   "%1: write the URL on one line");
+        else if (c == QLatin1Char('%') && !(is_hex(at + 1) && is_hex(at + 2)))
+            wrong = QStringLiteral("a \"%\" at character %1 that starts no %XX (write it as %25)");
+        else if (!field && c.unicode() < 0x80 && QStringLiteral("\"<>\\^`{|}").contains(c))
+            wrong = (c == QLatin1Char('"') ? QStringLiteral("a double quote")
+                                           : QLatin1Char('"') + QString(c) + QLatin1Char('"')) +
+                    QStringLiteral(" at character %1, which a URL cannot hold as it is (write "
+                                   "it as %") +
+                    QString::number(c.unicode(), 16).toUpper() + QLatin1Char(')');
+        if (wrong.isEmpty())
             continue;
-        const QString named = c == QLatin1Char('"') ? QStringLiteral("a double quote")
-                                                    : QStringLiteral("\"%1\"").arg(c);
-        return QStringLiteral("holds %1 at character %2, which a URL cannot hold as it is "
-                              "(write it as %3)")
-            .arg(named, where, escaped);
+        if (authority >= 0 && at > authority && at < userInfoEnd)
+            wrong = QStringLiteral("at character %1 a character that a URL cannot hold as it is "
+                                   "(write it as %XX, its code in hexadecimal)");
+        return QStringLiteral("holds ") +
+               wrong.replace(QLatin1String("%1"), QString::number(at + 1));
     }
     return std::nullopt;
 }

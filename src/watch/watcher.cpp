@@ -108,26 +108,31 @@ void Watcher::start()
 void Watcher::watch_inputs()
 {
     const QString &folder = options_.folder;
-    inputs_ = QStringList{path_in_folder(folder, QLatin1String(settingsFileName)),
-                          path_in_folder(folder, QLatin1String(lettersFileName))};
-    ownCopy_.clear();
+    const QString settingsPath = path_in_folder(folder, QLatin1String(settingsFileName));
     // Read again only when it changed: notifications come by the dozen for
     // each pass.
-    const FileStamp settingsStamp = stamp_of(inputs_.first());
+    const FileStamp settingsStamp = stamp_of(settingsPath);
     if (!settings_ || !settingsStamp.exists || settingsStamp != settingsStamp_)
-        settings_ = load_settings(inputs_.first(), QTextCodec::codecForLocale());
+        settings_ = load_settings(settingsPath, QTextCodec::codecForLocale());
     settingsStamp_ = settingsStamp;
+    // What a pass reads, the spellings included: a spelling fixed goes on
+    // air at once, as a letter fixed does, not with the next track.
+    const QStringList named =
+        settings_
+            ? station_inputs(folder, *settings_)
+            : QStringList{settingsPath, path_in_folder(folder, QLatin1String(lettersFileName))};
+    inputs_.clear();
+    for (const QString &input : named)
+        if (usable_path(input))
+            inputs_ << QDir::cleanPath(input);
+    document_.clear();
+    ownCopy_.clear();
     if (const auto &settings = settings_) {
         const QString document = path_in_folder(folder, settings->documentPath);
         if (usable_path(document)) {
-            inputs_ << QDir::cleanPath(document);
+            document_ = QDir::cleanPath(document);
             if (same_file(document, path_in_folder(folder, settings->copyPath)))
-                ownCopy_ = inputs_.last();
-            // A spelling fixed goes on air at once, as a letter fixed does,
-            // not with the next track.
-            const QString spellings = path_in_folder(folder, settings->spellingsPath);
-            if (!settings->spellingsPath.isEmpty() && usable_path(spellings))
-                inputs_ << QDir::cleanPath(spellings);
+                ownCopy_ = document_;
         }
     }
     if (options_.pollMs > 0)
@@ -227,7 +232,7 @@ void Watcher::notice()
 void Watcher::written(const QString &path)
 {
     const QString file = QDir::cleanPath(path);
-    if (inputs_.size() > 2 && file == inputs_.at(2))
+    if (!document_.isEmpty() && file == document_)
         writerDone_ = true;
     else if (!inputs_.contains(file))
         return; // an output, or another file in a watched folder
@@ -238,7 +243,7 @@ void Watcher::written(const QString &path)
 // program is most likely writing it anew. True while it is given time to.
 bool Watcher::document_just_deleted()
 {
-    if (inputs_.size() < 3 || !documentWasRead_ || present(inputs_.at(2))) {
+    if (document_.isEmpty() || !documentWasRead_ || present(document_)) {
         documentGoneAt_.reset();
         return false;
     }
@@ -319,7 +324,7 @@ void Watcher::pass()
     }
     // Judged by the stamps before the pass: those after it may already show
     // the document deleted again.
-    documentWasRead_ = inputs_.size() > 2 && before.value(inputs_.at(2)).exists &&
+    documentWasRead_ = !document_.isEmpty() && before.value(document_).exists &&
                        outcome != PassOutcome::CantOpenDocument &&
                        outcome != PassOutcome::BlockedHour;
     const bool wasFailing = failing_.has_value();

@@ -96,7 +96,8 @@ private:
     Backoff failPause_{firstFailPauseMs, longestFailPauseMs}; // after any other
     std::optional<PassOutcome> failing_; // how the passes of the current streak of failures end
     qint64 waitingSince_ = 0;            // the first change the quiet timer waits for
-    QStringList inputs_;                 // absolute paths: settings, letters, document, spellings
+    QStringList inputs_; // station_inputs as absolute paths: what a change of starts a pass
+    QString document_;   // the document among them; empty when the settings name none
     Sending sending_;
     QString ownCopy_; // an input that the pass itself writes (the copy in place)
     Stamps lastPass_; // the inputs' stamps right after the last pass
