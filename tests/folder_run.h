@@ -156,16 +156,28 @@ inline Result run_program(const QString &program, const QString &folder, const Q
     // faketime preloads its library ahead of a sanitized binary's runtime.
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     process.setProcessEnvironment(env);
-    if (prefix.isEmpty())
-        process.start(program, args);
-    else
-        process.start(prefix.first(), prefix.mid(1) + QStringList{program} + args);
-    process.waitForFinished(60000);
+    const QString command = prefix.isEmpty() ? program : prefix.first();
+    const QStringList arguments =
+        prefix.isEmpty() ? args : prefix.mid(1) + QStringList{program} + args;
+    // A start refused by a loaded system (Wine's, above all) is not what a
+    // test asks about: tried once more. A program that hangs is never retried.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        process.start(command, arguments);
+        if (process.waitForStarted(30000))
+            break;
+    }
     Result r;
-    if (process.exitStatus() == QProcess::NormalExit)
+    const bool finished = process.waitForFinished(60000);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    if (finished && process.exitStatus() == QProcess::NormalExit)
         r.status = process.exitCode();
     r.out = process.readAllStandardOutput();
     r.err = process.readAllStandardError();
+    if (!finished)
+        r.err += "\n(test) " + process.errorString().toUtf8() + "\n";
 #ifdef Q_OS_WIN
     // Text written on Windows ends its lines with CR LF.
     r.out.replace("\r\n", "\n");
