@@ -139,6 +139,13 @@ private slots:
         QVERIFY(wait_until([&]() { return first.received.last() == "TEXT=Kino - Kukushka\r\n"; },
                            5000));
         QVERIFY(site1.log.contains(": not used: publishes to the topic this site follows"));
+        // The site's own spelling goes on air with the text already there.
+        put(site2.dir.path(), "spellings.txt", "Кино = KINO\n");
+        put(site2.dir.path(), "settings.txt",
+            contents(site2.dir.path(), "settings.txt") + "<SPELLINGS>spellings.txt</SPELLINGS>");
+        QVERIFY2(wait_until([&]() { return second.received.last() == "TEXT=Kukushka (KINO)\r\n"; },
+                            5000),
+                 qPrintable(site2.log));
     }
 
     // A broker that goes away is not the studio going offline: the site

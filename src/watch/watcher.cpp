@@ -399,9 +399,17 @@ void Watcher::follow()
     site_.destinations = destinations_of(settings_->destinations, options_.folder,
                                          station_inputs(options_.folder, *settings_));
     refuse_followed_topic(site_.destinations, source);
-    if (follower_ && site_.follow == settings_->follow)
+    if (follower_ && site_.follow == settings_->follow) {
+        // A destination added, or the Latin changed: what is on air now is
+        // sent with them rather than at the studio's next track. The others
+        // already have it and are not sent it again.
+        if (site_.latest)
+            sending_.offer(site_.destinations, site_text(*site_.latest, site_.latin,
+                                                         site_.metaSplitter, site_.rdsSplitter));
         return;
+    }
     site_.follow = settings_->follow;
+    site_.latest.reset();
     options_.log(
         QStringLiteral("FOLLOW %1: following the studio; no passes here").arg(source.shown));
     follower_ = std::make_unique<Follower>(source, options_.log);
@@ -421,6 +429,7 @@ void Watcher::offer_followed(const OnAirText &onAir)
 {
     if (options_.monitor)
         options_.monitor->followed(options_.station, onAir);
+    site_.latest = onAir;
     sending_.offer(site_.destinations,
                    site_text(onAir, site_.latin, site_.metaSplitter, site_.rdsSplitter));
 }

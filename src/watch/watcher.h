@@ -113,6 +113,9 @@ private:
         QString metaSplitter;
         QString rdsSplitter;
         std::vector<Destination> destinations;
+        // The studio's latest now-playing, given again to the destinations
+        // when the site's own settings, letters or spellings change.
+        std::optional<OnAirText> latest;
     };
     Site site_;
     std::unique_ptr<Follower> follower_;
