@@ -20,6 +20,7 @@ ShowInstDetails show
 !include "FileFunc.nsh"
 !include "nsDialogs.nsh"
 !include "x64.nsh"
+!include "WordFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\nowplaying"
 
@@ -31,6 +32,43 @@ Page custom StationsPage StationsPageLeave
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
+
+; The service's process holds the programs until it has ended, which may
+; be a while after `sc stop` (each send in flight gets its timeout, 2 s
+; unless a destination sets another): waited for, up to 90 s, before
+; anything is replaced or removed; then ended by force, as a stop would
+; never end.
+!macro StopService UN
+Function ${UN}StopService
+  nsExec::Exec '"$SYSDIR\sc.exe" stop nowplaying'
+  Pop $0
+  StrCpy $R1 0
+  wait:
+    nsExec::ExecToStack '"$SYSDIR\sc.exe" query nowplaying'
+    Pop $0
+    Pop $1
+    ${If} $0 != 0
+      Return ; no such service
+    ${EndIf}
+    ClearErrors
+    ${WordFind} "$1" "STOPPED" "E+1{" $R0
+    ${IfNot} ${Errors}
+      Return
+    ${EndIf}
+    ${If} $R1 >= 180
+      DetailPrint "The service did not stop within 90 s: ended by force."
+      nsExec::Exec '"$SYSDIR\taskkill.exe" /F /FI "SERVICES eq nowplaying"'
+      Pop $0
+      Sleep 1000
+      Return
+    ${EndIf}
+    IntOp $R1 $R1 + 1
+    Sleep 500
+    Goto wait
+FunctionEnd
+!macroend
+!insertmacro StopService ""
+!insertmacro StopService "un."
 
 Function .onInit
   SetRegView 64
@@ -86,9 +124,7 @@ Section "nowplaying"
   SetShellVarContext all
   ; A running service holds the programs: it is stopped while they are
   ; replaced, and started again after.
-  nsExec::Exec '"$SYSDIR\sc.exe" stop nowplaying'
-  Pop $0
-  Sleep 2000
+  Call StopService
   SetOutPath "$INSTDIR"
   File /r "${STAGE}/*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -150,6 +186,7 @@ SectionEnd
 Section "Uninstall"
   SetRegView 64
   SetShellVarContext all
+  Call un.StopService
   nsExec::ExecToLog '"$INSTDIR\nowplaying-watch.exe" --remove-service'
   Pop $0
   ; Only what the installer put there: a station kept in this folder stays.

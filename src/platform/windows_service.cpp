@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -74,8 +75,14 @@ SERVICE_STATUS status = {};
 HANDLE started = nullptr; // the service's main function runs, or never will
 HANDLE ended = nullptr;   // the program has reported its end
 
+std::mutex statusLock; // the dispatcher's thread, the stop's and the main one
+
 void set_state(DWORD state, DWORD waitHintMs = 0)
 {
+    const std::lock_guard<std::mutex> hold(statusLock);
+    // Stopped is the last word: a late sign of progress never follows it.
+    if (status.dwCurrentState == SERVICE_STOPPED && state != SERVICE_STOPPED)
+        return;
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     status.dwControlsAccepted =
@@ -88,8 +95,17 @@ void set_state(DWORD state, DWORD waitHintMs = 0)
 DWORD WINAPI on_control(DWORD control, DWORD, void *, void *)
 {
     if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
-        // Sends in flight get their timeout: the manager is told to wait.
+        // Sends in flight get their timeout, which a destination may set
+        // far beyond any wait hint: the manager is told every 10 s that the
+        // stop goes on, rather than left to take the service for hung.
         set_state(SERVICE_STOP_PENDING, 30000);
+        static std::once_flag progress;
+        std::call_once(progress, []() {
+            std::thread([]() {
+                while (WaitForSingleObject(ended, 10000) == WAIT_TIMEOUT)
+                    set_state(SERVICE_STOP_PENDING, 30000);
+            }).detach();
+        });
         request_interruption();
         QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection);
         return NO_ERROR;
