@@ -33,9 +33,25 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPr
     const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
     const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
     if (settings && !settings->follow.isEmpty()) {
-        // A site: no document, no outputs, no passes.
+        // A site: no document, no outputs, no passes; but the Latin its
+        // destinations get is its own, from its letters, language and
+        // spellings, checked as a studio's are.
+        check_further_tags(f, *settings);
         check_follow(f, *settings);
         check_destination_tags(f, *settings);
+        const QString code = settings->latinLanguage;
+        // Under another language its own table names the letters.
+        const bool russian = code.isEmpty() || code == QLatin1String("ru") || !known_language(code);
+        if (russian && letters)
+            check_letters(f, *letters, raw_input_bytes(lettersFile));
+        else if (russian)
+            f.add(lettersSection, Level::Note,
+                  unreadable(lettersFile) +
+                      QStringLiteral("this site writes with the usual letters"));
+        PassPlan noDocument; // a site's text comes from its studio
+        noDocument.stop = PassOutcome::CantOpenDocument;
+        check_latin(f, *settings, noDocument);
+        check_spellings(f, *settings, noDocument);
         return {f.list, {}};
     }
     if (settings) {

@@ -14,6 +14,9 @@ class QDateTime;
 
 // The nine settings: present, closed, once, without quotes or stray blanks.
 void check_settings(Findings &f, const RunSettings &settings);
+// LATIN, SPELLINGS, IDLETEXT and FOLLOW, unclosed or given twice (a part
+// of check_settings, and all a site's settings are checked for).
+void check_further_tags(Findings &f, const RunSettings &settings);
 // The three encoding names, and the text files' own encodings.
 void check_encodings(Findings &f, const RunSettings &settings, const QByteArray &settingsBytes);
 

@@ -92,6 +92,11 @@ void check_settings(Findings &f, const RunSettings &settings)
             f.add(settingsSection, Level::Note,
                   tag + QStringLiteral(" holds a line break, which is written as it is"));
     }
+    check_further_tags(f, settings);
+}
+
+void check_further_tags(Findings &f, const RunSettings &settings)
+{
     // The settings beyond the pass's nine, which are read the same way.
     for (const char *name : {"LATIN", "SPELLINGS", "IDLETEXT", "FOLLOW"}) {
         const QString tag = QLatin1String(name);
