@@ -146,6 +146,14 @@ private slots:
         QVERIFY2(wait_until([&]() { return second.received.last() == "TEXT=Kukushka (KINO)\r\n"; },
                             5000),
                  qPrintable(site2.log));
+        // A test send at the site: the studio's current text as the site has it.
+        const int before = second.received.size();
+        QProcess test; // the encoder answers from this thread's event loop
+        test.start(NOWPLAYING_CHECK_BIN, {"--send-test", site2.dir.path()});
+        QVERIFY(wait_until([&]() { return test.state() == QProcess::NotRunning; }, 15000));
+        const QByteArray said = test.readAllStandardOutput();
+        QVERIFY2(said.contains(": delivered"), said.constData());
+        QCOMPARE(second.received.mid(before), QList<QByteArray>{"TEXT=Kukushka (KINO)\r\n"});
     }
 
     // A broker that goes away is not the studio going offline: the site

@@ -8,7 +8,9 @@
 #include "pass.h"
 #include "romanization.h"
 #include "settings.h"
+#include "station_romanization.h"
 #include "text_file.h"
+#include "transliteration.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -52,6 +54,11 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPr
         noDocument.stop = PassOutcome::CantOpenDocument;
         check_latin(f, *settings, noDocument);
         check_spellings(f, *settings, noDocument);
+        if (sendTest)
+            site_send_test(f, *settings,
+                           station_romanization(*settings,
+                                                letters.value_or(usual_russian_letters()),
+                                                settings->spellingsPath));
         return {f.list, {}};
     }
     if (settings) {

@@ -8,6 +8,7 @@
 #include "destination.h"
 #include "findings.h"
 #include "pass.h"
+#include "romanization.h"
 #include "settings.h"
 
 class QDateTime;
@@ -41,6 +42,11 @@ void check_watching(Findings &f, const QString &documentPath);
 void check_sending(Findings &f, const PassPlan &plan);
 // Sends the current text once to each destination and reports each answer.
 void send_test(Findings &f, const PassPlan &plan);
+// --send-test for a site: the studio's current message (the one its
+// broker keeps on the topic), as the site puts it on air with `latin`,
+// sent once to each of its destinations; an error when no message comes
+// within 5 s or it is not one the site would take.
+void site_send_test(Findings &f, const RunSettings &settings, const Romanization &latin);
 // A destination's templates: what they name that the document does not
 // have, and a template that can never give a text.
 void check_templates(Findings &f, const Destination &destination, const OnAirText &onAir);

@@ -5,6 +5,8 @@
 #include "encoding.h"
 #include "file_probe.h"
 #include "link_guard.h"
+#include "mqtt_client.h"
+#include "now_playing_message.h"
 #include "send_once.h"
 #include "send_request.h"
 #include "sent_text.h"
@@ -12,8 +14,10 @@
 #include "shown_address.h"
 #include "uecp.h"
 
+#include <QEventLoop>
 #include <QRegularExpression>
 #include <QTextCodec>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -204,16 +208,17 @@ void check_sending(Findings &f, const PassPlan &plan)
                   .arg(QLatin1String(settingsFileName)));
 }
 
-void send_test(Findings &f, const PassPlan &plan)
+namespace {
+
+// `onAir` sent once to each usable destination, each answer a finding.
+void send_each(Findings &f, const std::vector<Destination> &destinations, const OnAirText &onAir)
 {
-    if (plan.stop != PassOutcome::Written)
-        return;
     std::vector<OneSend> sends;
-    for (const Destination &d : destinations_of(plan.destinations, QString(), plan.inputs)) {
-        const SentText sent = sent_text(d, plan.onAir);
+    for (const Destination &d : destinations) {
+        const SentText sent = sent_text(d, onAir);
         if (!d.error.isEmpty() || (sent.text.isEmpty() && !gets_whole_now_playing(d)))
             continue;
-        sends.push_back({d, with_first_page(d, sent, send_request(d, sent, plan.onAir))});
+        sends.push_back({d, with_first_page(d, sent, send_request(d, sent, onAir))});
     }
     const std::vector<Verdict> verdicts = send_each_once(sends);
     for (size_t i = 0; i < sends.size(); ++i) {
@@ -224,4 +229,80 @@ void send_test(Findings &f, const PassPlan &plan)
                                      : QStringLiteral(": not delivered, ")) +
                   verdict.answer);
     }
+}
+
+// The message the broker keeps on `source`'s topic (its retained one), or
+// why there is none within `waitMs`.
+struct Retained {
+    QByteArray message;
+    QString missing; // empty when `message` came
+};
+Retained retained_message(const FollowSource &source, int waitMs)
+{
+    MqttClient::Options options;
+    options.host = source.broker.host;
+    options.port = source.broker.port;
+    options.user = source.broker.user;
+    options.password = source.broker.password;
+    options.tls = source.broker.tls;
+    options.caFile = source.broker.caFile;
+    options.maxPayloadBytes = longestFollowedMessage;
+    MqttClient client(options);
+    Retained got{{}, QStringLiteral("the topic gave no message within %1 s").arg(waitMs / 1000)};
+    QEventLoop loop;
+    // What ends the wait may come within open(), before the loop runs.
+    bool ended = false;
+    const auto end = [&](const Retained &retained) {
+        got = retained;
+        ended = true;
+        loop.quit();
+    };
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+    QObject::connect(&client, &MqttClient::connected,
+                     [&]() { client.subscribe(source.broker.topic); });
+    QObject::connect(&client, &MqttClient::message, [&](const QString &, const QByteArray &bytes) {
+        end({bytes, QString()});
+    });
+    QObject::connect(&client, &MqttClient::oversized, [&](const QString &, qint64 bytes) {
+        end({{},
+             QStringLiteral("its message of %1 bytes is more than a site takes")
+                 .arg(QString::number(bytes))});
+    });
+    QObject::connect(&client, &MqttClient::failed, [&](const QString &reason, bool) {
+        end({{}, reason});
+    });
+    client.open();
+    if (!ended)
+        loop.exec();
+    return got;
+}
+
+} // namespace
+
+void send_test(Findings &f, const PassPlan &plan)
+{
+    if (plan.stop == PassOutcome::Written)
+        send_each(f, destinations_of(plan.destinations, QString(), plan.inputs), plan.onAir);
+}
+
+void site_send_test(Findings &f, const RunSettings &settings, const Romanization &latin)
+{
+    const FollowSource source = follow_source(settings.follow);
+    if (!source.error.isEmpty())
+        return; // said with the source
+    const Retained retained = retained_message(source, 5000);
+    const FollowedMessage read =
+        retained.missing.isEmpty() ? read_now_playing(retained.message) : FollowedMessage{};
+    if (!read.onAir) {
+        f.add(sendTestSection, Level::Error,
+              QStringLiteral("FOLLOW %1: nothing sent, since there is no studio's text to send: %2")
+                  .arg(source.shown, retained.missing.isEmpty() ? read.refusal : retained.missing));
+        return;
+    }
+    std::vector<Destination> destinations =
+        destinations_of(settings.destinations, QString(), station_inputs(QString(), settings));
+    refuse_followed_topic(destinations, source);
+    send_each(f, destinations,
+              site_text(*read.onAir, latin, site_splitter(settings.metaSplitter),
+                        site_splitter(settings.rdsSplitter)));
 }

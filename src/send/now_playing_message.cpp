@@ -149,6 +149,11 @@ FollowedMessage read_now_playing(const QByteArray &message)
     return {onAir, QString()};
 }
 
+QString site_splitter(const QString &setting)
+{
+    return setting.isEmpty() ? QStringLiteral(" - ") : setting;
+}
+
 OnAirText site_text(OnAirText studio, const Romanization &latin, const QString &metaSplitter,
                     const QString &rdsSplitter)
 {

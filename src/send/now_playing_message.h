@@ -44,3 +44,7 @@ FollowedMessage read_now_playing(const QByteArray &message);
 // made with them.
 OnAirText site_text(OnAirText studio, const Romanization &latin, const QString &metaSplitter,
                     const QString &rdsSplitter);
+
+// A site's splitter: the one its settings give, or " - " where they name
+// none (a site's settings need not).
+QString site_splitter(const QString &setting);

@@ -392,10 +392,8 @@ void Watcher::follow()
                                        read_config_file(lettersPath, QTextCodec::codecForLocale())
                                            .value_or(usual_russian_letters()),
                                        path_in_folder(options_.folder, settings_->spellingsPath));
-    // A site's settings need not name splitters.
-    const QString usual = QStringLiteral(" - ");
-    site_.metaSplitter = settings_->metaSplitter.isEmpty() ? usual : settings_->metaSplitter;
-    site_.rdsSplitter = settings_->rdsSplitter.isEmpty() ? usual : settings_->rdsSplitter;
+    site_.metaSplitter = site_splitter(settings_->metaSplitter);
+    site_.rdsSplitter = site_splitter(settings_->rdsSplitter);
     site_.destinations = destinations_of(settings_->destinations, options_.folder,
                                          station_inputs(options_.folder, *settings_));
     refuse_followed_topic(site_.destinations, source);
