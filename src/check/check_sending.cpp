@@ -239,13 +239,7 @@ struct Retained {
 };
 Retained retained_message(const FollowSource &source, int waitMs)
 {
-    MqttClient::Options options;
-    options.host = source.broker.host;
-    options.port = source.broker.port;
-    options.user = source.broker.user;
-    options.password = source.broker.password;
-    options.tls = source.broker.tls;
-    options.caFile = source.broker.caFile;
+    MqttClient::Options options = client_options(source.broker);
     options.maxPayloadBytes = longestFollowedMessage;
     MqttClient client(options);
     Retained got{{}, QStringLiteral("the topic gave no message within %1 s").arg(waitMs / 1000)};

@@ -563,6 +563,18 @@ BrokerAddress broker_address(const QUrl &url, const QString &folder)
     return broker;
 }
 
+MqttClient::Options client_options(const BrokerAddress &broker)
+{
+    MqttClient::Options options;
+    options.host = broker.host;
+    options.port = broker.port;
+    options.user = broker.user;
+    options.password = broker.password;
+    options.tls = broker.tls;
+    options.caFile = broker.caFile;
+    return options;
+}
+
 FollowSource follow_source(const QString &value, const QString &folder)
 {
     FollowSource source;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "mqtt_client.h"
 #include "settings.h"
 #include "text_template.h"
 
@@ -135,6 +136,10 @@ struct BrokerAddress {
 // `folder` (the working folder when empty). An mqtts:// URL whose TLS
 // cannot be set up (tls_problem) cannot be used: it is never tried in clear.
 BrokerAddress broker_address(const QUrl &url, const QString &folder = QString());
+
+// A connection to `broker` as its URL gives it: no status topic, no cap on
+// what it takes.
+MqttClient::Options client_options(const BrokerAddress &broker);
 
 // Why TLS cannot be set up for `broker`: a CA file that cannot be read, a
 // build without TLS. Empty when it can, or when TLS is not asked for.

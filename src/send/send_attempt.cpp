@@ -93,13 +93,7 @@ void SendAttempt::start_mqtt()
     // The CA file as the destination was read in its station's folder.
     BrokerAddress broker = broker_address(destination_.url);
     broker.caFile = destination_.caFile;
-    MqttClient::Options options;
-    options.host = broker.host;
-    options.port = broker.port;
-    options.user = broker.user;
-    options.password = broker.password;
-    options.tls = broker.tls;
-    options.caFile = destination_.caFile;
+    MqttClient::Options options = client_options(broker);
     if (announces_)
         options.statusTopic = broker.topic + QStringLiteral("/status");
     mqtt_ = std::make_unique<MqttClient>(options);

@@ -65,13 +65,7 @@ void Follower::gone_for_now(const QString &what)
 
 void Follower::connect_to_broker()
 {
-    MqttClient::Options options;
-    options.host = source_.broker.host;
-    options.port = source_.broker.port;
-    options.user = source_.broker.user;
-    options.password = source_.broker.password;
-    options.tls = source_.broker.tls;
-    options.caFile = source_.broker.caFile;
+    MqttClient::Options options = client_options(source_.broker);
     options.maxPayloadBytes = longestFollowedMessage;
     client_ = std::make_unique<MqttClient>(options);
     connect(client_.get(), &MqttClient::connected, this, [this]() {
