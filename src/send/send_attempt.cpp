@@ -231,6 +231,10 @@ void SendAttempt::start_socket()
         reset(socket_);
     socket_ = tcp ? static_cast<QAbstractSocket *>(new QTcpSocket(this))
                   : static_cast<QAbstractSocket *>(new QUdpSocket(this));
+    // What an encoder says is read a line or a frame at a time: one that
+    // floods waits in its own buffers, not in this program's memory.
+    if (tcp)
+        socket_->setReadBufferSize(longestReplyLine + 1);
     deadline_.disconnect();
     connect(&deadline_, &QTimer::timeout, this, &SendAttempt::reply_overdue);
     connect(socket_, &QAbstractSocket::connected, this, &SendAttempt::send_next_command);
@@ -421,11 +425,13 @@ void SendAttempt::send_next_command()
 }
 
 // An acknowledgement frame in what came, judged by its code; other frames
-// and bytes before a frame's start are passed over.
+// and bytes before a frame's start are passed over, all that has come
+// (what is passed over makes room to read on: an acknowledgement after a
+// kilobyte of other frames is not left unread).
 void SendAttempt::read_acknowledgement()
 {
-    received_ += device()->read(longestReplyLine + 1 - received_.size());
     for (;;) {
+        received_ += device()->read(longestReplyLine + 1 - received_.size());
         const int start = int(received_.indexOf(char(0xFE)));
         received_.remove(0, start < 0 ? received_.size() : start);
         const int stop = int(received_.indexOf(char(0xFF)));
@@ -434,6 +440,8 @@ void SendAttempt::read_acknowledgement()
                 end({false, QStringLiteral("a frame of more than %1 bytes: \"%2\"")
                                 .arg(QString::number(longestReplyLine),
                                      quoted_reply(received_.toHex(' ')))});
+            else if (device()->bytesAvailable() > 0)
+                continue;
             return;
         }
         const std::optional<int> code = uecp_acknowledgement(received_.left(stop + 1));
