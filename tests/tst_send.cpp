@@ -142,6 +142,8 @@ private slots:
             << "not delivered \"Kino - Zvezda\": unexpected reply: \"" + QString(200, 'y') + "...\"" << false;
         QTest::newRow("UECP refused") << int(FakeDestination::UecpEncoder) << QByteArray::fromHex("fe00000002180545f0ff") << 0 << false
             << "rds+tcp://127.0.0.1:PORT?dialect=uecp" << "not delivered \"Kino - Zvezda\": refused: a wrong programme service number (code 5)" << false;
+        QTest::newRow("web hook moved") << http << QByteArray("HTTP/1.1 301 Moved Permanently\r\nLocation: https://hooks.example/new?token=SECRET1\r\nContent-Length: 0\r\n\r\n") << 0 << false
+            << "http://127.0.0.1:PORT/hook" << "not delivered \"Кино - Звезда\": HTTP 301 \"\": it has moved to \"https://hooks.example/new?token=...\", the address to set instead" << false;
         QTest::newRow("UECP refused after a kilobyte of chatter") << int(FakeDestination::UecpEncoder) << QByteArray(1100, 'x') + QByteArray::fromHex("fe00000002180545f0ff") << 0 << false
             << "rds+tcp://127.0.0.1:PORT?dialect=uecp" << "not delivered \"Kino - Zvezda\": refused: a wrong programme service number (code 5)" << false;
         QTest::newRow("control characters in a reply") << encoder << QByteArray("\x1b[31mNO\x07\r\n") << 0 << false

@@ -89,6 +89,8 @@ bool HttpReplyReader::read_one_head(int &at)
         const int colon = int(line.indexOf(':'));
         const QByteArray name = line.left(colon).trimmed().toLower();
         const QByteArray value = line.mid(colon + 1).trimmed().toLower();
+        if (colon > 0 && name == "location")
+            location_ = line.mid(colon + 1).trimmed();
         if (framing_ == Framing::None || colon < 0)
             continue;
         if (name == "transfer-encoding" && value.contains("chunked")) {

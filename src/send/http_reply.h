@@ -36,6 +36,12 @@ public:
     {
         return body_;
     }
+    // Where a redirect points (its Location header, as it came); empty
+    // when the reply names nothing.
+    const QByteArray &location() const
+    {
+        return location_;
+    }
     // Why it failed: said in the program's words, with at most
     // quotedReplyLength characters of what came.
     const QString &error() const
@@ -57,6 +63,7 @@ private:
     QByteArray pending_; // what came and is not read yet (bounded)
     bool headRead_ = false;
     int status_ = 0;
+    QByteArray location_;
     Framing framing_ = Framing::UntilClose;
     qint64 left_ = 0;      // of the body (Length) or of the chunk (Chunked)
     bool inChunk_ = false; // between a chunk's size line and its end

@@ -210,7 +210,7 @@ void SendAttempt::read_http()
 void SendAttempt::finish_http()
 {
     if (http_.state() == HttpReplyReader::State::Done)
-        end(judge_http_reply(destination_, http_.status(), http_.body()));
+        end(judge_http_reply(destination_, http_.status(), http_.body(), http_.location()));
     else if (http_.state() == HttpReplyReader::State::Failed)
         end({false, http_.error()});
 }

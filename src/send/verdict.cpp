@@ -5,12 +5,16 @@
 
 #include <QRegularExpression>
 
-Verdict judge_http_reply(const Destination &destination, int status, const QByteArray &body)
+Verdict judge_http_reply(const Destination &destination, int status, const QByteArray &body,
+                         const QByteArray &location)
 {
     if (status == 0)
         return {false, QStringLiteral("no HTTP reply")};
-    const QString answer =
+    QString answer =
         QStringLiteral("HTTP %1 \"%2\"").arg(QString::number(status), quoted_reply(body));
+    if (status >= 300 && status < 400 && !location.isEmpty())
+        answer += QStringLiteral(": it has moved to \"%1\", the address to set instead")
+                      .arg(quoted_reply(location));
     if (status == 401)
         return {false, QStringLiteral("the password is refused (%1)").arg(answer), true};
     if (destination.kind == DestinationKind::Icecast) {
