@@ -198,6 +198,29 @@ private slots:
         QVERIFY(!encoder.received.contains("TEXT=Radio\r\n"));
     }
 
+    // A studio gone offline stays offline through a broker's outage: its
+    // idle text comes when it was due, not never.
+    void studio_offline_through_an_outage()
+    {
+        MqttBroker broker;
+        if (broker.external())
+            QSKIP("the broker the script started cannot be restarted from here");
+        FakeDestination encoder(FakeDestination::Encoder, {"OK\r\n"});
+        auto studio = std::make_unique<SendingWatch>(QStringList{broker.url("studio/np")});
+        SendingWatch site({QString("rds+tcp://127.0.0.1:%1").arg(encoder.port())}, {},
+                          "<FOLLOW>" + broker.url("studio/np").toUtf8() +
+                              "?idle-after=4</FOLLOW><IDLETEXT>Radio</IDLETEXT>");
+        QVERIFY(wait_until([&]() { return encoder.received.contains("TEXT=Kino - Zvezda\r\n"); },
+                           5000));
+        studio.reset(); // killed: the broker tells its will, "offline"
+        QVERIFY2(site.logged("the studio is offline: keeping") >= 0, qPrintable(site.log));
+        broker.stop();
+        QVERIFY2(site.logged("the broker is out of reach") >= 0, qPrintable(site.log));
+        broker.start();
+        QVERIFY2(wait_until([&]() { return encoder.received.last() == "TEXT=Radio\r\n"; }, 10000),
+                 qPrintable(site.log));
+    }
+
     // What a publisher puts on the topic goes on air only as a pass would
     // put a document's text: one clean line. What is not the shape the
     // studio publishes, or is too large, is left aside once per streak.

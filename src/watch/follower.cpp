@@ -74,7 +74,11 @@ void Follower::connect_to_broker()
                     .arg(QString::number(failures_)));
         failures_ = 0;
         backoff_.reset();
-        idle_.stop();
+        // A studio that was offline before the broker went away still is:
+        // its idle text stays due. Otherwise the studio's "online" (or
+        // its silence, for one that tells no status) is waited for.
+        if (status_.studio != QLatin1String("offline"))
+            idle_.stop();
         status_.connected = true;
         status_.since = QDateTime::currentDateTime();
         status_.brokerError.clear();
