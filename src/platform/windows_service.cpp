@@ -156,6 +156,9 @@ ServiceCall install_service(const ServiceSetup &setup)
             return {false, system_message(GetLastError())};
         note = QStringLiteral("updated");
     }
+    SERVICE_STATUS state = {};
+    const bool running =
+        QueryServiceStatus(service.h, &state) && state.dwCurrentState != SERVICE_STOPPED;
     std::wstring description =
         wide(QStringLiteral("Makes a pass over the now-playing document at every change and sends "
                             "its text on air."));
@@ -176,7 +179,7 @@ ServiceCall install_service(const ServiceSetup &setup)
     if (!register_event_source(QCoreApplication::applicationFilePath()))
         note += QStringLiteral("%1the event log source was not registered")
                     .arg(note.isEmpty() ? QString() : QStringLiteral("; "));
-    return {true, note};
+    return {true, note, running};
 }
 
 QString account_folder_problem(const QString &account, const QString &folder)

@@ -22,7 +22,8 @@ struct ServiceSetup {
 // What the service control manager made of a call.
 struct ServiceCall {
     bool done = false;
-    QString said; // why not, or a note worth knowing
+    QString said;         // why not, or a note worth knowing
+    bool running = false; // an updated service runs on with what it was given before
 };
 
 // Registers the service (or updates it when it is there: its command line,

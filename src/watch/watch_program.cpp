@@ -214,9 +214,13 @@ int service(const WatchCommand &command, const QStringList &folders)
                 print_text(stdout, QStringLiteral("warning: %1: %2\n")
                                        .arg(QDir::toNativeSeparators(folder), problem));
         }
-        print_text(
-            stdout,
-            QStringLiteral("start it now with: sc start %1\n").arg(QLatin1String(serviceName)));
+        print_text(stdout,
+                   call.running
+                       ? QStringLiteral("it runs on with its earlier options until it is started "
+                                        "again: sc stop %1, then sc start %1\n")
+                             .arg(QLatin1String(serviceName))
+                       : QStringLiteral("start it now with: sc start %1\n")
+                             .arg(QLatin1String(serviceName)));
     }
     return 0;
 }
