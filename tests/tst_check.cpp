@@ -301,6 +301,8 @@ private slots:
 #endif
         QTest::newRow("NUL for two outputs loses nothing") << settings("<META>" + nul + "</META><RDS>" + nul + "</RDS>") << letters << doc << 1
             << QStringList{} << QStringList{"the same file"};
+        QTest::newRow("a settings tag in another case") << settings("<latin>uk</latin>") << letters << doc << 1
+            << QStringList{"warning  <latin> is not read: the tag is <LATIN>, in capitals, without blanks"} << none;
         QTest::newRow("a site's own language and letters") << QByteArray("<FOLLOW>mqtt://127.0.0.1:1/np</FOLLOW><SEND1>rds+udp://h:1</SEND1><LATIN>xx</LATIN>")
             << absent << doc << 2 << QStringList{"error    LATIN \"xx\" is no language", "note     does not exist (looked for in /"} << none;
         QTest::newRow("no settings") << absent << letters << doc << 2

@@ -7,6 +7,7 @@
 #include "program_setup.h"
 #include "tag_extract.h"
 
+#include <QRegularExpression>
 #include <QTextCodec>
 
 namespace {
@@ -106,6 +107,27 @@ void check_further_tags(Findings &f, const RunSettings &settings)
                   tag + QStringLiteral(" is not closed, so it is not used"));
         if (state.opens > 1)
             f.add(settingsSection, Level::Warning, repeated_tag(tag, state.opens));
+    }
+    // A tag in another case, or with blanks, is not read at all: a station
+    // that wrote <latin>uk</latin> believes its RDS text is Ukrainian.
+    QStringList names = {QStringLiteral("LATIN"), QStringLiteral("SPELLINGS"),
+                         QStringLiteral("IDLETEXT"), QStringLiteral("FOLLOW")};
+    for (const SettingTag &setting : settingTags)
+        names << QLatin1String(setting.tag);
+    QStringList reported;
+    for (const QString &name : names) {
+        const QRegularExpression near(QStringLiteral("<\\s*%1\\s*>").arg(name),
+                                      QRegularExpression::CaseInsensitiveOption);
+        for (auto it = near.globalMatch(settings.text); it.hasNext();) {
+            const QString written = it.next().captured();
+            if (written == opening_tag(name) || reported.contains(written) ||
+                index_outside_comments(settings.text, written) < 0)
+                continue;
+            reported << written;
+            f.add(settingsSection, Level::Warning,
+                  QStringLiteral("%1 is not read: the tag is %2, in capitals, without blanks")
+                      .arg(written, opening_tag(name)));
+        }
     }
 }
 
