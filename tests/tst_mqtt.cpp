@@ -273,6 +273,23 @@ private slots:
         QVERIFY2(!site.watch->log.contains(QChar(0x1b)), qPrintable(site.watch->log));
     }
 
+    // A site whose FOLLOW cannot be used is failing in its status, not a
+    // station with nothing to do.
+    void unusable_follow_is_failing()
+    {
+        QTemporaryDir files;
+        const QString status = files.filePath("site.json");
+        SendingWatch site({"file:feed.txt"}, {},
+                          "<FOLLOW>mqtt://127.0.0.1:1/np?idle-after=x</FOLLOW>",
+                          {"--status", status});
+        QVERIFY(wait_until(
+            [&]() { return contents(files.path(), "site.json").contains("not used"); }, 5000));
+        const Result check = run_program(NOWPLAYING_CHECK_BIN, files.path(), {"--status", status});
+        QCOMPARE(check.status, 1);
+        QVERIFY2(check.out.contains("(not used: idle-after=x is not a number of seconds)"),
+                 check.out.constData());
+    }
+
     // A burst the broker cannot hand on whole (it keeps one message for a
     // site that falls behind): the site ends on the topic's current
     // (retained) text.

@@ -65,15 +65,19 @@ StatusReport status_report(const QByteArray &statusJson, const QDateTime &now)
                           .arg(text_of(station.value(QStringLiteral("meta"))));
         const bool polling =
             text_of(station.value(QStringLiteral("watching"))) == QLatin1String("polling");
-        lines.append({!message.isEmpty() && outcome != QLatin1String("blocked_hour"),
-                      QStringLiteral("%1: last pass %2, %3; %4 since %5%6")
-                          .arg(name, at(pass.value(QStringLiteral("time"))),
-                               message.isEmpty() ? outcome : message, onAir,
-                               at(station.value(QStringLiteral("lastWritten"))),
-                               polling ? QStringLiteral("; changes looked for, not told: ") +
-                                             text_of(station.value(QStringLiteral("watchingWhy")))
-                                       : QString())});
         const QJsonObject source = station.value(QStringLiteral("source")).toObject();
+        // A site makes no passes: what it has on air came from its studio.
+        const QString passed = !source.isEmpty() ? QStringLiteral("follows its studio")
+                                                 : QStringLiteral("last pass %1, %2")
+                                                       .arg(at(pass.value(QStringLiteral("time"))),
+                                                            message.isEmpty() ? outcome : message);
+        lines.append(
+            {!message.isEmpty() && outcome != QLatin1String("blocked_hour"),
+             QStringLiteral("%1: %2; %3 since %4%5")
+                 .arg(name, passed, onAir, at(station.value(QStringLiteral("lastWritten"))),
+                      polling ? QStringLiteral("; changes looked for, not told: ") +
+                                    text_of(station.value(QStringLiteral("watchingWhy")))
+                              : QString())});
         if (!source.isEmpty()) {
             const bool connected =
                 text_of(source.value(QStringLiteral("broker"))) == QLatin1String("connected");

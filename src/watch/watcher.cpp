@@ -381,8 +381,16 @@ void Watcher::follow()
         follower_.reset();
         const QString line =
             QStringLiteral("FOLLOW %1: not used: %2").arg(source.shown, source.error);
-        if (followLogged_ != line)
+        if (followLogged_ != line) {
             options_.log(line);
+            // Shown failing in the status, not as a station with nothing to do.
+            SourceStatus unusable;
+            unusable.address = source.shown;
+            unusable.since = QDateTime::currentDateTime();
+            unusable.brokerError = QStringLiteral("not used: ") + source.error;
+            if (options_.monitor)
+                options_.monitor->source(options_.station, unusable);
+        }
         followLogged_ = line;
         return;
     }
