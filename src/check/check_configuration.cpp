@@ -5,12 +5,11 @@
 
 #include "check_parts.h"
 #include "file_judgement.h"
+#include "now_playing_message.h"
 #include "pass.h"
 #include "romanization.h"
 #include "settings.h"
-#include "station_romanization.h"
 #include "text_file.h"
-#include "transliteration.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -24,6 +23,39 @@ QString unreadable(const QString &path)
         .arg(input_problem(path), QDir::toNativeSeparators(QDir::currentPath()));
 }
 
+// Whether the letters file names the letters: under LATIN ru, none, or a
+// language this program does not write; another language's own table
+// names them.
+bool letters_decide(const RunSettings &settings)
+{
+    const QString &code = settings.latinLanguage;
+    return code.isEmpty() || code == QLatin1String("ru") || !known_language(code);
+}
+
+// A site: no document, no outputs, no passes; but the Latin its
+// destinations get is its own, from its letters, language and spellings,
+// checked as a studio's are.
+void check_site(Findings &f, const RunSettings &settings, const std::optional<QString> &letters,
+                bool sendTest)
+{
+    const QString lettersFile = QLatin1String(lettersFileName);
+    check_further_tags(f, settings);
+    check_follow(f, settings);
+    check_destination_tags(f, settings);
+    const bool lettersUsed = letters_decide(settings);
+    if (lettersUsed && letters)
+        check_letters(f, *letters, raw_input_bytes(lettersFile));
+    else if (lettersUsed)
+        f.add(lettersSection, Level::Note,
+              unreadable(lettersFile) + QStringLiteral("this site writes with the usual letters"));
+    PassPlan noDocument; // a site's text comes from its studio
+    noDocument.stop = PassOutcome::CantOpenDocument;
+    check_latin(f, settings, noDocument);
+    check_spellings(f, settings, noDocument);
+    if (sendTest)
+        site_send_test(f, settings, site_romanization(settings));
+}
+
 } // namespace
 
 CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPreview)
@@ -35,30 +67,7 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPr
     const std::optional<RunSettings> settings = load_settings(settingsFile, localeCodec);
     const std::optional<QString> letters = read_config_file(lettersFile, localeCodec);
     if (settings && !settings->follow.isEmpty()) {
-        // A site: no document, no outputs, no passes; but the Latin its
-        // destinations get is its own, from its letters, language and
-        // spellings, checked as a studio's are.
-        check_further_tags(f, *settings);
-        check_follow(f, *settings);
-        check_destination_tags(f, *settings);
-        const QString code = settings->latinLanguage;
-        // Under another language its own table names the letters.
-        const bool russian = code.isEmpty() || code == QLatin1String("ru") || !known_language(code);
-        if (russian && letters)
-            check_letters(f, *letters, raw_input_bytes(lettersFile));
-        else if (russian)
-            f.add(lettersSection, Level::Note,
-                  unreadable(lettersFile) +
-                      QStringLiteral("this site writes with the usual letters"));
-        PassPlan noDocument; // a site's text comes from its studio
-        noDocument.stop = PassOutcome::CantOpenDocument;
-        check_latin(f, *settings, noDocument);
-        check_spellings(f, *settings, noDocument);
-        if (sendTest)
-            site_send_test(f, *settings,
-                           station_romanization(*settings,
-                                                letters.value_or(usual_russian_letters()),
-                                                settings->spellingsPath));
+        check_site(f, *settings, letters, sendTest);
         return {f.list, {}};
     }
     if (settings) {
@@ -69,8 +78,7 @@ CheckReport check_configuration(const QDateTime &now, bool sendTest, bool withPr
         f.add(settingsSection, Level::Error,
               unreadable(settingsFile) + stops_with(PassOutcome::CantReadSettings));
     }
-    if (letters && settings && !settings->latinLanguage.isEmpty() &&
-        settings->latinLanguage != QLatin1String("ru") && known_language(settings->latinLanguage))
+    if (letters && settings && !letters_decide(*settings))
         f.add(lettersSection, Level::Note,
               QStringLiteral("LATIN is %1: this file must still be there, but plays no part; the "
                              "language's own table names its letters")

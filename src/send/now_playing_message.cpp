@@ -2,9 +2,15 @@
 #include "now_playing_message.h"
 
 #include "document_fields.h"
+#include "pass.h"
+#include "paths.h"
+#include "station_romanization.h"
+#include "text_file.h"
+#include "transliteration.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTextCodec>
 
 #include <algorithm>
 
@@ -147,6 +153,14 @@ FollowedMessage read_now_playing(const QByteArray &message)
                           escaped(on_air_value(it.value().toString())) + QLatin1String("</") +
                           it.key() + QLatin1Char('>');
     return {onAir, QString()};
+}
+
+Romanization site_romanization(const RunSettings &settings, const QString &folder)
+{
+    const std::optional<QString> letters = read_config_file(
+        path_in_folder(folder, QLatin1String(lettersFileName)), QTextCodec::codecForLocale());
+    return station_romanization(settings, letters.value_or(usual_russian_letters()),
+                                path_in_folder(folder, settings.spellingsPath));
 }
 
 QString site_splitter(const QString &setting)

@@ -3,6 +3,7 @@
 
 #include "on_air_text.h"
 #include "sent_text.h"
+#include "settings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,6 +45,11 @@ FollowedMessage read_now_playing(const QByteArray &message);
 // made with them.
 OnAirText site_text(OnAirText studio, const Romanization &latin, const QString &metaSplitter,
                     const QString &rdsSplitter);
+
+// A site's Romanization, from the letters and spellings files in `folder`
+// (the working folder when empty): a site that has no letters file, or
+// one that cannot be read, writes with the usual letters.
+Romanization site_romanization(const RunSettings &settings, const QString &folder = QString());
 
 // A site's splitter: the one its settings give, or " - " where they name
 // none (a site's settings need not).

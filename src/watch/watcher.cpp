@@ -7,7 +7,6 @@
 #include "now_playing_message.h"
 #include "paths.h"
 #include "settings.h"
-#include "station_romanization.h"
 #include "text_file.h"
 #include "transliteration.h"
 #include "watch_rules.h"
@@ -395,11 +394,7 @@ void Watcher::follow()
         return;
     }
     followLogged_.clear();
-    const QString lettersPath = path_in_folder(options_.folder, QLatin1String(lettersFileName));
-    site_.latin = station_romanization(*settings_,
-                                       read_config_file(lettersPath, QTextCodec::codecForLocale())
-                                           .value_or(usual_russian_letters()),
-                                       path_in_folder(options_.folder, settings_->spellingsPath));
+    site_.latin = site_romanization(*settings_, options_.folder);
     site_.metaSplitter = site_splitter(settings_->metaSplitter);
     site_.rdsSplitter = site_splitter(settings_->rdsSplitter);
     site_.destinations = destinations_of(settings_->destinations, options_.folder,
@@ -409,9 +404,7 @@ void Watcher::follow()
         // A destination added, or the Latin changed: what is on air now is
         // sent with them rather than at the studio's next track. The others
         // already have it and are not sent it again.
-        if (site_.latest)
-            sending_.offer(site_.destinations, site_text(*site_.latest, site_.latin,
-                                                         site_.metaSplitter, site_.rdsSplitter));
+        send_latest();
         return;
     }
     site_.follow = settings_->follow;
@@ -436,6 +429,12 @@ void Watcher::offer_followed(const OnAirText &onAir)
     if (options_.monitor)
         options_.monitor->followed(options_.station, onAir);
     site_.latest = onAir;
-    sending_.offer(site_.destinations,
-                   site_text(onAir, site_.latin, site_.metaSplitter, site_.rdsSplitter));
+    send_latest();
+}
+
+void Watcher::send_latest()
+{
+    if (site_.latest)
+        sending_.offer(site_.destinations, site_text(*site_.latest, site_.latin, site_.metaSplitter,
+                                                     site_.rdsSplitter));
 }

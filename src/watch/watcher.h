@@ -79,6 +79,8 @@ private:
     bool retry_if_failed(const PassResult &result);
     void follow();
     void offer_followed(const OnAirText &onAir);
+    // The studio's latest text, as the site puts it on air now.
+    void send_latest();
 
     WatchOptions options_;
     ChangeNotifier watcher_;
