@@ -274,10 +274,10 @@ private slots:
         QTest::newRow("PS pages, the first before the text") << settings("<SEND1>rds+udp://h:1?ps=page</SEND1>") << letters << doc << 0
             << QStringList{"ok       SEND1 rds+udp://h:1?ps=page gets \"Kino - Kukushka\" in ISO-8859-1: \"PS=Kino -  \\r\\n\" then \"TEXT=",
                            "ok       SEND1 rds+udp://h:1?ps=page: the programme service name shows \"Kino -  \", \"Kukushka\", one every 4 s"} << none;
-        QTest::newRow("tags that almost name a destination") << settings("<send1>rds+udp://h:1</send1><SEND 2>rds+udp://h:2</SEND 2><SEND10>rds+udp://h:3</SEND10><SEND3>rds+udp://h:4</SEND4>")
+        QTest::newRow("tags that almost name a destination") << settings("<send1>rds+udp://h:1</send1><SEND 2>rds+udp://h:2</SEND 2><SEND10>rds+udp://h:3</SEND10><SEND3>rds+udp://h:4</SEND4><SEND>rds+udp://h:5</SEND>")
             << letters << doc << 1
             << QStringList{"warning  <send1> is not a destination tag", "warning  <SEND 2> is not a destination tag",
-                           "warning  <SEND10> is not a destination tag", "warning  <SEND3> is never closed with </SEND3>"} << none;
+                           "warning  <SEND10> is not a destination tag", "warning  <SEND> is not a destination tag", "warning  <SEND3> is never closed with </SEND3>"} << none;
         QTest::newRow("a destination twice, a template without its destination") << settings("<SEND1>rds+udp://h:1</SEND1><SEND1>rds+udp://h:2</SEND1><SEND2TEXT>{NAME}</SEND2TEXT>")
             << letters << doc << 1
             << QStringList{"warning  SEND1 appears 2 times: only the first one counts", "warning  SEND2TEXT is set, but there is no SEND2, so it is not used"} << none;

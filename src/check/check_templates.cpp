@@ -98,20 +98,24 @@ void check_destination_tags(Findings &f, const RunSettings &settings)
 {
     const QString &text = settings.text;
     static const QRegularExpression nearMiss(
-        QStringLiteral("<\\s*/?\\s*send\\s*(\\d+)\\s*(text|idle)?\\s*>"),
+        QStringLiteral("<\\s*/?\\s*send[\\s_-]*(\\d*)\\s*(text|idle)?\\s*>"),
         QRegularExpression::CaseInsensitiveOption);
     QStringList reported;
     for (auto it = nearMiss.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         const QString written = match.captured();
+        // <SEND> without a number, or <SEND_1>, is a destination the
+        // station believes it set.
         const int n = match.captured(1).toInt();
         const QString suffix = match.captured(2).toUpper();
         const QString exact = QStringLiteral("SEND%1%2").arg(QString::number(n), suffix);
         const bool sound = n >= 1 && n <= maxDestinations &&
                            (written == opening_tag(exact) || written == closing_tag(exact));
-        if (sound || reported.contains(written) || index_outside_comments(text, written) < 0)
+        // Its closing tag is the same mistake, said once.
+        const QString opening = QString(written).remove(QLatin1Char('/'));
+        if (sound || reported.contains(opening) || index_outside_comments(text, written) < 0)
             continue;
-        reported << written;
+        reported << opening;
         f.add(sendingSection, Level::Warning,
               QStringLiteral("%1 is not a destination tag, and is ignored: they are <SEND1> to "
                              "<SEND%2> (with TEXT or IDLE after the number), in capitals, "
