@@ -7,6 +7,7 @@
 #include "status_report.h"
 
 #ifndef Q_OS_WIN
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -564,6 +565,11 @@ private slots:
                      !shown.out.contains(QChar(0x1b)),
                  qPrintable(shown.out));
         QVERIFY2(shown.out.contains("http://u@h/x?token=..."), qPrintable(shown.out));
+#ifndef Q_OS_WIN
+        // A FIFO named as the file is refused, not waited on for ever.
+        QVERIFY(mkfifo(QFile::encodeName(dir.filePath("fifo.json")).constData(), 0600) == 0);
+        QCOMPARE(check(dir.path(), {"--status", dir.filePath("fifo.json")}).status, 2);
+#endif
     }
 
     // The heartbeat read by a clock that may differ from the watcher's.

@@ -6,6 +6,7 @@
 #include "check_report.h"
 #include "command_line.h"
 #include "console.h"
+#include "input_file.h"
 #include "paths.h"
 #include "program_setup.h"
 #include "status_report.h"
@@ -15,7 +16,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QStringList>
 
 #include <cstdio>
@@ -73,10 +73,10 @@ int main(int argc, char *argv[])
         // A watcher's status file, for a person: 0 when all is well, 1 when
         // something fails, 2 when the watcher stopped or died or the file
         // cannot be read as one.
-        QFile file(parser.value(status));
-        const StatusReport shown =
-            status_report(file.open(QIODevice::ReadOnly) ? file.read(64 << 20) : QByteArray(),
-                          QDateTime::currentDateTime());
+        // Read as an input is: a FIFO there would hang the check, and on
+        // Windows the watcher must stay free to replace the file meanwhile.
+        const StatusReport shown = status_report(first_bytes(parser.value(status), 64 << 20),
+                                                 QDateTime::currentDateTime());
         if (shown.text.isEmpty())
             return refuse(
                 QStringLiteral("%1 is not a watcher's status file").arg(parser.value(status)), 2);

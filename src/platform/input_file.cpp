@@ -91,8 +91,8 @@ std::optional<QByteArray> read_file_bytes(const QString &path)
 
 QByteArray first_bytes(const QString &path, qint64 limit)
 {
-    QFile file(path);
-    if (!usable_path(path) || is_fifo_or_socket(path) || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!open_input(file, path))
         return QByteArray();
     return file.read(limit);
 }

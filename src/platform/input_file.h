@@ -31,6 +31,7 @@ bool read_input_chunks(const QString &path, const ExpectSize &expect, const Cons
 // The input's bytes, as read_input_chunks reads them.
 std::optional<QByteArray> read_file_bytes(const QString &path);
 
-// At most the first `limit` bytes of `path`, whatever its size; empty when
-// it cannot be opened (a FIFO or socket is not opened at all).
+// At most the first `limit` bytes of `path`, whatever its size, opened as
+// an input is; empty when it cannot be opened (a FIFO, socket or folder is
+// not opened at all).
 QByteArray first_bytes(const QString &path, qint64 limit);
