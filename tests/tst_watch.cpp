@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #endif
 
@@ -721,6 +722,13 @@ private slots:
         QVERIFY2(missing.err.contains("cannot write " +
                                       QFile::encodeName(start.filePath("gone/status.json"))),
                  missing.err.constData());
+#ifndef Q_OS_WIN
+        // A FIFO there, with no reader, ends it too rather than holding it.
+        QVERIFY(mkfifo(QFile::encodeName(start.filePath("fifo")).constData(), 0600) == 0);
+        QCOMPARE(
+            run_program(NOWPLAYING_WATCH_BIN, start.path(), {"--status", "fifo", station}).status,
+            73);
+#endif
         const Result onSettings = run_program(NOWPLAYING_WATCH_BIN, start.path(),
                                               {"--log", "station/settings.txt", station});
         QCOMPARE(onSettings.status, 64);

@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "console.h"
 #include "folder_claim.h"
+#include "input_file.h"
 #include "log_line.h"
 #include "own_files.h"
 #include "paths.h"
@@ -134,10 +135,11 @@ QString absolute(const QString &start, const QString &path)
 // was killed, or crashed, left it "running".
 QString previous_end(const QString &statusPath)
 {
-    QFile file(statusPath);
-    if (statusPath.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return QString();
-    const QJsonObject status = QJsonDocument::fromJson(file.read(1 << 20)).object();
+    // Read as an input is: a FIFO named there must not hold the start.
+    const QJsonObject status =
+        QJsonDocument::fromJson(statusPath.isEmpty() ? QByteArray()
+                                                     : first_bytes(statusPath, 1 << 20))
+            .object();
     if (status.value(QStringLiteral("state")).toString() != QLatin1String("running"))
         return QString();
     return QStringLiteral("the watcher before this one ended without stopping (killed, or "
