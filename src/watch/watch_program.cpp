@@ -86,12 +86,14 @@ constexpr int usageError = 64;
 constexpr int cannotCreate = 73;
 constexpr int servedAlready = 75;
 
+constexpr int aDay = 86400000;
+
 // A whole number of milliseconds, 0 up to a day; -1 otherwise.
 int milliseconds(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    return ok && value >= 0 && value <= 86400000 ? value : -1;
+    return ok && value >= 0 && value <= aDay ? value : -1;
 }
 
 // A size in bytes, with K, M or G for KiB, MiB or GiB: from 64 KiB to
@@ -302,8 +304,10 @@ WatchCommand read_watch_command()
             continue;
         const int ms = milliseconds(parser.value(*option));
         if (ms < 0 || (option == &poll && ms == 0))
-            return fail(
-                QStringLiteral("--%1 needs a number of milliseconds").arg(option->names().first()));
+            return fail(QStringLiteral("--%1 needs a number of milliseconds from %2 to %3 (a day)")
+                            .arg(option->names().first(),
+                                 option == &poll ? QStringLiteral("1") : QStringLiteral("0"),
+                                 QString::number(aDay)));
         (option == &quiet ? command.quietMs : command.pollMs) = ms;
     }
     if (parser.isSet(logSize)) {
