@@ -548,10 +548,15 @@ BrokerAddress broker_address(const QUrl &url, const QString &folder)
     broker.caFile = path_in_folder(folder, caFile);
     if (!MqttClient::available())
         broker.error = QStringLiteral("needs MQTT, which this build does not have");
-    else if (broker.topic.isEmpty() || broker.topic.contains(QLatin1Char('+')) ||
+    else if (broker.topic.isEmpty() && !url.hasFragment())
+        broker.error = QStringLiteral("names no topic (%1://HOST:PORT/TOPIC)").arg(url.scheme());
+    // A # is read as the URL's fragment and would silently leave the topic
+    // cut before it ("studio/#" would be "studio/"); a wildcard is no one
+    // studio's topic either way.
+    else if (url.hasFragment() || broker.topic.contains(QLatin1Char('+')) ||
              broker.topic.contains(QLatin1Char('#')))
-        broker.error =
-            QStringLiteral("names no topic to publish to (%1://HOST:PORT/TOPIC)").arg(url.scheme());
+        broker.error = QStringLiteral("names a topic with a wildcard (+ or #): it takes one topic, "
+                                      "one studio's, written out in full");
     // The client library takes the topic as a C string: "a%00b" would be
     // published to "a", another station's topic perhaps.
     else if (std::any_of(broker.topic.begin(), broker.topic.end(),

@@ -39,7 +39,10 @@ QString shown_address(const QUrl &url, bool encoded)
     shown.setPassword(QString());
     if (shown.userName().isEmpty())
         shown.setUserInfo(QString());
-    shown.setFragment(QString());
+    // A fragment is never sent, but may hold a token; that there is one
+    // is worth seeing ("studio/#" is no topic "studio/").
+    if (shown.hasFragment())
+        shown.setFragment(hidden);
     QStringList segments = shown.path(QUrl::FullyDecoded).split(QLatin1Char('/'));
     if (std::any_of(segments.begin(), segments.end(), is_secret_segment)) {
         for (QString &segment : segments)

@@ -21,7 +21,7 @@ bool is_secret_name(const QString &name);
 // Whether a path segment (decoded) may be a credential.
 bool is_secret_segment(const QString &segment);
 
-// `url` as it may be shown, by the rule above; without its fragment.
+// `url` as it may be shown, by the rule above; a fragment, if any, as "#...".
 // `encoded`: every character outside ASCII percent-encoded, as sent.
 QString shown_address(const QUrl &url, bool encoded = false);
 
