@@ -478,6 +478,12 @@ Destination parse_destination(const SendSetting &setting, const QString &folder)
                     .arg(scheme);
             return d;
         }
+        // Everything from a "#" on is the URL's fragment, which no peer but
+        // a browser reads: "ps=HITS#1" would name "HITS", silently.
+        if (d.error.isEmpty() && d.url.hasFragment() && !hook)
+            d.error = QStringLiteral("holds a \"#\" at character %1, which ends the address "
+                                     "there (write it as %23)")
+                          .arg(value.indexOf(QLatin1Char('#')) + 1);
         if (is_encoder(d)) {
             d.text = DestinationText::Rds;
             d.dialect = &rdsDialects[0];
