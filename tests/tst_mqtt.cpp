@@ -5,8 +5,9 @@
 // killed, a refused password logged once, a broker that restarts getting
 // only the newest text, and a studio feeding two sites' encoders; what a
 // site does with what a hostile or broken publisher puts on the topic, a
-// burst included; TLS that cannot be set up never tried in clear; and a
-// check that leaves the studio's status alone.
+// burst included; TLS with a station's own CA, and TLS that cannot be set
+// up never tried in clear; and a check that leaves the studio's status
+// alone.
 #include "fake_destination.h"
 #include "mqtt_broker.h"
 #include "sending_watch.h"
@@ -322,6 +323,40 @@ private slots:
         QVERIFY2(check.out.contains("error    SEND1 mqtts://studio@127.0.0.1:") &&
                      check.out.contains("names a CA file that cannot be read"),
                  check.out.constData());
+    }
+
+    // mqtts:// with the station's own CA, named relative to its folder:
+    // found there in a group too, whose watcher runs where it was started.
+    void tls_with_the_stations_ca()
+    {
+        SKIP_IF_SERVER_MISSING("mosquitto");
+        SKIP_IF_SERVER_MISSING("openssl");
+        if (!qEnvironmentVariableIsEmpty("NOWPLAYING_TEST_BROKER"))
+            QSKIP("the broker the script started has no TLS listener");
+        QTemporaryDir keys; // the broker reads them as the unprivileged user it becomes
+        QFile::setPermissions(keys.path(), QFileDevice::Permissions(0x7755));
+        QCOMPARE(QProcess::execute("openssl",
+                                   {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                                    "-subj", "/CN=127.0.0.1", "-addext",
+                                    "subjectAltName=IP:127.0.0.1", "-keyout",
+                                    keys.filePath("key.pem"), "-out", keys.filePath("cert.pem")}),
+                 0);
+        QFile::setPermissions(keys.filePath("key.pem"), QFileDevice::Permissions(0x6644));
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        const quint16 tlsPort = probe.serverPort();
+        probe.close();
+        MqttBroker broker(false, "listener " + QByteArray::number(tlsPort) +
+                                     " 127.0.0.1\ncertfile " +
+                                     QFile::encodeName(keys.filePath("cert.pem")) + "\nkeyfile " +
+                                     QFile::encodeName(keys.filePath("key.pem")) + "\n");
+        QTemporaryDir other; // a second station, still to come: a group
+        const QString ca = "../" + QFileInfo(keys.path()).fileName() + "/cert.pem";
+        SendingWatch watch(
+            {QString("mqtts://127.0.0.1:%1/tlsca/np?cafile=%2").arg(tlsPort).arg(ca)}, "Звезда", {},
+            {other.filePath("b")});
+        const QList<QByteArray> got = subscribe(broker, "tlsca/np", 1);
+        QVERIFY2(got.value(0).contains("\"title\":\"Звезда\""), qPrintable(watch.log));
     }
 
     // A check's test send publishes the text, and leaves the watcher's

@@ -199,7 +199,8 @@ void apply_query(Destination &d, const QUrlQuery &query)
             d.error = switch_error(key, value, d.dlPlus);
         } else if (key == QLatin1String("cafile") && d.kind == DestinationKind::Mqtt &&
                    d.url.scheme() == QLatin1String("mqtts")) {
-            d.caFile = value;
+            // Taken with the broker's address, in the station's folder: the
+            // watcher of a group runs in the folder it was started in.
         } else if (key == QLatin1String("sid") && d.kind == DestinationKind::Shoutcast) {
             bool ok = false;
             d.streamId = value.toInt(&ok);
