@@ -72,7 +72,7 @@ private slots:
         QTest::newRow("encoder without port") << "rds+tcp://encoder" << "names no port";
         QTest::newRow("unknown dialect") << "rds+tcp://encoder:1024?dialect=spb" << "dialect=spb is none of text, rt1, plain, uecp";
         QTest::newRow("PS name of 9 characters") << "rds+tcp://encoder:1024?ps=RADIO1234" << "ps=RADIO1234 is neither page nor a name of 1 to 8 characters";
-        QTest::newRow("PS pages under 2 s") << "rds+udp://encoder:1024?ps=page&ps-seconds=1.9" << "ps-seconds=1.9 is not a number of seconds from 2";
+        QTest::newRow("PS pages under 2 s") << "rds+udp://encoder:1024?ps=page&ps-seconds=1.9" << "ps-seconds=1.9 is not a number of seconds from 2 to 3600";
         QTest::newRow("UECP site past 10 bits") << "rds+tcp://encoder:1024?dialect=uecp&site=1024" << "site=1024 is not a number from 0 to 1023";
         QTest::newRow("RT+ asked of UECP") << "rds+udp://encoder:1024?dialect=uecp&rtplus=1" << "rtplus=1 is for the text dialects: RT+ is not sent in UECP frames";
         QTest::newRow("UECP address for a text dialect") << "rds+tcp://encoder:1024?encoder=3" << "site=, encoder=, dsn= and psn= are for dialect=uecp";
@@ -80,8 +80,8 @@ private slots:
         QTest::newRow("serial speed not a number") << "rds+serial:COM3?baud=fast" << "baud=fast is not a speed from 50 to 4000000";
         QTest::newRow("serial parity unknown") << "rds+serial:/dev/ttyS0?parity=x" << "parity=x is none of none, even, odd, mark, space";
         QTest::newRow("unknown charset") << "rds+udp://encoder:1024?charset=latin9x" << "charset=latin9x is not a known encoding";
-        QTest::newRow("timeout not a number") << "shoutcast://:pw@host:8000/?timeout=soon" << "timeout=soon is not a number of seconds";
-        QTest::newRow("every below a second") << "rds+tcp://encoder:1024?every=0.5" << "every=0.5 is not a number of seconds from 1";
+        QTest::newRow("timeout not a number") << "shoutcast://:pw@host:8000/?timeout=soon" << "timeout=soon is not a number of seconds from 0.001 to 86400";
+        QTest::newRow("every below a second") << "rds+tcp://encoder:1024?every=0.5" << "every=0.5 is neither 0 nor a number of seconds from 1 to 86400";
         QTest::newRow("parameter of another kind") << "icecast://source:pw@host:8000/live?dialect=rt1" << "dialect= means nothing for this kind of destination";
     }
     void ps_pages_data()

@@ -140,11 +140,15 @@ void apply_query(Destination &d, const QUrlQuery &query)
         } else if (key == QLatin1String("timeout") && !is_file(d)) {
             d.timeoutMs = seconds_in_ms(value);
             if (d.timeoutMs < 0)
-                d.error = QStringLiteral("timeout=%1 is not a number of seconds").arg(value);
+                d.error =
+                    QStringLiteral("timeout=%1 is not a number of seconds from 0.001 to 86400")
+                        .arg(value);
         } else if (key == QLatin1String("every")) {
             d.everyMs = seconds_in_ms(value, 0);
             if (d.everyMs != 0 && d.everyMs < 1000)
-                d.error = QStringLiteral("every=%1 is not a number of seconds from 1").arg(value);
+                d.error =
+                    QStringLiteral("every=%1 is neither 0 nor a number of seconds from 1 to 86400")
+                        .arg(value);
         } else if (key == QLatin1String("delay")) {
             d.delayMs = seconds_in_ms(value, 0, 300);
             if (d.delayMs < 0)
@@ -153,7 +157,9 @@ void apply_query(Destination &d, const QUrlQuery &query)
         } else if (key == QLatin1String("min-interval")) {
             d.minIntervalMs = seconds_in_ms(value, 0);
             if (d.minIntervalMs < 0)
-                d.error = QStringLiteral("min-interval=%1 is not a number of seconds").arg(value);
+                d.error =
+                    QStringLiteral("min-interval=%1 is not a number of seconds from 0 to 86400")
+                        .arg(value);
         } else if (key == QLatin1String("max") && is_stream_server(d)) {
             bool ok = false;
             d.maxCharacters = value.toInt(&ok);
@@ -193,8 +199,8 @@ void apply_query(Destination &d, const QUrlQuery &query)
         } else if (key == QLatin1String("ps-seconds") && is_encoder(d)) {
             d.ps.pageMs = seconds_in_ms(value, 2, 3600);
             if (d.ps.pageMs < 0)
-                d.error =
-                    QStringLiteral("ps-seconds=%1 is not a number of seconds from 2").arg(value);
+                d.error = QStringLiteral("ps-seconds=%1 is not a number of seconds from 2 to 3600")
+                              .arg(value);
         } else if (key == QLatin1String("dlplus") && d.kind == DestinationKind::Dls) {
             d.error = switch_error(key, value, d.dlPlus);
         } else if (key == QLatin1String("cafile") && d.kind == DestinationKind::Mqtt &&
