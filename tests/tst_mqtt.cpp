@@ -283,6 +283,12 @@ private slots:
         const Result check = run_program(NOWPLAYING_CHECK_BIN, files.path(), {"--status", status});
         QVERIFY2(check.status == 1 && check.out.contains("(not used: idle-after=x is not a number"),
                  check.out.constData());
+        // FOLLOW taken out: a studio, whose status names no source.
+        put(site.dir.path(), "doc.xml", doc("Звезда"));
+        put(site.dir.path(), "settings.txt", baseSettings + "<SEND1>file:a</SEND1>");
+        QVERIFY(wait_until([&]() { return contents(files.path(), "site.json").contains("Звезда"); },
+                           5000));
+        QVERIFY(!contents(files.path(), "site.json").contains("\"source\""));
     }
 
     // A burst the broker cannot hand on whole (it keeps one message for a

@@ -77,6 +77,9 @@ void Monitor::pass(const QString &name, const PassReport &report)
     station.lastPass = report.time;
     station.lastOutcome = outcome_label(report.outcome);
     station.lastMessage = pass_message(report.outcome);
+    // A station that makes passes follows no studio (any more: its FOLLOW
+    // may just have been taken out).
+    station.source.reset();
     if (report.onAir) {
         station.lastWritten = report.time;
         station.artist = report.onAir->artist;
