@@ -159,7 +159,7 @@ WatcherState Monitor::snapshot() const
     return copy;
 }
 
-QString Monitor::write()
+std::optional<QString> Monitor::write()
 {
     if (files_.status.isEmpty() && files_.metrics.isEmpty() && files_.page.isEmpty())
         return QString();
@@ -168,7 +168,7 @@ QString Monitor::write()
         const QMutexLocker lock(&mutex_);
         const qint64 since = lastWrite_.isValid() ? lastWrite_.msecsTo(now) : heartbeatMs;
         if (!(dirty_ && since >= minGapMs) && since < heartbeatMs)
-            return QString();
+            return std::nullopt;
         dirty_ = false;
         lastWrite_ = now;
     }

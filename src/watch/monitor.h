@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 // What one pass did, for the monitor.
@@ -54,9 +55,9 @@ public:
     void watching(const QString &station, bool polling, const QString &why);
 
     // Writes the files when they are due; the first call writes them
-    // whatever. The reason of the first that could not be written, or an
-    // empty string.
-    QString write();
+    // whatever. Nothing when they were not due; otherwise the reason of the
+    // first that could not be written, or an empty string.
+    std::optional<QString> write();
     // The watcher stopped cleanly: the files say so, one last time.
     void stop();
 

@@ -402,7 +402,7 @@ int run_watch(const WatchCommand &command)
     const QStringList names = station_names(paths);
     for (int i = 0; i < paths.size(); ++i)
         monitor.station(names[i], paths[i]);
-    const QString unwritable = monitor.write();
+    const QString unwritable = monitor.write().value_or(QString());
     if (!unwritable.isEmpty())
         return refuse(QStringLiteral("cannot write %1").arg(unwritable), cannotCreate);
 
@@ -429,10 +429,14 @@ int run_watch(const WatchCommand &command)
     QTimer beat;
     QString lastRefusal;
     QObject::connect(&beat, &QTimer::timeout, [&]() {
-        const QString refused = monitor.write();
-        if (!refused.isEmpty() && refused != lastRefusal)
-            log(QStringLiteral("cannot write %1").arg(refused));
-        lastRefusal = refused;
+        const std::optional<QString> refused = monitor.write();
+        if (!refused)
+            return;
+        if (!refused->isEmpty() && *refused != lastRefusal)
+            log(QStringLiteral("cannot write %1").arg(*refused));
+        else if (refused->isEmpty() && !lastRefusal.isEmpty())
+            log(QStringLiteral("the status files are written again"));
+        lastRefusal = *refused;
     });
     beat.start(Monitor::minGapMs);
     QCoreApplication::exec();
