@@ -171,6 +171,9 @@ private slots:
         QTest::newRow("encoder: Latin-1 with ? for a letter it lacks, a pictograph dropped")
             << "rds+tcp://127.0.0.1:1024" << kino << "Ωmega 🎵 one"
             << QByteArray(" \nTEXT=Kino / ?mega one\r\n");
+        QTest::newRow("encoder: letters Latin-1 lacks sent plain, RT+ places kept")
+            << "rds+tcp://127.0.0.1:1024?rtplus=1" << "Đorđe Balašević" << "„Ŝta“ – Ωx"
+            << QByteArray(" \nTEXT=Dorde Balasevic / \"Sta\" - ?x\r\nRTP=4,0,15,1,18,10\r\n");
         QTest::newRow("encoder, rt1 with RT+ as length markers")
             << "rds+tcp://127.0.0.1:1024?dialect=rt1&rtplus=1" << kino << kukushka
             << QByteArray(" \nRT1=Kino / Kukushka\r\nRT1+=4,0,3,1,7,7\r\n");
@@ -251,6 +254,9 @@ private slots:
         QTest::newRow("UECP: accented letters and $ from the table's upper half")
             << "rds+tcp://127.0.0.1:1024?dialect=uecp" << "Beyoncé" << "Đorđe $ ^"
             << QByteArray(" \n") + QByteArray::fromHex("fe000000180a000014014265796f6e6382202f20ce6f72de6520ab203ff0b1ff");
+        QTest::newRow("UECP: a letter and quotes the table lacks sent plain")
+            << "rds+tcp://127.0.0.1:1024?dialect=uecp" << kino << "„Ğ“"
+            << QByteArray(" \n") + QByteArray::fromHex("fe0000000f0a00000b014b696e6f202f20224722178dff");
         QTest::newRow("web hook: JSON, with the site's own query")
             << "https://user:pw@example.org/hook?key=1" << kino << kukushka
             << QByteArray("POST https://user:pw@example.org/hook?key=1\nContent-Type: application/json\n"

@@ -7,6 +7,7 @@
 #include "link_guard.h"
 #include "mqtt_client.h"
 #include "now_playing_message.h"
+#include "plain_letters.h"
 #include "send_once.h"
 #include "send_request.h"
 #include "sent_text.h"
@@ -176,13 +177,26 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "there")
                       .arg(named(d), planted));
         check_length(f, d, plan.onAir);
-        QStringList lost;
+        QStringList lost, plain;
+        const bool uecp = d.dialect && d.dialect->uecp;
+        const auto holds = [&](const QString &c) {
+            return uecp ? c.size() == 1 && rds_code(c.at(0)) >= 0
+                        : codec_or_locale(d.charset)->canEncode(c);
+        };
         if (!gets_whole_now_playing(d))
-            for (const QString &c : characters_of(sent.text))
-                if (d.dialect && d.dialect->uecp
-                        ? c != QLatin1String("?") && rds_characters(c).contains('?')
-                        : !codec_or_locale(d.charset)->canEncode(c))
+            for (const QString &c : characters_of(sent.text)) {
+                const QChar instead = c.size() == 1 ? plain_letter(c.at(0)) : QChar();
+                if (holds(c))
+                    continue;
+                if (!instead.isNull() && holds(instead))
+                    plain << c + QStringLiteral(" as ") + instead;
+                else
                     lost << c;
+            }
+        if (!plain.isEmpty())
+            f.add(sendingSection, Level::Note,
+                  QStringLiteral("%1: %2 lacks some letters, which are sent plain: %3")
+                      .arg(named(d), encoding_of(d), plain.join(QStringLiteral(", "))));
         if (!lost.isEmpty())
             f.add(sendingSection, Level::Warning,
                   QStringLiteral("%1: %2 cannot hold %3, which are sent as \"?\"")

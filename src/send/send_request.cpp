@@ -4,6 +4,7 @@
 #include "document_fields.h"
 #include "encoding.h"
 #include "now_playing_message.h"
+#include "plain_letters.h"
 #include "ps_pages.h"
 #include "uecp.h"
 #include "version.h"
@@ -35,6 +36,15 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
     url.setPath(QLatin1String(path));
     url.setQuery(QString::fromLatin1(query), QUrl::StrictMode);
     return url;
+}
+
+// The bytes of `text` in the destination's character set, a letter it
+// lacks as its plain letter.
+QByteArray encoded_for(const Destination &d, const QString &text)
+{
+    QTextCodec *const codec = codec_or_locale(d.charset);
+    return encode_text(with_plain_letters(text, [codec](QChar c) { return codec->canEncode(c); }),
+                       codec);
 }
 
 } // namespace
@@ -79,7 +89,7 @@ QByteArray ps_command(const Destination &d, const QString &name)
     if (d.dialect->uecp)
         return uecp_frame({d.uecpSite, d.uecpEncoder},
                           uecp_ps(d.dataSet, d.serviceNumber, rds_characters(padded)));
-    return d.dialect->psCommand + encode_text(padded, d.charset) + d.dialect->lineEnd;
+    return d.dialect->psCommand + encoded_for(d, padded) + d.dialect->lineEnd;
 }
 
 QStringList ps_pages_of(const SentText &sent)
@@ -100,7 +110,7 @@ SendRequest send_request(const Destination &d, const SentText &sent, const OnAir
 {
     SendRequest request;
     request.shown = sent.text;
-    const QByteArray bytes = encode_text(sent.text, d.charset);
+    const QByteArray bytes = encoded_for(d, sent.text);
     const QByteArray agent = QByteArray("nowplaying-watch/") + programVersion;
     switch (d.kind) {
     case DestinationKind::Icecast: {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "uecp.h"
 
+#include "plain_letters.h"
+
 #include <initializer_list>
 #include <iterator>
 
@@ -90,7 +92,7 @@ QByteArray uecp_ps(int dsn, int psn, const QByteArray &text)
     return data_set_header(0x02, dsn, psn) + text.left(8).leftJustified(8, ' ');
 }
 
-QByteArray rds_characters(const QString &text)
+int rds_code(QChar c)
 {
     // The basic table from 80 on, where receivers show the accented letters
     // of the Latin languages (a Serbian station's "š", a "Beyoncé"); a blank
@@ -103,17 +105,26 @@ QByteArray rds_characters(const QString &text)
                                                 "ÂÄÊËÎÏÔÖÛÜřčšžđŀ"
                                                 "ÃÅÆŒŷÝÕØÞŊŔĆŚŹŦð"
                                                 "ãåæœŵýõøþŋŕćśźŧ");
+    const ushort u = c.unicode();
+    // The basic table differs from ASCII at 24 (a currency sign), 5E, 60
+    // and 7E (bars and an overline).
+    if (u >= 0x20 && u <= 0x7D && u != 0x24 && u != 0x5E && u != 0x60)
+        return int(u);
+    const int at = c == QLatin1Char(' ') ? -1 : int(upper.indexOf(c));
+    return at >= 0 ? 0x80 + at : -1;
+}
+
+QByteArray rds_characters(const QString &text)
+{
     QByteArray out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        const ushort u = c.unicode();
-        // The basic table differs from ASCII at 24 (a currency sign), 5E,
-        // 60 and 7E (bars and an overline).
-        const bool same = u >= 0x20 && u <= 0x7D && u != 0x24 && u != 0x5E && u != 0x60;
         if (c.isLowSurrogate())
             continue; // the high one already stood for the character
-        const int at = same ? -1 : int(upper.indexOf(c));
-        out += same ? char(u) : at >= 0 ? char(0x80 + at) : '?';
+        int code = rds_code(c);
+        if (code < 0 && !plain_letter(c).isNull())
+            code = rds_code(plain_letter(c));
+        out += code >= 0 ? char(code) : '?';
     }
     return out;
 }

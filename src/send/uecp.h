@@ -36,10 +36,15 @@ QByteArray uecp_radiotext(int dsn, int psn, const QByteArray &text);
 // cut at, 8 bytes in the RDS character set.
 QByteArray uecp_ps(int dsn, int psn, const QByteArray &text);
 
+// The code of `c` in the RDS character set's basic table (below), or -1
+// when the table does not have it.
+int rds_code(QChar c);
+
 // `text` in the RDS character set's basic table: letters, digits, the
 // blank and common punctuation as in ASCII, the accented Latin letters
 // and a few signs ("$", "€", "£", "©", "°", "§") from 80 on; every other
-// character "?".
+// character its plain letter (plain_letter) where the table has that, and
+// "?" otherwise.
 QByteArray rds_characters(const QString &text);
 
 // What one frame as received (FE to FF, stuffed) holds: its address and
