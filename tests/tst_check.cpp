@@ -168,6 +168,9 @@ private slots:
         // (Where the locale encoding is UTF-8; on Windows it is the ANSI code page.)
         QTest::newRow("settings in windows-1251") << QTextCodec::codecForName("windows-1251")->fromUnicode(QString::fromUtf8(settings("<METASPLITTER> — </METASPLITTER>"))) << letters << doc << 1
             << QStringList{"warning  settings.txt is read as UTF-8 (the locale encoding) but is not UTF-8: 1 bytes are read as \"\uFFFD\"; save it as UTF-8"} << none;
+        QTest::newRow("spellings in windows-1251") << settings("<SPELLINGS>doc.xml</SPELLINGS><INXMLENC>windows-1251</INXMLENC>") << letters
+            << QTextCodec::codecForName("windows-1251")->fromUnicode("<ARTIST>Кино</ARTIST><NAME>Звезда по имени Солнце</NAME>") << 1
+            << QStringList{"warning  SPELLINGS \"doc.xml\" is read as UTF-8 (the locale encoding) but is not UTF-8: 23 bytes are read as \"\uFFFD\" (it looks like windows-1251); save it as UTF-8"} << none;
 #endif
         // Tags written almost as the pass reads them.
         QTest::newRow("case and another name") << settings() << letters << QByteArray("<np>\n<TITLE>Кукушка</TITLE>\n<Artist>Кино</Artist>") << 1

@@ -4,6 +4,8 @@
 // own spellings.
 #include "check_parts.h"
 
+#include "encoding_guess.h"
+#include "file_judgement.h"
 #include "latin_tables.h"
 #include "station_romanization.h"
 #include "text_file.h"
@@ -81,6 +83,10 @@ void check_spellings(Findings &f, const RunSettings &settings, const PassPlan &p
                                     "station's own spellings"));
         return;
     }
+    const QString notUtf8 = config_not_utf8(name, raw_input_bytes(settings.spellingsPath),
+                                            QTextCodec::codecForLocale());
+    if (!notUtf8.isEmpty())
+        f.add(previewSection, Level::Warning, notUtf8);
     const Spellings spellings = read_spellings(*text);
     f.add(previewSection, Level::Ok,
           QStringLiteral("%1: %2 spellings").arg(name, QString::number(spellings.entries.size())));

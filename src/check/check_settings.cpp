@@ -161,17 +161,8 @@ void check_encodings(Findings &f, const RunSettings &settings, const QByteArray 
     }
     f.add(encodingsSection, Level::Note,
           QStringLiteral("the RDS file is written in the locale encoding (%1)").arg(locale));
-    // Without a mark, settings that are not UTF-8 are read in the locale
-    // encoding; where that is UTF-8 too, every byte beyond ASCII is lost.
-    QTextCodec *const readIn = config_file_codec(settingsBytes, QTextCodec::codecForLocale());
-    const int invalid = readIn->mibEnum() == 106 ? invalid_utf8_bytes(settingsBytes) : 0;
-    if (invalid > 0) {
-        const QString likely = likely_cyrillic_encoding(settingsBytes);
-        f.add(encodingsSection, Level::Warning,
-              QStringLiteral("%1 is read as UTF-8 (the locale encoding) but is not UTF-8: %2 "
-                             "bytes are read as \"\uFFFD\"%3; save it as UTF-8")
-                  .arg(settingsSection, QString::number(invalid),
-                       likely.isEmpty() ? QString()
-                                        : QStringLiteral(" (it looks like %1)").arg(likely)));
-    }
+    const QString notUtf8 =
+        config_not_utf8(settingsSection, settingsBytes, QTextCodec::codecForLocale());
+    if (!notUtf8.isEmpty())
+        f.add(encodingsSection, Level::Warning, notUtf8);
 }

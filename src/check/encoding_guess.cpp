@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "encoding_guess.h"
 
+#include "encoding.h"
+
 #include <QTextCodec>
 
 namespace {
@@ -135,4 +137,19 @@ QString likely_cyrillic_encoding(const QByteArray &bytes)
         }
     }
     return best;
+}
+
+QString config_not_utf8(const QString &name, const QByteArray &bytes, QTextCodec *locale)
+{
+    // Without a mark, a file that is not UTF-8 is read in the locale
+    // encoding; where that is UTF-8 too, every byte beyond ASCII is lost.
+    QTextCodec *const readIn = config_file_codec(bytes, locale);
+    const int invalid = readIn->mibEnum() == 106 ? invalid_utf8_bytes(bytes) : 0;
+    if (invalid == 0)
+        return QString();
+    const QString likely = likely_cyrillic_encoding(bytes);
+    return QStringLiteral("%1 is read as UTF-8 (the locale encoding) but is not UTF-8: %2 bytes "
+                          "are read as \"\uFFFD\"%3; save it as UTF-8")
+        .arg(name, QString::number(invalid),
+             likely.isEmpty() ? QString() : QStringLiteral(" (it looks like %1)").arg(likely));
 }

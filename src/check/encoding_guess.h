@@ -20,6 +20,11 @@ bool looks_like_utf8(const QByteArray &bytes);
 // part of a valid sequence.
 int invalid_utf8_bytes(const QByteArray &bytes);
 
+// For a configuration file (`name`) of these `bytes`, read without a
+// byte-order mark in the locale encoding: where that is UTF-8 and the
+// bytes are not, what is lost and how to mend it; empty otherwise.
+QString config_not_utf8(const QString &name, const QByteArray &bytes, QTextCodec *locale);
+
 // Of windows-1251, KOI8-R, IBM866 and ISO-8859-5, the one that reads
 // `bytes` as the most Cyrillic letters standing in words (all small, all
 // capitals or one capital first) among the letters Russian uses most; the
