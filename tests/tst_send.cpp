@@ -467,11 +467,13 @@ private slots:
         QVERIFY2(watch.logged(": sent \"Kino - Zvezda\"", 20000) >= 0, qPrintable(watch.log));
         QVERIFY(wait_until([&]() { return !fake->received.isEmpty(); }, 5000));
         QCOMPARE(fake->received.first(), expected);
-        // The checker tells the watcher's hold on the port from a fault.
-        const Result check = run_program(NOWPLAYING_CHECK_BIN, watch.dir.path(), {});
+        // The checker tells the watcher's hold on the port from a fault, and
+        // its test send leaves the port to the watcher.
+        const Result check = run_program(NOWPLAYING_CHECK_BIN, watch.dir.path(), {"--send-test"});
         const QRegularExpression held("ok +SEND1 [^\n]*held by nowplaying-watch(\\.exe)? "
                                       "\\(process \\d+\\), the watcher sending to it");
-        QVERIFY2(QString::fromUtf8(check.out).contains(held),
+        QVERIFY2(QString::fromUtf8(check.out).contains(held) &&
+                     check.out.contains(": not sent: the port is held by nowplaying-watch"),
                  qPrintable(QString::fromUtf8(check.out).split('\n').filter("SEND1").join('\n')));
 
         QVERIFY(unplug());

@@ -232,6 +232,18 @@ void send_each(Findings &f, const std::vector<Destination> &destinations, const 
         const SentText sent = sent_text(d, onAir);
         if (!d.error.isEmpty() || (sent.text.isEmpty() && !gets_whole_now_playing(d)))
             continue;
+        // A port a running watcher holds cannot be opened a second time;
+        // the watcher's own sends are the test.
+        const QStringList holders = d.kind == DestinationKind::RdsSerial
+                                        ? serial_port_state(d.path).holders
+                                        : QStringList();
+        if (!holders.isEmpty() && std::all_of(holders.begin(), holders.end(), held_by_a_watcher)) {
+            f.add(sendTestSection, Level::Note,
+                  QStringLiteral("%1: not sent: the port is held by %2, the watcher sending to "
+                                 "it (its log and status say how its sends go)")
+                      .arg(named(d), holders.join(QStringLiteral(", "))));
+            continue;
+        }
         sends.push_back({d, with_first_page(d, sent, send_request(d, sent, onAir))});
     }
     const std::vector<Verdict> verdicts = send_each_once(sends);
