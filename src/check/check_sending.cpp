@@ -16,7 +16,6 @@
 #include "uecp.h"
 
 #include <QEventLoop>
-#include <QRegularExpression>
 #include <QTextCodec>
 #include <QTimer>
 
@@ -123,6 +122,48 @@ void check_serial_port(Findings &f, const Destination &d)
                   .arg(named(d), visible(d.path)));
 }
 
+// The characters of `text` the destination's character set lacks: those
+// sent as their plain letter, and those sent as "?".
+void check_characters(Findings &f, const Destination &d, const QString &text)
+{
+    const bool uecp = d.dialect && d.dialect->uecp;
+    const auto holds = [&](const QString &c) {
+        return uecp ? c.size() == 1 && rds_code(c.at(0)) >= 0
+                    : codec_or_locale(d.charset)->canEncode(c);
+    };
+    QStringList lost, plain;
+    for (const QString &c : characters_of(text)) {
+        const QChar instead = c.size() == 1 ? plain_letter(c.at(0)) : QChar();
+        if (holds(c))
+            continue;
+        if (!instead.isNull() && holds(instead))
+            plain << c + QStringLiteral(" as ") + instead;
+        else
+            lost << c;
+    }
+    if (!plain.isEmpty())
+        f.add(sendingSection, Level::Note,
+              QStringLiteral("%1: %2 lacks some letters, which are sent plain: %3")
+                  .arg(named(d), encoding_of(d), plain.join(QStringLiteral(", "))));
+    if (!lost.isEmpty())
+        f.add(sendingSection, Level::Warning,
+              QStringLiteral("%1: %2 cannot hold %3, which are sent as \"?\"")
+                  .arg(named(d), encoding_of(d), listed(lost)));
+}
+
+// When a destination's texts go out, where it holds them back.
+void check_timing(Findings &f, const Destination &d)
+{
+    QStringList rules;
+    if (d.delayMs > 0)
+        rules << QStringLiteral("each text goes out %1 s after its pass").arg(d.delayMs / 1000.0);
+    if (d.minIntervalMs > 0)
+        rules << QStringLiteral("at most one send every %1 s").arg(d.minIntervalMs / 1000.0);
+    if (!rules.isEmpty())
+        f.add(sendingSection, Level::Note,
+              QStringLiteral("%1: %2").arg(named(d), rules.join(QStringLiteral(", "))));
+}
+
 } // namespace
 
 void check_sending(Findings &f, const PassPlan &plan)
@@ -177,44 +218,9 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "there")
                       .arg(named(d), planted));
         check_length(f, d, plan.onAir);
-        QStringList lost, plain;
-        const bool uecp = d.dialect && d.dialect->uecp;
-        const auto holds = [&](const QString &c) {
-            return uecp ? c.size() == 1 && rds_code(c.at(0)) >= 0
-                        : codec_or_locale(d.charset)->canEncode(c);
-        };
         if (!gets_whole_now_playing(d))
-            for (const QString &c : characters_of(sent.text)) {
-                const QChar instead = c.size() == 1 ? plain_letter(c.at(0)) : QChar();
-                if (holds(c))
-                    continue;
-                if (!instead.isNull() && holds(instead))
-                    plain << c + QStringLiteral(" as ") + instead;
-                else
-                    lost << c;
-            }
-        if (!plain.isEmpty())
-            f.add(sendingSection, Level::Note,
-                  QStringLiteral("%1: %2 lacks some letters, which are sent plain: %3")
-                      .arg(named(d), encoding_of(d), plain.join(QStringLiteral(", "))));
-        if (!lost.isEmpty())
-            f.add(sendingSection, Level::Warning,
-                  QStringLiteral("%1: %2 cannot hold %3, which are sent as \"?\"")
-                      .arg(named(d), encoding_of(d), listed(lost)));
-        if (d.delayMs > 0 || d.minIntervalMs > 0)
-            f.add(
-                sendingSection, Level::Note,
-                QStringLiteral("%1: %2").arg(
-                    named(d),
-                    QStringList{d.delayMs > 0 ? QStringLiteral("each text goes out %1 s after "
-                                                               "its pass")
-                                                    .arg(d.delayMs / 1000.0)
-                                              : QString(),
-                                d.minIntervalMs > 0 ? QStringLiteral("at most one send every %1 s")
-                                                          .arg(d.minIntervalMs / 1000.0)
-                                                    : QString()}
-                        .filter(QRegularExpression(QStringLiteral(".")))
-                        .join(QStringLiteral(", "))));
+            check_characters(f, d, sent.text);
+        check_timing(f, d);
     }
     if (password && readable_by_others(QLatin1String(settingsFileName)))
         f.add(sendingSection, Level::Warning,
