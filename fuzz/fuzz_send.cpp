@@ -93,9 +93,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QLatin1String(passwordHint) +
         // The schemes an unknown one is told about are the program's text.
         QLatin1String(" icecast shoutcast rds+serial https mqtts dls file");
-    // A web hook that parses keeps its first "@" as the end of the password.
-    const bool parsedHook = d.kind == DestinationKind::WebHook && d.shownByHost &&
-                            !d.error.startsWith(QLatin1String("is not a URL"));
+    // A web hook that parses keeps its first "@" as the end of the password;
+    // a URL that does not parse is shown by what follows its last "@".
+    const QString scheme = url.left(url.indexOf(QLatin1Char(':'))).toLower();
+    const bool unparsed = d.error.startsWith(QLatin1String("is not a URL")) ||
+                          d.error.startsWith(QLatin1String("holds ")) ||
+                          d.error.startsWith(QLatin1String("names the port"));
+    const bool parsedHook = (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+                            d.shownByHost && !unparsed;
     const QPair<int, int> span = password_span(url, parsedHook);
     const QString written = url.mid(span.first, span.second);
     // The host after the password, as Qt writes it: "12" is shown as the
