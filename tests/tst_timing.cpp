@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The timing rules of the watcher and of each destination, tried in process
 // with the time given: retry pauses that grow and cap, the quiet wait capped
-// at a second, the pass at the end of a bad hour, and newest text only.
+// at a second, the pass at the end of a bad hour, newest text only, and a
+// status file that cannot be written told once per streak.
 #include "backoff.h"
 #include "delivery.h"
 #include "follower.h"
+#include "monitor.h"
 #include "station_names.h"
 #include "watch_rules.h"
 
@@ -165,6 +167,24 @@ private slots:
                 sent << item->text.title + '@' + QString::number(at);
         }
         QTEST(sent.join(' '), "sent");
+    }
+
+    // A status file that cannot be written is told once per streak, and
+    // its end; a tick with nothing due is no news either way.
+    void status_files_failing()
+    {
+        QTemporaryDir dir;
+        QDateTime now = QDateTime::fromMSecsSinceEpoch(0);
+        Monitor monitor({dir.filePath("gone/s.json"), {}, {}}, [&now]() { return now; });
+        QStringList told;
+        for (int beat = 0; beat < 4; ++beat, now = now.addMSecs(heartbeatMs)) {
+            if (beat == 2)
+                QVERIFY(QDir(dir.path()).mkdir("gone"));
+            for (const QString &news : {monitor.write_and_tell(), monitor.write_and_tell()})
+                if (!news.isEmpty())
+                    told << QString::number(beat) + ' ' + news.left(12);
+        }
+        QCOMPARE(told, QStringList({"0 cannot write", "2 the status f"}));
     }
 };
 

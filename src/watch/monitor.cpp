@@ -182,6 +182,23 @@ std::optional<QString> Monitor::write()
     return refused;
 }
 
+QString Monitor::write_and_tell()
+{
+    const std::optional<QString> refused = write();
+    // A tick with nothing due says nothing of whether the files can be
+    // written: taken for a success, it would log the failure again at
+    // every heartbeat.
+    if (!refused)
+        return QString();
+    QString news;
+    if (!refused->isEmpty() && *refused != lastRefusal_)
+        news = QStringLiteral("cannot write %1").arg(*refused);
+    else if (refused->isEmpty() && !lastRefusal_.isEmpty())
+        news = QStringLiteral("the status files are written again");
+    lastRefusal_ = *refused;
+    return news;
+}
+
 void Monitor::stop()
 {
     {

@@ -58,6 +58,9 @@ public:
     // whatever. Nothing when they were not due; otherwise the reason of the
     // first that could not be written, or an empty string.
     std::optional<QString> write();
+    // write(), and what of it the log is told: "cannot write ..." at the
+    // first failure of a streak, and its end; empty otherwise.
+    QString write_and_tell();
     // The watcher stopped cleanly: the files say so, one last time.
     void stop();
 
@@ -78,4 +81,5 @@ private:
     WatcherState state_;
     bool dirty_ = true;
     QDateTime lastWrite_;
+    QString lastRefusal_; // write_and_tell's streak
 };

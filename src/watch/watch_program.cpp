@@ -427,16 +427,10 @@ int run_watch(const WatchCommand &command)
     ServiceLink service(monitor, stations, options.clock);
     // The heartbeat, and every change at most every Monitor::minGapMs.
     QTimer beat;
-    QString lastRefusal;
     QObject::connect(&beat, &QTimer::timeout, [&]() {
-        const std::optional<QString> refused = monitor.write();
-        if (!refused)
-            return;
-        if (!refused->isEmpty() && *refused != lastRefusal)
-            log(QStringLiteral("cannot write %1").arg(*refused));
-        else if (refused->isEmpty() && !lastRefusal.isEmpty())
-            log(QStringLiteral("the status files are written again"));
-        lastRefusal = *refused;
+        const QString news = monitor.write_and_tell();
+        if (!news.isEmpty())
+            log(news);
     });
     beat.start(Monitor::minGapMs);
     QCoreApplication::exec();
