@@ -292,6 +292,8 @@ void Watcher::pass()
         return;
     }
     follower_.reset();
+    // A FOLLOW put back later is told again, and shown failing again.
+    followLogged_.clear();
     if (document_just_deleted())
         return;
     const Stamps before = current_stamps();
