@@ -13,7 +13,6 @@
 #include "sent_text.h"
 #include "serial_probe.h"
 #include "shown_address.h"
-#include "uecp.h"
 
 #include <QEventLoop>
 #include <QTextCodec>
@@ -126,17 +125,12 @@ void check_serial_port(Findings &f, const Destination &d)
 // sent as their plain letter, and those sent as "?".
 void check_characters(Findings &f, const Destination &d, const QString &text)
 {
-    const bool uecp = d.dialect && d.dialect->uecp;
-    const auto holds = [&](const QString &c) {
-        return uecp ? c.size() == 1 && rds_code(c.at(0)) >= 0
-                    : codec_or_locale(d.charset)->canEncode(c);
-    };
     QStringList lost, plain;
     for (const QString &c : characters_of(text)) {
         const QChar instead = c.size() == 1 ? plain_letter(c.at(0)) : QChar();
-        if (holds(c))
+        if (destination_holds(d, c))
             continue;
-        if (!instead.isNull() && holds(instead))
+        if (!instead.isNull() && destination_holds(d, instead))
             plain << c + QStringLiteral(" as ") + instead;
         else
             lost << c;

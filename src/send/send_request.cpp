@@ -42,12 +42,19 @@ QUrl server_url(const Destination &d, const char *path, const QByteArray &query)
 // lacks as its plain letter.
 QByteArray encoded_for(const Destination &d, const QString &text)
 {
-    QTextCodec *const codec = codec_or_locale(d.charset);
-    return encode_text(with_plain_letters(text, [codec](QChar c) { return codec->canEncode(c); }),
-                       codec);
+    return encode_text(
+        with_plain_letters(text, [&d](QChar c) { return destination_holds(d, QString(c)); }),
+        d.charset);
 }
 
 } // namespace
+
+bool destination_holds(const Destination &d, const QString &character)
+{
+    if (d.dialect && d.dialect->uecp)
+        return character.size() == 1 && rds_code(character.at(0)) >= 0;
+    return codec_or_locale(d.charset)->canEncode(character);
+}
 
 QByteArray http_request_bytes(const SendRequest &request)
 {

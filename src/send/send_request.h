@@ -43,6 +43,11 @@ SendRequest send_request(const Destination &destination, const SentText &sent,
 // for a body, and "Connection: close" (one request a connection).
 QByteArray http_request_bytes(const SendRequest &request);
 
+// Whether the character set `destination` is sent in (the RDS table for
+// UECP) holds `character` (one, a surrogate pair included) as it is; what
+// it lacks goes as its plain letter (plain_letter) or "?".
+bool destination_holds(const Destination &destination, const QString &character);
+
 // An RDS encoder's command for the programme service name `name` (cut or
 // padded to 8 characters) in its dialect.
 QByteArray ps_command(const Destination &destination, const QString &name);

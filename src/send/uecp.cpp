@@ -116,14 +116,13 @@ int rds_code(QChar c)
 
 QByteArray rds_characters(const QString &text)
 {
+    const QString plain = with_plain_letters(text, [](QChar c) { return rds_code(c) >= 0; });
     QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
+    out.reserve(plain.size());
+    for (const QChar c : plain) {
         if (c.isLowSurrogate())
             continue; // the high one already stood for the character
-        int code = rds_code(c);
-        if (code < 0 && !plain_letter(c).isNull())
-            code = rds_code(plain_letter(c));
+        const int code = rds_code(c);
         out += code >= 0 ? char(code) : '?';
     }
     return out;
