@@ -295,6 +295,8 @@ private slots:
             << QStringList{"TOK123", "LISTKEY9", "Xk9aB3cD4eF5gH6iJ7k"};
         QTest::newRow("Ukrainian letters under the Russian table") << settings() << letters << QByteArray("<ARTIST>Київ</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist and title hold ї, letters of Ukrainian"} << none;
+        QTest::newRow("Serbian letters under mk, the letters the two share not") << settings("<LATIN>mk</LATIN>") << letters << QByteArray("<ARTIST>Ђорђе Љубојевић</ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"warning  the artist and title hold Ђ, ђ, ћ, letters of Serbian: with <LATIN>sr</LATIN> they"} << none;
         QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
         QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1

@@ -105,6 +105,7 @@ private slots:
         QTest::newRow("bg: the country's name, the Act's exception") << "bg" << "България" << "Bulgaria";
         QTest::newRow("bg: щ") << "bg" << "Щастие" << "Shtastie";
         QTest::newRow("sr: љ, ђ, ћ") << "sr" << "Љубљана, Ђорђевић" << "Ljubljana, Đorđević";
+        QTest::newRow("mk: ѓ, ќ, ѕ, џ, capitals as names") << "mk" << "Ѓорѓија, Ќерка, ЅВЕЗДА, Џамбаз" << "Gjorgjija, Kjerka, DZVEZDA, Djambaz";
         QTest::newRow("a Cyrillic letter without a Latin form") << "bg" << "Ѣ" << "?";
         QTest::newRow("ru: the table and the letters as they were") << "ru" << "Юрий Щербаков" << "Yuriy Sherbakov";
     }

@@ -15,9 +15,6 @@
 
 namespace {
 
-// Letters that tell a language apart from Russian, which has none of them.
-const QString ukrainianLetters = QStringLiteral("іїєґІЇЄҐ");
-
 // A hard sign inside a word (Път, Слънце): Bulgarian, or Russian, but
 // never Ukrainian.
 bool hard_sign_inside_a_word(const QString &text)
@@ -54,16 +51,18 @@ void check_latin(Findings &f, const RunSettings &settings, const PassPlan &plan)
               QStringLiteral("the RDS text is written in %1: the title %2 is %3")
                   .arg(language_name(code), visible(plan.onAir.title),
                        visible(plan.onAir.latinTitle)));
-    QStringList ukrainian;
-    for (const QString &c : characters_of(names))
-        if (ukrainianLetters.contains(c))
-            ukrainian << c;
-    if (!ukrainian.isEmpty() && code != QLatin1String("uk"))
+    const ForeignLetters foreign = foreign_letters(names, code);
+    if (!foreign.languages.isEmpty()) {
+        QStringList settings;
+        for (const QString &other : foreign.codes)
+            settings << QStringLiteral("<LATIN>%1</LATIN>").arg(other);
         f.add(previewSection, Level::Warning,
-              QStringLiteral("the artist and title hold %1, letters of Ukrainian: with "
-                             "<LATIN>uk</LATIN> they are written as Ukraine's official "
-                             "romanization has them (Київ is Kyiv)")
-                  .arg(listed(ukrainian)));
+              QStringLiteral("the artist and title hold %1, letters of %2: with %3 they are "
+                             "written as that language's official romanization has them (under "
+                             "uk, Київ is Kyiv)")
+                  .arg(listed(foreign.letters), foreign.languages.join(QStringLiteral(" or ")),
+                       settings.join(QStringLiteral(" or "))));
+    }
     if (code == QLatin1String("uk") && hard_sign_inside_a_word(names))
         f.add(previewSection, Level::Warning,
               QStringLiteral("the artist or title has ъ inside a word, which Ukrainian never has: "

@@ -91,12 +91,35 @@ const LatinRow serbian[] = {
     {u"џ", "dž", WordPlace::Anywhere}, {u"ш", "š", WordPlace::Anywhere},
 };
 
+// Macedonian: the Government's romanization of 2008 (its passports' and
+// road signs'), without marks: ѓ gj, ж zh, ѕ dz, ќ kj, ч ch, џ dj, ш sh.
+const LatinRow macedonian[] = {
+    {u"а", "a", WordPlace::Anywhere},  {u"б", "b", WordPlace::Anywhere},
+    {u"в", "v", WordPlace::Anywhere},  {u"г", "g", WordPlace::Anywhere},
+    {u"д", "d", WordPlace::Anywhere},  {u"ѓ", "gj", WordPlace::Anywhere},
+    {u"е", "e", WordPlace::Anywhere},  {u"ж", "zh", WordPlace::Anywhere},
+    {u"з", "z", WordPlace::Anywhere},  {u"ѕ", "dz", WordPlace::Anywhere},
+    {u"и", "i", WordPlace::Anywhere},  {u"ј", "j", WordPlace::Anywhere},
+    {u"к", "k", WordPlace::Anywhere},  {u"л", "l", WordPlace::Anywhere},
+    {u"љ", "lj", WordPlace::Anywhere}, {u"м", "m", WordPlace::Anywhere},
+    {u"н", "n", WordPlace::Anywhere},  {u"њ", "nj", WordPlace::Anywhere},
+    {u"о", "o", WordPlace::Anywhere},  {u"п", "p", WordPlace::Anywhere},
+    {u"р", "r", WordPlace::Anywhere},  {u"с", "s", WordPlace::Anywhere},
+    {u"т", "t", WordPlace::Anywhere},  {u"ќ", "kj", WordPlace::Anywhere},
+    {u"у", "u", WordPlace::Anywhere},  {u"ф", "f", WordPlace::Anywhere},
+    {u"х", "h", WordPlace::Anywhere},  {u"ц", "c", WordPlace::Anywhere},
+    {u"ч", "ch", WordPlace::Anywhere}, {u"џ", "dj", WordPlace::Anywhere},
+    {u"ш", "sh", WordPlace::Anywhere},
+};
+
 const LatinTable tables[] = {
-    {"uk", "Ukrainian", "Ukraine's official romanization of 2010", ukrainian,
+    {"uk", "Ukrainian", "Ukraine's official romanization of 2010", u"іїєґ", ukrainian,
      int(std::size(ukrainian))},
-    {"bg", "Bulgarian", "Bulgaria's Transliteration Act of 2009", bulgarian,
+    {"bg", "Bulgarian", "Bulgaria's Transliteration Act of 2009", u"", bulgarian,
      int(std::size(bulgarian))},
-    {"sr", "Serbian", "the Serbian Latin alphabet", serbian, int(std::size(serbian))},
+    {"sr", "Serbian", "the Serbian Latin alphabet", u"ђћјљњџ", serbian, int(std::size(serbian))},
+    {"mk", "Macedonian", "North Macedonia's official romanization of 2008", u"ѓѕќјљњџ", macedonian,
+     int(std::size(macedonian))},
 };
 
 } // namespace
@@ -107,6 +130,32 @@ const LatinTable *latin_table(const QString &code)
         if (code == QLatin1String(table.code))
             return &table;
     return nullptr;
+}
+
+ForeignLetters foreign_letters(const QString &text, const QString &code)
+{
+    const LatinTable *own = latin_table(code);
+    const QString ownLetters = own ? QString::fromUtf16(own->ownLetters) : QString();
+    ForeignLetters found;
+    for (const LatinTable &table : tables) {
+        if (&table == own)
+            continue;
+        const QString letters = QString::fromUtf16(table.ownLetters);
+        bool theirs = false;
+        for (const QChar c : text) {
+            const QChar lower = c.toLower();
+            if (!letters.contains(lower) || ownLetters.contains(lower))
+                continue;
+            theirs = true;
+            if (!found.letters.contains(c))
+                found.letters << c;
+        }
+        if (theirs) {
+            found.languages << QLatin1String(table.name);
+            found.codes << QLatin1String(table.code);
+        }
+    }
+    return found;
 }
 
 QStringList latin_codes()

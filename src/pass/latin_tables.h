@@ -29,6 +29,9 @@ struct LatinTable {
     const char *code;   // as LATIN names it: "uk"
     const char *name;   // "Ukrainian"
     const char *system; // the official system it follows
+    // Lower-case letters that Russian lacks and that tell a text is in
+    // this language (or one that shares them); empty: none that do.
+    const char16_t *ownLetters;
     const LatinRow *rows;
     int rowCount;
 };
@@ -39,3 +42,13 @@ const LatinTable *latin_table(const QString &code);
 
 // The codes LATIN may name, "ru" first.
 QStringList latin_codes();
+
+// The languages among the tables' (by name, "Serbian") whose own letters
+// the text holds, with the letters found; the language named by `code` is
+// left out, and so is every language that shares a found letter with it.
+struct ForeignLetters {
+    QStringList languages; // "Serbian"
+    QStringList codes;     // "sr", in the same order
+    QStringList letters;   // each once, as found in the text
+};
+ForeignLetters foreign_letters(const QString &text, const QString &code);
