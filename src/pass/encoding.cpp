@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "encoding.h"
 
+#include <QHash>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -45,7 +46,17 @@ QTextCodec *codec_for_name(const QString &name)
 {
     if (name.isEmpty())
         return nullptr;
-    return QTextCodec::codecForName(name.toLocal8Bit());
+    // With ICU, Qt looks every name up in ICU's alias tables again (a
+    // sixth of a pass's time at each call); codecs live as long as the
+    // process, so a name once found stays found.
+    thread_local QHash<QString, QTextCodec *> found;
+    const auto known = found.constFind(name);
+    if (known != found.constEnd())
+        return *known;
+    QTextCodec *const codec = QTextCodec::codecForName(name.toLocal8Bit());
+    if (found.size() < 64)
+        found.insert(name, codec);
+    return codec;
 }
 
 QTextCodec *codec_or_locale(QTextCodec *codec)
