@@ -609,15 +609,27 @@ private slots:
                  qPrintable(watch.log));
     }
 
-    // Stopped with a send in flight, the watcher gives it one timeout.
+    // Stopped with a send in flight, the watcher gives it one timeout; its
+    // status file says it stopped before that timeout is over.
     void shutdown_waits_one_timeout()
     {
         SKIP_IF_LINUX_ONLY();
         FakeDestination encoder(FakeDestination::Encoder, {});
-        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT?timeout=1", encoder.port())});
+        QTemporaryDir files;
+        const QString status = files.filePath("status.json");
+        SendingWatch watch({with_port("rds+tcp://127.0.0.1:PORT?timeout=4", encoder.port())},
+                           "Звезда", {}, {"--status", status});
         QVERIFY(wait_until([&]() { return !encoder.received.isEmpty(); }, 3000));
 #ifndef Q_OS_WIN
         ::kill(watch.process.processId(), SIGTERM);
+        QByteArray stopped;
+        QVERIFY(wait_until(
+            [&]() {
+                stopped = contents(files.path(), "status.json");
+                return stopped.contains("\"state\": \"stopped\"");
+            },
+            10000));
+        QVERIFY2(!stopped.contains("no answer"), stopped.constData());
         QVERIFY(watch.process.waitForFinished(10000));
         QCOMPARE(watch.process.exitCode(), 0);
         // The send in flight is given its timeout, and said so, before the
@@ -625,6 +637,8 @@ private slots:
         const int failed = int(watch.log.indexOf("not delivered \"Kino - Zvezda\": no answer"));
         QVERIFY2(failed >= 0 && failed < watch.log.indexOf("nowplaying-watch stopped"),
                  qPrintable(watch.log));
+        // Written again once the send is over, its outcome in it.
+        QVERIFY(contents(files.path(), "status.json").contains("no answer within 4 s"));
 #endif
     }
 };

@@ -203,8 +203,11 @@ void Monitor::stop()
 {
     {
         const QMutexLocker lock(&mutex_);
+        // A second call (once the sends in flight are over) keeps the time
+        // the watcher stopped watching.
+        if (state_.running)
+            state_.stopped = clock_();
         state_.running = false;
-        state_.stopped = clock_();
         dirty_ = true;
         lastWrite_ = QDateTime();
     }

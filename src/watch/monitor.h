@@ -61,7 +61,10 @@ public:
     // write(), and what of it the log is told: "cannot write ..." at the
     // first failure of a streak, and its end; empty otherwise.
     QString write_and_tell();
-    // The watcher stopped cleanly: the files say so, one last time.
+    // The watcher stopped cleanly: the files say so, with the time of the
+    // first call. Called again, they are written once more (the sends that
+    // were in flight at the stop have their outcome by then), stopped at
+    // that same time.
     void stop();
 
     // A copy of what it knows, its heartbeat now.

@@ -436,6 +436,9 @@ int run_watch(const WatchCommand &command)
     QCoreApplication::exec();
     beat.stop();
     tell_stopping();
+    // Nothing is watched from here: the files say so now, not once the
+    // slowest send in flight has had its timeout (a day at the most).
+    monitor.stop();
     // Each station finishes its pass and gets one timeout for its sends, all
     // at the same time.
     for (auto &station : stations)
