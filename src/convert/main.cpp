@@ -36,12 +36,17 @@ constexpr int heldRetryForMs = 1000;
 int main(int argc, char *argv[])
 {
     set_up_program();
-    QCoreApplication app(argc, argv);
-    // Only these two, alone: a playout program that passes its own
-    // arguments still gets its pass, whatever they are.
-    QCommandLineParser parser;
-    if (read_arguments(parser, {"nowplaying-convert", programVersion, usage}, true).answered)
-        return 0;
+    // The pass itself needs no application object: made only to read
+    // arguments, it spares a pass on every track change a sixth of its
+    // start (the whole locale, an event dispatcher).
+    if (argc > 1) {
+        QCoreApplication app(argc, argv);
+        // Only these two, alone: a playout program that passes its own
+        // arguments still gets its pass, whatever they are.
+        QCommandLineParser parser;
+        if (read_arguments(parser, {"nowplaying-convert", programVersion, usage}, true).answered)
+            return 0;
+    }
     // One clock reading: day and hour read apart could straddle midnight and
     // pair Monday's date with Tuesday's hour 0.
     const QString message =
