@@ -297,6 +297,8 @@ private slots:
             << QStringList{"warning  the artist and title hold ї, letters of Ukrainian"} << none;
         QTest::newRow("Serbian letters under mk, the letters the two share not") << settings("<LATIN>mk</LATIN>") << letters << QByteArray("<ARTIST>Ђорђе Љубојевић</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist and title hold Ђ, ђ, ћ, letters of Serbian: with <LATIN>sr</LATIN> they"} << none;
+        QTest::newRow("a file destination in no folder, another with too long a name") << settings("<SEND1>file:gone/np.txt</SEND1><SEND2>dls:" + QByteArray(240, 'd') + "</SEND2>") << letters << doc << 2
+            << QStringList{"error    SEND1 file:gone/np.txt: \"gone/np.txt\" is in a folder that does not exist: each send fails", "error    SEND2 dls:" + QString(240, 'd') + ": \"" + QString(240, 'd') + "\" has a file name too long to be written: with the 16 characters"} << none;
         QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
         QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1

@@ -72,6 +72,7 @@ private slots:
         QTest::newRow("encoder without port") << "rds+tcp://encoder" << "names no port";
         QTest::newRow("unknown dialect") << "rds+tcp://encoder:1024?dialect=spb" << "dialect=spb is none of text, rt1, plain, uecp";
         QTest::newRow("PS name of 9 characters") << "rds+tcp://encoder:1024?ps=RADIO1234" << "ps=RADIO1234 is neither page nor a name of 1 to 8 characters";
+        QTest::newRow("a long value quoted short") << "rds+tcp://encoder:1024?ps=" + QString(41, 'B') << "ps=" + QString(40, 'B') + "... is neither page nor a name of 1 to 8 characters";
         QTest::newRow("PS pages under 2 s") << "rds+udp://encoder:1024?ps=page&ps-seconds=1.9" << "ps-seconds=1.9 is not a number of seconds from 2 to 3600";
         QTest::newRow("UECP site past 10 bits") << "rds+tcp://encoder:1024?dialect=uecp&site=1024" << "site=1024 is not a number from 0 to 1023";
         QTest::newRow("RT+ asked of UECP") << "rds+udp://encoder:1024?dialect=uecp&rtplus=1" << "rtplus=1 is for the text dialects: RT+ is not sent in UECP frames";
@@ -141,6 +142,15 @@ private slots:
         QTest::newRow("a path segment of 15 characters is shown")
             << "https://hooks.example/services/Xk9aB3cD4eF5gH6"
             << "https://hooks.example/services/Xk9aB3cD4eF5gH6";
+        // 256 bytes at most, so that a log line keeps room for its reason.
+        const QString a238(238, 'a'), a239(239, 'a');
+        QTest::newRow("an address of 256 bytes whole") << "http://h.example/" + a238 + "b"
+                                                       << "http://h.example/" + a238 + "b";
+        QTest::newRow("an address of 257 bytes cut")
+            << "http://h.example/" + a239 + "b"
+            << "http://h.example/" + a239.left(236) + "...";
+        QTest::newRow("a long file path cut")
+            << "file:/" + a239 + a239 << "file:/" + a239 + a239.left(8) + "...";
     }
     void shown_without_password()
     {

@@ -3,6 +3,7 @@
 
 #include "destination.h"
 #include "encoding.h"
+#include "file_judgement.h"
 #include "file_probe.h"
 #include "link_guard.h"
 #include "mqtt_client.h"
@@ -211,6 +212,11 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "(another user could point it at any file): nothing is written "
                                  "there")
                       .arg(named(d), planted));
+        const QString problem = d.path.isEmpty() ? QString() : output_problem(d.path);
+        if (planted.isEmpty() && !problem.isEmpty())
+            f.add(sendingSection, Level::Error,
+                  QStringLiteral("%1: %2 %3: each send fails, and is tried again")
+                      .arg(named(d), visible(d.path), problem));
         check_length(f, d, plan.onAir);
         if (!gets_whole_now_playing(d))
             check_characters(f, d, sent.text);

@@ -4,6 +4,7 @@
 #include "file_probe.h"
 #include "file_sharing.h"
 #include "input_file.h"
+#include "output_file.h"
 #include "paths.h"
 
 #include <QDir>
@@ -53,6 +54,13 @@ QString output_problem(const QString &path)
         return QString(); // written as a device, which it is
     if (!usable_path(path))
         return QStringLiteral("is not a usable path");
+    // Written under a longer name first, then renamed.
+    if (file_name_too_long(replacement_path(path)))
+        return QStringLiteral("has a file name too long to be written: with the %1 characters "
+                              "added while it is written, it is more than the 255 a file system "
+                              "takes")
+            .arg(QFileInfo(replacement_path(path)).fileName().size() -
+                 QFileInfo(path).fileName().size());
     const PathState output = path_state(path);
     const PathState folder = path_state(written_folder(path));
     if (output.folder)

@@ -83,6 +83,16 @@ bool usable_path(const QString &path)
     return !path.isEmpty() && !path.contains(QChar(0));
 }
 
+bool file_name_too_long(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+#ifdef Q_OS_WIN
+    return name.size() > 255;
+#else
+    return QFile::encodeName(name).size() > 255;
+#endif
+}
+
 bool is_fifo_or_socket(const QString &path)
 {
 #ifdef Q_OS_WIN

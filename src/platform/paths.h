@@ -13,6 +13,10 @@ bool on_windows();
 // which the system would cut the name and open another file.
 bool usable_path(const QString &path);
 
+// Whether the last part of `path` is longer than a file system lets a name
+// be: 255 UTF-16 units on Windows, 255 bytes elsewhere.
+bool file_name_too_long(const QString &path);
+
 // Whether the two paths name one and the same existing file, however they
 // reach it: the same path spelled differently, a symbolic link or a hard
 // link. False when either does not exist or cannot be examined.

@@ -3,6 +3,7 @@
 
 #include "encoding.h"
 #include "mqtt_client.h"
+#include "outside_text.h"
 #include "pass.h"
 #include "paths.h"
 #include "serial_port.h"
@@ -61,6 +62,13 @@ int number_in(const QString &text, int lowest, int highest)
     return ok && n >= lowest && n <= highest ? n : -1;
 }
 
+// A setting's name or value as an error quotes it: one line, and short
+// enough that the line keeps its explanation.
+QString shown_value(const QString &value)
+{
+    return quoted_reply(value, 40);
+}
+
 // The first problem of a serial line's setting, or an empty string.
 QString serial_error(SerialLine &line, const QString &key, const QString &value)
 {
@@ -68,26 +76,28 @@ QString serial_error(SerialLine &line, const QString &key, const QString &value)
     if (key == QLatin1String("baud")) {
         line.baud = number_in(value, 50, 4000000);
         if (line.baud < 0)
-            return QStringLiteral("baud=%1 is not a speed from 50 to 4000000").arg(value);
+            return QStringLiteral("baud=%1 is not a speed from 50 to 4000000")
+                .arg(shown_value(value));
     } else if (key == QLatin1String("bits")) {
         line.bits = number_in(value, 5, 8);
         if (line.bits < 0)
-            return QStringLiteral("bits=%1 is none of 5, 6, 7, 8").arg(value);
+            return QStringLiteral("bits=%1 is none of 5, 6, 7, 8").arg(shown_value(value));
     } else if (key == QLatin1String("stop")) {
         line.stopBits = number_in(value, 1, 2);
         if (line.stopBits < 0)
-            return QStringLiteral("stop=%1 is neither 1 nor 2").arg(value);
+            return QStringLiteral("stop=%1 is neither 1 nor 2").arg(shown_value(value));
     } else if (key == QLatin1String("parity")) {
         static const QStringList names{QStringLiteral("none"), QStringLiteral("even"),
                                        QStringLiteral("odd"), QStringLiteral("mark"),
                                        QStringLiteral("space")};
         const int at = int(names.indexOf(lower));
         if (at < 0)
-            return QStringLiteral("parity=%1 is none of none, even, odd, mark, space").arg(value);
+            return QStringLiteral("parity=%1 is none of none, even, odd, mark, space")
+                .arg(shown_value(value));
         line.parity = "NEOMS"[at];
     } else if (key == QLatin1String("flow")) {
         if (lower != QLatin1String("none") && lower != QLatin1String("hardware"))
-            return QStringLiteral("flow=%1 is neither none nor hardware").arg(value);
+            return QStringLiteral("flow=%1 is neither none nor hardware").arg(shown_value(value));
         line.hardwareFlow = lower == QLatin1String("hardware");
     }
     return QString();
@@ -108,7 +118,7 @@ QString switch_error(const QString &key, const QString &value, bool &to)
 {
     to = value == QLatin1String("1");
     if (value != QLatin1String("0") && value != QLatin1String("1"))
-        return QStringLiteral("%1=%2 is neither 0 nor 1").arg(key, value);
+        return QStringLiteral("%1=%2 is neither 0 nor 1").arg(shown_value(key), shown_value(value));
     return QString();
 }
 
@@ -127,44 +137,47 @@ void apply_query(Destination &d, const QUrlQuery &query)
             else if (value == QLatin1String("rds"))
                 d.text = DestinationText::Rds;
             else
-                d.error = QStringLiteral("text=%1 is neither meta nor rds").arg(value);
+                d.error = QStringLiteral("text=%1 is neither meta nor rds").arg(shown_value(value));
         } else if (key == QLatin1String("charset") && !json && d.kind != DestinationKind::Dls) {
             d.charset = codec_for_name(value);
             d.charsetNamed = true;
             if (!d.charset)
-                d.error = QStringLiteral("charset=%1 is not a known encoding").arg(value);
+                d.error =
+                    QStringLiteral("charset=%1 is not a known encoding").arg(shown_value(value));
         } else if (key == QLatin1String("dialect") && is_encoder(d)) {
             d.dialect = dialect_named(value);
             if (!d.dialect)
-                d.error = QStringLiteral("dialect=%1 is none of text, rt1, plain, uecp").arg(value);
+                d.error = QStringLiteral("dialect=%1 is none of text, rt1, plain, uecp")
+                              .arg(shown_value(value));
         } else if (key == QLatin1String("timeout") && !is_file(d)) {
             d.timeoutMs = seconds_in_ms(value);
             if (d.timeoutMs < 0)
                 d.error =
                     QStringLiteral("timeout=%1 is not a number of seconds from 0.001 to 86400")
-                        .arg(value);
+                        .arg(shown_value(value));
         } else if (key == QLatin1String("every")) {
             d.everyMs = seconds_in_ms(value, 0);
             if (d.everyMs != 0 && d.everyMs < 1000)
                 d.error =
                     QStringLiteral("every=%1 is neither 0 nor a number of seconds from 1 to 86400")
-                        .arg(value);
+                        .arg(shown_value(value));
         } else if (key == QLatin1String("delay")) {
             d.delayMs = seconds_in_ms(value, 0, 300);
             if (d.delayMs < 0)
-                d.error =
-                    QStringLiteral("delay=%1 is not a number of seconds from 0 to 300").arg(value);
+                d.error = QStringLiteral("delay=%1 is not a number of seconds from 0 to 300")
+                              .arg(shown_value(value));
         } else if (key == QLatin1String("min-interval")) {
             d.minIntervalMs = seconds_in_ms(value, 0);
             if (d.minIntervalMs < 0)
                 d.error =
                     QStringLiteral("min-interval=%1 is not a number of seconds from 0 to 86400")
-                        .arg(value);
+                        .arg(shown_value(value));
         } else if (key == QLatin1String("max") && is_stream_server(d)) {
             bool ok = false;
             d.maxCharacters = value.toInt(&ok);
             if (!ok || d.maxCharacters < 1)
-                d.error = QStringLiteral("max=%1 is not a number of characters").arg(value);
+                d.error =
+                    QStringLiteral("max=%1 is not a number of characters").arg(shown_value(value));
         } else if (key == QLatin1String("rtplus") && is_encoder(d)) {
             d.error = switch_error(key, value, d.rtPlus);
         } else if (d.kind == DestinationKind::RdsSerial &&
@@ -186,7 +199,7 @@ void apply_query(Destination &d, const QUrlQuery &query)
                                                : d.serviceNumber) = n;
             if (n < 0)
                 d.error = QStringLiteral("%1=%2 is not a number from 0 to %3")
-                              .arg(key, value, QString::number(highest));
+                              .arg(shown_value(key), shown_value(value), QString::number(highest));
         } else if (key == QLatin1String("ps") && is_encoder(d)) {
             // ps=page and a name may both be given: the name between songs.
             const bool paging = value == QLatin1String("page");
@@ -195,12 +208,12 @@ void apply_query(Destination &d, const QUrlQuery &query)
                 d.ps.name = value.trimmed();
             if (!paging && (d.ps.name.isEmpty() || d.ps.name.size() > 8))
                 d.error = QStringLiteral("ps=%1 is neither page nor a name of 1 to 8 characters")
-                              .arg(value);
+                              .arg(shown_value(value));
         } else if (key == QLatin1String("ps-seconds") && is_encoder(d)) {
             d.ps.pageMs = seconds_in_ms(value, 2, 3600);
             if (d.ps.pageMs < 0)
                 d.error = QStringLiteral("ps-seconds=%1 is not a number of seconds from 2 to 3600")
-                              .arg(value);
+                              .arg(shown_value(value));
         } else if (key == QLatin1String("dlplus") && d.kind == DestinationKind::Dls) {
             d.error = switch_error(key, value, d.dlPlus);
         } else if (key == QLatin1String("cafile") && d.kind == DestinationKind::Mqtt &&
@@ -211,9 +224,10 @@ void apply_query(Destination &d, const QUrlQuery &query)
             bool ok = false;
             d.streamId = value.toInt(&ok);
             if (!ok || d.streamId < 1)
-                d.error = QStringLiteral("sid=%1 is not a stream number").arg(value);
+                d.error = QStringLiteral("sid=%1 is not a stream number").arg(shown_value(value));
         } else if (!hook) {
-            d.error = QStringLiteral("%1= means nothing for this kind of destination").arg(key);
+            d.error = QStringLiteral("%1= means nothing for this kind of destination")
+                          .arg(shown_value(key));
         }
         if (!d.error.isEmpty())
             return;
@@ -669,11 +683,12 @@ QString shown_url(const Destination &destination)
         QUrl query(QStringLiteral("file://x/"));
         query.setQuery(destination.url.query());
         const QString shownQuery = shown_address(query);
-        return destination.url.scheme() + QLatin1Char(':') +
-               destination.url.path(QUrl::FullyDecoded) +
-               shownQuery.mid(shownQuery.indexOf(QLatin1Char('?')) < 0
-                                  ? shownQuery.size()
-                                  : shownQuery.indexOf(QLatin1Char('?')));
+        return within_utf8_bytes(destination.url.scheme() + QLatin1Char(':') +
+                                     destination.url.path(QUrl::FullyDecoded) +
+                                     shownQuery.mid(shownQuery.indexOf(QLatin1Char('?')) < 0
+                                                        ? shownQuery.size()
+                                                        : shownQuery.indexOf(QLatin1Char('?'))),
+                                 longestShownAddressBytes);
     }
     return shown_address(destination.url);
 }

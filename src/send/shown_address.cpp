@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "shown_address.h"
 
+#include "outside_text.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 #include <QUrlQuery>
@@ -59,7 +61,8 @@ QString shown_address(const QUrl &url, bool encoded)
         query.setQueryItems(items);
         shown.setQuery(query);
     }
-    return encoded ? shown.toString(QUrl::FullyEncoded) : shown.toString();
+    return within_utf8_bytes(encoded ? shown.toString(QUrl::FullyEncoded) : shown.toString(),
+                             longestShownAddressBytes);
 }
 
 QString without_secrets(const QString &text)

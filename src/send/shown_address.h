@@ -13,7 +13,11 @@
 //   with any separator around it) is shown as "...";
 // - a path segment of 16 or more characters that mixes letters and digits
 //   (where chat and automation services put the credential of a web hook)
-//   is shown as "...".
+//   is shown as "...";
+// - at most longestShownAddressBytes bytes of it (UTF-8), "..." after a
+//   cut: a line that names it keeps room for what went wrong.
+
+constexpr int longestShownAddressBytes = 256;
 
 // Whether a query item of this name holds a secret.
 bool is_secret_name(const QString &name);
