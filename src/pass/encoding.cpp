@@ -2,6 +2,7 @@
 #include "encoding.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -49,7 +50,9 @@ QTextCodec *codec_for_name(const QString &name)
     // With ICU, Qt looks every name up in ICU's alias tables again (a
     // sixth of a pass's time at each call); codecs live as long as the
     // process, so a name once found stays found.
-    thread_local QHash<QString, QTextCodec *> found;
+    static QMutex guard;
+    static QHash<QString, QTextCodec *> found;
+    const QMutexLocker lock(&guard);
     const auto known = found.constFind(name);
     if (known != found.constEnd())
         return *known;
