@@ -130,16 +130,18 @@ private slots:
         QTest::newRow("a name with a hyphen and a digit") << "Би-2 - Варвара" << "Bi-2 - Varvara";
         QTest::newRow("the longest first") << "Ю-Питер и Би-2" << "U-Piter & Bi-2";
         QTest::newRow("only whole words") << "Сплинтер" << "Splinter";
+        QTest::newRow("a line without blanks around =") << "Кино" << "Kino (band)";
     }
     // clang-format on
     void spellings()
     {
         QFETCH(QString, text);
-        const auto spellings = std::make_shared<const Spellings>(
-            read_spellings("# bands\nСплин = Splean\nБи-2 = Bi-2\nЮ-Питер = U-Piter\nЮ-Питер и "
-                           "Би-2 = U-Piter & Bi-2\nno equals sign\n"));
+        const auto spellings = std::make_shared<const Spellings>(read_spellings(
+            "# bands\nСплин = Splean\nБи-2 = Bi-2\nЮ-Питер = U-Piter\nЮ-Питер и "
+            "Би-2 = U-Piter & Bi-2\nno equals sign\nКино=Kino (band)\nсплин = Splin\n"));
         QCOMPARE(spellings->problems,
-                 QStringList{"line 6: no \" = \" between the text and its spelling"});
+                 QStringList({"line 6: no \"=\" between the text and its spelling",
+                              "line 8: the same text as line 2, whose spelling counts"}));
         QTEST(to_latin_name(Romanization(usual, "ru", spellings), text), "latin");
     }
 

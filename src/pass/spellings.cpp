@@ -112,18 +112,22 @@ Spellings read_spellings(const QString &text, const QString *onlyIn)
         start = end + 1;
         if (row.isEmpty() || row.startsWith(QLatin1Char('#')))
             continue;
-        const int equals = int(row.indexOf(QLatin1String(" = ")));
+        // "Сплин=Splean" is meant as "Сплин = Splean".
+        int equals = int(row.indexOf(QLatin1String(" = ")));
+        int sign = 3;
+        if (equals < 0 && (equals = int(row.indexOf(QLatin1Char('=')))) >= 0)
+            sign = 1;
         // Only what can match is taken further.
         if (onlyIn && (equals < 0 || !wordsIn.contains(word_keys(row.left(equals)))))
             continue;
         if (equals < 0) {
-            spellings.problems << QStringLiteral("line %1: no \" = \" between the text and its "
+            spellings.problems << QStringLiteral("line %1: no \"=\" between the text and its "
                                                  "spelling")
                                       .arg(QString::number(line));
             continue;
         }
         const QString written = row.left(equals).trimmed().toString();
-        const QString latin = row.mid(equals + 3).trimmed().toString();
+        const QString latin = row.mid(equals + sign).trimmed().toString();
         QString problem;
         if (written.isEmpty() || latin.isEmpty())
             problem = QStringLiteral("an empty side");
@@ -137,8 +141,13 @@ Spellings read_spellings(const QString &text, const QString *onlyIn)
             continue;
         }
         const QString key = spelling_key(written);
-        if (spellings.byText.contains(key))
+        if (spellings.byText.contains(key)) {
+            spellings.problems
+                << QStringLiteral("line %1: the same text as line %2, whose spelling counts")
+                       .arg(QString::number(line),
+                            QString::number(spellings.entries[spellings.byText[key]].line));
             continue;
+        }
         spellings.byText.insert(key, int(spellings.entries.size()));
         spellings.entries.push_back({written, latin, line});
         QVector<int> &counts = spellings.wordCounts[word_at(key, 0)];
