@@ -301,6 +301,8 @@ private slots:
             << QStringList{"error    SEND1 file:gone/np.txt: \"gone/np.txt\" is in a folder that does not exist: each send fails", "error    SEND2 dls:" + QString(240, 'd') + ": \"" + QString(240, 'd') + "\" has a file name too long to be written: with the 16 characters"} << none;
         QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
+        QTest::newRow("a hard sign inside a word under mk") << settings("<LATIN>mk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
+            << QStringList{"warning  the artist or title has ъ inside a word, which Macedonian never has"} << none;
         QTest::newRow("an empty artist is empty, not an attribute") << settings() << letters << QByteArray("<ARTIST></ARTIST><NAME>x</NAME>") << 1
             << QStringList{"note     <ARTIST> on line 1: the element is there, but holds no value"} << QStringList{"attributes"};
 #ifdef Q_OS_WIN

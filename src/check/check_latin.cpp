@@ -63,10 +63,12 @@ void check_latin(Findings &f, const RunSettings &settings, const PassPlan &plan)
                   .arg(listed(foreign.letters), foreign.languages.join(QStringLiteral(" or ")),
                        settings.join(QStringLiteral(" or "))));
     }
-    if (code == QLatin1String("uk") && hard_sign_inside_a_word(names))
+    const LatinTable *table = latin_table(code);
+    if (table && !writes_letter(*table, QChar(u'ъ')) && hard_sign_inside_a_word(names))
         f.add(previewSection, Level::Warning,
-              QStringLiteral("the artist or title has ъ inside a word, which Ukrainian never has: "
-                             "is it Russian (no LATIN) or Bulgarian (<LATIN>bg</LATIN>)?"));
+              QStringLiteral("the artist or title has ъ inside a word, which %1 never has: "
+                             "is it Russian (no LATIN) or Bulgarian (<LATIN>bg</LATIN>)?")
+                  .arg(QLatin1String(table->name)));
 }
 
 void check_spellings(Findings &f, const RunSettings &settings, const PassPlan &plan)

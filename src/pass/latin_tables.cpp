@@ -132,6 +132,14 @@ const LatinTable *latin_table(const QString &code)
     return nullptr;
 }
 
+bool writes_letter(const LatinTable &table, QChar letter)
+{
+    for (int r = 0; r < table.rowCount; ++r)
+        if (QString::fromUtf16(table.rows[r].cyrillic) == QString(letter))
+            return true;
+    return false;
+}
+
 ForeignLetters foreign_letters(const QString &text, const QString &code)
 {
     const LatinTable *own = latin_table(code);

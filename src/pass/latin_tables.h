@@ -40,6 +40,9 @@ struct LatinTable {
 // transliteration's (LATIN absent, or "ru").
 const LatinTable *latin_table(const QString &code);
 
+// Whether the table has a row for the lower-case `letter` on its own.
+bool writes_letter(const LatinTable &table, QChar letter);
+
 // The codes LATIN may name, "ru" first.
 QStringList latin_codes();
 
