@@ -299,6 +299,13 @@ private slots:
             << QStringList{"warning  the artist and title hold Ђ, ђ, ћ, letters of Serbian: with <LATIN>sr</LATIN> they"} << none;
         QTest::newRow("a file destination in no folder, another with too long a name") << settings("<SEND1>file:gone/np.txt</SEND1><SEND2>dls:" + QByteArray(240, 'd') + "</SEND2>") << letters << doc << 2
             << QStringList{"error    SEND1 file:gone/np.txt: \"gone/np.txt\" is in a folder that does not exist: each send fails", "error    SEND2 dls:" + QString(240, 'd') + ": \"" + QString(240, 'd') + "\" has a file name too long to be written: with the 16 characters"} << none;
+        QTest::newRow("destinations on the pass's file and on each other's") << settings("<SEND1>file:meta.txt</SEND1><SEND2>file:label.txt</SEND2><SEND3>dls:label.txt</SEND3>") << letters << doc << 2
+            << QStringList{"note     SEND1 file:meta.txt writes the file the pass writes as META: its text replaces the pass's there",
+                           "error    SEND3 dls:label.txt writes label.txt, which SEND2 writes too"} << none;
+        QTest::newRow("one encoder twice, one serial port twice") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND2>rds+udp://127.0.0.1:1024?ps=RADIO</SEND2>"
+                                                                              "<SEND3>rds+serial:COM9</SEND3><SEND4>rds+serial:COM9?baud=19200</SEND4>") << letters << doc << 2
+            << QStringList{"warning  SEND2 rds+udp://127.0.0.1:1024?ps=RADIO sends to the encoder SEND1 sends to",
+                           "error    SEND4 rds+serial:COM9?baud=19200 uses the port COM9, which SEND3 uses too"} << none;
         QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
         QTest::newRow("a hard sign inside a word under mk") << settings("<LATIN>mk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1

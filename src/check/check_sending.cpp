@@ -8,6 +8,7 @@
 #include "link_guard.h"
 #include "mqtt_client.h"
 #include "now_playing_message.h"
+#include "paths.h"
 #include "plain_letters.h"
 #include "send_once.h"
 #include "send_request.h"
@@ -167,6 +168,17 @@ void check_sending(Findings &f, const PassPlan &plan)
         destinations_of(plan.destinations, QString(), plan.inputs);
     bool password = false;
     for (const Destination &d : destinations) {
+        const auto same_encoder = [&d](const Destination &e) {
+            return e.error.isEmpty() && e.kind == d.kind && e.url.port() == d.url.port() &&
+                   e.url.host().compare(d.url.host(), Qt::CaseInsensitive) == 0;
+        };
+        const auto first = std::find_if(destinations.data(), &d, same_encoder);
+        if (d.error.isEmpty() &&
+            (d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp) && first != &d)
+            f.add(sendingSection, Level::Warning,
+                  QStringLiteral("%1 sends to the encoder %2 sends to: it gets each text twice, "
+                                 "and many encoders take one connection at a time")
+                      .arg(named(d), first->tag));
         if (!d.error.isEmpty()) {
             f.add(sendingSection, Level::Error,
                   named(d) + QLatin1Char(' ') + d.error +
@@ -212,6 +224,13 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "(another user could point it at any file): nothing is written "
                                  "there")
                       .arg(named(d), planted));
+        for (const Output which : allOutputs)
+            if (!d.path.isEmpty() && plan.outputPaths.value(int(which)).size() > 0 &&
+                one_file(d.path, plan.outputPaths.value(int(which))))
+                f.add(sendingSection, Level::Note,
+                      QStringLiteral("%1 writes the file the pass writes as %2: its text "
+                                     "replaces the pass's there after each pass")
+                          .arg(named(d), output_tag(which)));
         const QString problem = d.path.isEmpty() ? QString() : output_problem(d.path);
         if (planted.isEmpty() && !problem.isEmpty())
             f.add(sendingSection, Level::Error,

@@ -114,6 +114,12 @@ QStringList station_inputs(const QString &folder, const RunSettings &settings)
     return inputs;
 }
 
+QStringList station_outputs(const QString &folder, const RunSettings &settings)
+{
+    return {path_in_folder(folder, settings.copyPath), path_in_folder(folder, settings.metaPath),
+            path_in_folder(folder, settings.rdsPath)};
+}
+
 QString overwritten_input(const PlannedOutput &output)
 {
     for (const QString &input : output.inputs)
@@ -144,6 +150,7 @@ PassPlan plan(const QDateTime *now, const QString &folder,
     plan.documentPath = path_in_folder(folder, settings->documentPath);
     plan.destinations = settings->destinations;
     plan.inputs = station_inputs(folder, *settings);
+    plan.outputPaths = station_outputs(folder, *settings);
 
     if (now && in_bad_hours(*settings, now->date().dayOfWeek(), now->time().hour())) {
         plan.stop = PassOutcome::BlockedHour;

@@ -49,6 +49,10 @@ QString path_in_folder(const QString &folder, const QString &path);
 // the copy, which may replace the document).
 QStringList station_inputs(const QString &folder, const RunSettings &settings);
 
+// The files a pass in `folder` writes under `settings`, as it opens them,
+// in the order of allOutputs (a path the settings leave empty stays empty).
+QStringList station_outputs(const QString &folder, const RunSettings &settings);
+
 // The line a pass prints on standard error for `outcome`, without its line
 // end; empty for Written and BlockedHour, which print nothing.
 QString pass_message(PassOutcome outcome);
@@ -95,6 +99,7 @@ struct PassPlan {
     QString documentPath;                  // as the pass opens it, once the settings are read
     std::vector<SendSetting> destinations; // as the settings name them, once they are read
     QStringList inputs;                    // station_inputs, once the settings are read
+    QStringList outputPaths;               // station_outputs, once the settings are read
     std::vector<PlannedOutput> outputs;    // one of each Output, in the order of allOutputs
     OnAirText onAir;                       // when the pass goes on to write
     bool documentWhole = true;             // document_looks_whole of the document read

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QUrlQuery>
@@ -646,13 +647,32 @@ std::vector<Destination> destinations_of(const std::vector<SendSetting> &setting
                                          const QString &folder, const QStringList &inputs)
 {
     std::vector<Destination> destinations;
+    const auto writes_file = [](const Destination &d) {
+        return d.error.isEmpty() &&
+               (d.kind == DestinationKind::File || d.kind == DestinationKind::Dls);
+    };
     for (const SendSetting &setting : settings) {
         Destination d = parse_destination(setting, folder);
-        const bool file = d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
+        // A device (NUL, /dev/null) takes any number of writers.
+        const bool file = writes_file(d) && !is_device_name(d.path) &&
+                          !(QFileInfo::exists(d.path) && !QFileInfo(d.path).isFile());
+        const QString shownPath = QDir::toNativeSeparators(d.path);
         for (const QString &input : inputs)
             if (file && d.error.isEmpty() && one_file(d.path, input))
                 d.error = QStringLiteral("writes %1, which the station reads")
                               .arg(QDir::toNativeSeparators(input));
+        for (const Destination &earlier : destinations)
+            if (file && d.error.isEmpty() && writes_file(earlier) && one_file(d.path, earlier.path))
+                d.error = QStringLiteral("writes %1, which %2 writes too: each would overwrite "
+                                         "the other's text")
+                              .arg(shownPath, earlier.tag);
+        for (const Destination &earlier : destinations)
+            if (d.kind == DestinationKind::RdsSerial && d.error.isEmpty() &&
+                earlier.kind == DestinationKind::RdsSerial && earlier.error.isEmpty() &&
+                one_file(d.path, earlier.path))
+                d.error = QStringLiteral("uses the port %1, which %2 uses too: a port is opened "
+                                         "by one at a time")
+                              .arg(QDir::toNativeSeparators(d.path), earlier.tag);
         destinations.push_back(d);
     }
     return destinations;

@@ -157,8 +157,12 @@ struct FollowSource {
 FollowSource follow_source(const QString &value, const QString &folder = QString());
 
 // The destinations the settings name, in order. A file: or dls:
-// destination whose file is one of the station's `inputs` (station_inputs)
-// cannot be used: it would replace the station's settings or document.
+// destination cannot be used when its file is one of the station's `inputs`
+// (station_inputs: it would replace the station's settings or document) or
+// the file of an earlier destination (each would overwrite the other's
+// text); nor can a serial destination on an earlier one's port. (One of
+// the pass's own files may be a destination's: its text then replaces the
+// pass's there.)
 std::vector<Destination> destinations_of(const std::vector<SendSetting> &settings,
                                          const QString &folder = QString(),
                                          const QStringList &inputs = QStringList());
