@@ -303,9 +303,11 @@ private slots:
             << QStringList{"note     SEND1 file:meta.txt writes the file the pass writes as META: its text replaces the pass's there",
                            "error    SEND3 dls:label.txt writes label.txt, which SEND2 writes too"} << none;
         QTest::newRow("one encoder twice, one serial port twice") << settings("<SEND1>rds+udp://127.0.0.1:1024</SEND1><SEND2>rds+udp://127.0.0.1:1024?ps=RADIO</SEND2>"
-                                                                              "<SEND3>rds+serial:COM9</SEND3><SEND4>rds+serial:COM9?baud=19200</SEND4>") << letters << doc << 2
+                                                                              "<SEND3>rds+serial:COM9</SEND3><SEND4>rds+serial:COM9?baud=19200</SEND4>"
+                                                                              "<SEND5>mqtt://127.0.0.1:1/np</SEND5><SEND6>mqtt://127.0.0.1:1/np?timeout=3</SEND6>") << letters << doc << 2
             << QStringList{"warning  SEND2 rds+udp://127.0.0.1:1024?ps=RADIO sends to the encoder SEND1 sends to",
-                           "error    SEND4 rds+serial:COM9?baud=19200 uses the port COM9, which SEND3 uses too"} << none;
+                           "error    SEND4 rds+serial:COM9?baud=19200 uses the port COM9, which SEND3 uses too",
+                           "warning  SEND6 mqtt://127.0.0.1:1/np?timeout=3 publishes to the topic SEND5 publishes to"} << none;
         QTest::newRow("a hard sign inside a word under uk") << settings("<LATIN>uk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1
             << QStringList{"warning  the artist or title has ъ inside a word, which Ukrainian never has"} << none;
         QTest::newRow("a hard sign inside a word under mk") << settings("<LATIN>mk</LATIN>") << letters << QByteArray("<ARTIST>Път</ARTIST><NAME>x</NAME>") << 1

@@ -168,17 +168,24 @@ void check_sending(Findings &f, const PassPlan &plan)
         destinations_of(plan.destinations, QString(), plan.inputs);
     bool password = false;
     for (const Destination &d : destinations) {
-        const auto same_encoder = [&d](const Destination &e) {
+        // One peer named twice: an encoder, or a broker's topic.
+        const auto same_peer = [&d](const Destination &e) {
             return e.error.isEmpty() && e.kind == d.kind && e.url.port() == d.url.port() &&
-                   e.url.host().compare(d.url.host(), Qt::CaseInsensitive) == 0;
+                   e.url.host().compare(d.url.host(), Qt::CaseInsensitive) == 0 &&
+                   (d.kind != DestinationKind::Mqtt || e.url.path() == d.url.path());
         };
-        const auto first = std::find_if(destinations.data(), &d, same_encoder);
-        if (d.error.isEmpty() &&
-            (d.kind == DestinationKind::RdsTcp || d.kind == DestinationKind::RdsUdp) && first != &d)
+        const auto first = std::find_if(destinations.data(), &d, same_peer);
+        const bool network = d.kind == DestinationKind::RdsTcp ||
+                             d.kind == DestinationKind::RdsUdp || d.kind == DestinationKind::Mqtt;
+        if (d.error.isEmpty() && network && first != &d)
             f.add(sendingSection, Level::Warning,
-                  QStringLiteral("%1 sends to the encoder %2 sends to: it gets each text twice, "
-                                 "and many encoders take one connection at a time")
-                      .arg(named(d), first->tag));
+                  d.kind == DestinationKind::Mqtt
+                      ? QStringLiteral("%1 publishes to the topic %2 publishes to: the retained "
+                                       "text there is whichever of the two came last")
+                            .arg(named(d), first->tag)
+                      : QStringLiteral("%1 sends to the encoder %2 sends to: it gets each text "
+                                       "twice, and many encoders take one connection at a time")
+                            .arg(named(d), first->tag));
         if (!d.error.isEmpty()) {
             f.add(sendingSection, Level::Error,
                   named(d) + QLatin1Char(' ') + d.error +
