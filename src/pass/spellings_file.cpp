@@ -41,24 +41,34 @@ CharClass class_of(char32_t c)
     return {ch.isLetterOrNumber(), char16_t(QChar::toCaseFolded(uint(c)))};
 }
 
-CharClass lookup(char32_t c)
+using ClassTable = std::array<CharClass, 0x530>; // Latin, Greek and Cyrillic
+
+const ClassTable &class_table()
 {
-    static const auto table = [] {
-        std::array<CharClass, 0x530> t{}; // Latin, Greek and Cyrillic
+    static const ClassTable table = [] {
+        ClassTable t{};
         for (char32_t i = 0; i < t.size(); ++i)
             t[i] = class_of(i);
         return t;
     }();
+    return table;
+}
+
+// Taken once for a whole file, so that each character costs an index.
+inline CharClass lookup(const ClassTable &table, char32_t c)
+{
     return c < table.size() ? table[c] : class_of(c);
 }
 
 QSet<quint64> word_hashes(const QString &text)
 {
     QSet<quint64> hashes;
+    const ClassTable &table = class_table();
     WordHash hash;
     bool inWord = false;
     for (int at = 0; at <= text.size(); ++at) {
-        const CharClass c = at < text.size() ? lookup(text.at(at).unicode()) : CharClass{false, 0};
+        const CharClass c =
+            at < text.size() ? lookup(table, text.at(at).unicode()) : CharClass{false, 0};
         if (c.word) {
             hash.add(c.folded);
             inWord = true;
@@ -76,6 +86,13 @@ QSet<quint64> word_hashes(const QString &text)
 // U+FFFD, as the decoder has them, one byte each, never read past `end`.
 char32_t next_utf8(const uchar *&p, const uchar *end)
 {
+    if (*p < 0x80)
+        return *p++;
+    if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+        const char32_t c = char32_t(*p & 0x1F) << 6 | (p[1] & 0x3F);
+        p += 2;
+        return c;
+    }
     const int length = utf8_sequence_length(p, end);
     if (length == 0) {
         ++p;
@@ -114,11 +131,13 @@ Spellings read_spellings_file(const QByteArray &bytes, QTextCodec *localeCodec,
 {
     QTextCodec *codec = config_file_codec(bytes, localeCodec);
     const bool utf8 = codec->mibEnum() == 106;
-    const std::optional<std::array<char16_t, 256>> table = utf8 ? std::nullopt : byte_table(codec);
-    if (!onlyIn || (!utf8 && !table))
+    const std::optional<std::array<char16_t, 256>> bytesTable =
+        utf8 ? std::nullopt : byte_table(codec);
+    if (!onlyIn || (!utf8 && !bytesTable))
         return read_spellings(config_text(bytes, localeCodec), onlyIn);
 
     const QSet<quint64> wanted = word_hashes(*onlyIn);
+    const ClassTable &classes = class_table();
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const uchar *const end = p + bytes.size();
     // The lines that may match, each in its place; the others as empty
@@ -131,7 +150,7 @@ Spellings read_spellings_file(const QByteArray &bytes, QTextCodec *localeCodec,
         p += 3;
     }
     const auto next = [&](const uchar *&at, const uchar *stop) -> char32_t {
-        return utf8 ? next_utf8(at, stop) : (*table)[*at++];
+        return utf8 ? next_utf8(at, stop) : (*bytesTable)[*at++];
     };
     while (p < end) {
         const auto *newline = static_cast<const uchar *>(std::memchr(p, '\n', size_t(end - p)));
@@ -146,7 +165,7 @@ Spellings read_spellings_file(const QByteArray &bytes, QTextCodec *localeCodec,
             const char32_t character = at < lineEnd ? next(at, lineEnd) : U'=';
             if (character == '\r') // gone from the text before it is read
                 continue;
-            const CharClass c = lookup(character);
+            const CharClass c = lookup(classes, character);
             if (c.word) {
                 hash.add(c.folded);
                 inWord = true;
