@@ -67,7 +67,12 @@ int number_in(const QString &text, int lowest, int highest)
 // enough that the line keeps its explanation.
 QString shown_value(const QString &value)
 {
-    return quoted_reply(value, 40);
+    constexpr int longest = 40;
+    const QString shown = without_controls(value);
+    if (shown.size() <= longest)
+        return shown;
+    return shown.left(shown.at(longest - 1).isHighSurrogate() ? longest - 1 : longest) +
+           QStringLiteral("...");
 }
 
 // The first problem of a serial line's setting, or an empty string.
