@@ -231,14 +231,16 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "(another user could point it at any file): nothing is written "
                                  "there")
                       .arg(named(d), planted));
+        const bool writesFile = d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
         for (const Output which : allOutputs)
-            if (!d.path.isEmpty() && plan.outputPaths.value(int(which)).size() > 0 &&
+            if (writesFile && !d.path.isEmpty() && plan.outputPaths.value(int(which)).size() > 0 &&
                 one_file(d.path, plan.outputPaths.value(int(which))))
                 f.add(sendingSection, Level::Note,
                       QStringLiteral("%1 writes the file the pass writes as %2: its text "
                                      "replaces the pass's there after each pass")
                           .arg(named(d), output_tag(which)));
-        const QString problem = d.path.isEmpty() ? QString() : output_problem(d.path);
+        const QString problem =
+            writesFile && !d.path.isEmpty() ? output_problem(d.path) : QString();
         if (planted.isEmpty() && !problem.isEmpty())
             f.add(sendingSection, Level::Error,
                   QStringLiteral("%1: %2 %3: each send fails, and is tried again")
