@@ -321,7 +321,7 @@ private slots:
     // Two stations whose folders have one name are told apart by the parts
     // of their paths that differ, in the log and in the status file; a
     // folder's name that holds a line break and a terminal's escape is one
-    // clean line in the log and the metrics.
+    // clean line in the log and the metrics. A file both write is told.
     void stations_named_apart()
     {
         QTemporaryDir top;
@@ -334,6 +334,8 @@ private slots:
         QVERIFY(QDir().mkpath(x) && QDir().mkpath(y));
         put_inputs(x);
         put_inputs(y);
+        for (const QString &station : {x, y})
+            put(station, "settings.txt", settings() + "<SEND1>file:../../label.txt</SEND1>");
         const QString status = top.filePath("status.json"), log = top.filePath("watch.log");
         Watch watch(x, {"--status", status, "--log", log, "--metrics", top.filePath("m.prom"), y});
         for (const QString &name : {QString("x/studio"), yShown + "/studio"})
@@ -344,6 +346,7 @@ private slots:
         // (A label writes a backslash twice.)
         const QString label = QDir::toNativeSeparators(yShown + "/studio").replace("\\", "\\\\");
         QVERIFY(contents(top.path(), "m.prom").contains("{station=\"" + label.toUtf8() + '"'));
+        QVERIFY(contents(top.path(), "watch.log").contains("is also SEND1's file of "));
     }
 
 #ifndef Q_OS_WIN

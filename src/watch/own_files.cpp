@@ -24,19 +24,40 @@ std::vector<StationFile> station_files(const QString &folder)
     const struct {
         const char *role;
         const QString &path;
-    } named[] = {{"the document (XML)", settings->documentPath},
-                 {"the spellings file (SPELLINGS)", settings->spellingsPath},
-                 {"the copy (NEWXML)", settings->copyPath},
-                 {"the META file", settings->metaPath},
-                 {"the RDS file", settings->rdsPath}};
+        bool written;
+    } named[] = {{"the document (XML)", settings->documentPath, false},
+                 {"the spellings file (SPELLINGS)", settings->spellingsPath, false},
+                 {"the copy (NEWXML)", settings->copyPath, true},
+                 {"the META file", settings->metaPath, true},
+                 {"the RDS file", settings->rdsPath, true}};
     for (const auto &file : named)
         if (!file.path.isEmpty())
-            files.push_back({QLatin1String(file.role), path_in_folder(folder, file.path)});
+            files.push_back(
+                {QLatin1String(file.role), path_in_folder(folder, file.path), file.written});
     for (const Destination &d : destinations_of(settings->destinations, folder))
         if ((d.kind == DestinationKind::File || d.kind == DestinationKind::Dls) &&
-            !d.path.isEmpty())
-            files.push_back({d.tag + QStringLiteral("'s file"), d.path});
+            !d.path.isEmpty() && !is_device_name(d.path))
+            files.push_back({d.tag + QStringLiteral("'s file"), d.path, true});
     return files;
+}
+
+QStringList shared_station_files(const QStringList &folders, const QStringList &names)
+{
+    std::vector<std::vector<StationFile>> files;
+    for (const QString &folder : folders)
+        files.push_back(station_files(folder));
+    QStringList shared;
+    for (int a = 0; a < folders.size(); ++a)
+        for (int b = a + 1; b < folders.size(); ++b)
+            for (const StationFile &mine : files[size_t(a)])
+                for (const StationFile &theirs : files[size_t(b)])
+                    if ((mine.written || theirs.written) && one_file(mine.path, theirs.path))
+                        shared << QStringLiteral("%1 of %2 (%3) is also %4 of %5: what one "
+                                                 "station writes there replaces the other's")
+                                      .arg(mine.role, names.value(a),
+                                           QDir::toNativeSeparators(QDir::cleanPath(mine.path)),
+                                           theirs.role, names.value(b));
+    return shared;
 }
 
 QString repeated_folder(const QStringList &folders)

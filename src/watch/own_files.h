@@ -15,6 +15,7 @@ struct OwnFile {
 struct StationFile {
     QString role; // "the settings file (settings.txt)", "the document (XML)", "SEND1's file", ...
     QString path; // absolute
+    bool written = false; // the copy, META, RDS, a destination's file; not what it reads
 };
 
 // The files the station in `folder` (absolute) reads and writes as its
@@ -23,6 +24,12 @@ struct StationFile {
 // destination's file. Only settings.txt and rusletters.txt when the
 // settings cannot be read.
 std::vector<StationFile> station_files(const QString &folder);
+
+// For a group: each file one station writes that another station reads or
+// writes too (two stations on one RDS file would put each other's titles
+// on air), as "the RDS file of a (/air/rds.txt) is also the RDS file of b:
+// ..."; `names` are the stations' names, in the order of `folders`.
+QStringList shared_station_files(const QStringList &folders, const QStringList &names);
 
 // The folder named twice in `folders` (absolute), however it is spelled or
 // reached (a link): "FOLDER is named twice (as A and B)"; empty when none

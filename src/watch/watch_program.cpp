@@ -400,6 +400,8 @@ int run_watch(const WatchCommand &command)
     log(lastEnd);
     Monitor monitor(command.files);
     const QStringList names = station_names(paths);
+    for (const QString &shared : shared_station_files(paths, names))
+        log(shared);
     for (int i = 0; i < paths.size(); ++i)
         monitor.station(names[i], paths[i]);
     const QString unwritable = monitor.write().value_or(QString());
