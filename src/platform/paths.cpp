@@ -124,12 +124,14 @@ bool same_identity(const FileIdentity &a, const FileIdentity &b)
 
 bool one_file(const QString &a, const QString &b)
 {
-    const auto spelled = [](const QString &path) {
-        return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    };
-    const Qt::CaseSensitivity cs = on_windows() ? Qt::CaseInsensitive : Qt::CaseSensitive;
-    return (usable_path(a) && usable_path(b) && spelled(a).compare(spelled(b), cs) == 0) ||
+    return (usable_path(a) && usable_path(b) && spelled_path(a) == spelled_path(b)) ||
            same_file(a, b);
+}
+
+QString spelled_path(const QString &path)
+{
+    const QString spelled = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return on_windows() ? spelled.toCaseFolded() : spelled;
 }
 
 bool same_file(const QString &a, const QString &b)

@@ -27,6 +27,10 @@ bool same_file(const QString &a, const QString &b);
 // file about to be written, which same_file cannot yet tell.
 bool one_file(const QString &a, const QString &b);
 
+// The spelling one_file compares: absolute and clean, in lower case on
+// Windows. For comparing many paths at once by a key.
+QString spelled_path(const QString &path);
+
 // What tells one existing file from every other (its volume or device and
 // its index or inode), so that a path can be compared with many at the
 // cost of one look each. Not `known` when the path does not name an

@@ -6,6 +6,8 @@
 #include "paths.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -43,20 +45,46 @@ std::vector<StationFile> station_files(const QString &folder)
 
 QStringList shared_station_files(const QStringList &folders, const QStringList &names)
 {
-    std::vector<std::vector<StationFile>> files;
-    for (const QString &folder : folders)
-        files.push_back(station_files(folder));
+    // By key rather than pair by pair: a group of a thousand stations
+    // would otherwise compare millions of pairs at its start.
+    struct Seen {
+        int station;
+        StationFile file;
+    };
+    QHash<QString, QVector<Seen>> bySpelling;
+    QHash<QPair<quint64, quint64>, QVector<Seen>> byIdentity;
     QStringList shared;
-    for (int a = 0; a < folders.size(); ++a)
-        for (int b = a + 1; b < folders.size(); ++b)
-            for (const StationFile &mine : files[size_t(a)])
-                for (const StationFile &theirs : files[size_t(b)])
-                    if ((mine.written || theirs.written) && one_file(mine.path, theirs.path))
-                        shared << QStringLiteral("%1 of %2 (%3) is also %4 of %5: what one "
-                                                 "station writes there replaces the other's")
-                                      .arg(mine.role, names.value(a),
-                                           QDir::toNativeSeparators(QDir::cleanPath(mine.path)),
-                                           theirs.role, names.value(b));
+    for (int b = 0; b < folders.size(); ++b) {
+        const std::vector<StationFile> files = station_files(folders[b]);
+        std::vector<std::pair<QString, FileIdentity>> keys;
+        for (const StationFile &theirs : files) {
+            keys.emplace_back(spelled_path(theirs.path), file_identity(theirs.path));
+            const FileIdentity &id = keys.back().second;
+            QVector<Seen> earlier = bySpelling.value(keys.back().first);
+            if (id.known)
+                earlier += byIdentity.value({id.volume, id.index});
+            QSet<QPair<int, QString>> told;
+            for (const Seen &mine : earlier) {
+                if ((!mine.file.written && !theirs.written) ||
+                    told.contains({mine.station, mine.file.role}))
+                    continue;
+                told.insert({mine.station, mine.file.role});
+                shared << QStringLiteral("%1 of %2 (%3) is also %4 of %5: what one station "
+                                         "writes there replaces the other's")
+                              .arg(mine.file.role, names.value(mine.station),
+                                   QDir::toNativeSeparators(QDir::cleanPath(mine.file.path)),
+                                   theirs.role, names.value(b));
+            }
+        }
+        // A station's own files are not compared with each other here.
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!usable_path(files[i].path))
+                continue;
+            bySpelling[keys[i].first].push_back({b, files[i]});
+            if (keys[i].second.known)
+                byIdentity[{keys[i].second.volume, keys[i].second.index}].push_back({b, files[i]});
+        }
+    }
     return shared;
 }
 
