@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QHash>
-#include <QSet>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -54,6 +53,8 @@ QStringList shared_station_files(const QStringList &folders, const QStringList &
     QHash<QString, QVector<Seen>> bySpelling;
     QHash<QPair<quint64, quint64>, QVector<Seen>> byIdentity;
     QStringList shared;
+    constexpr int longestTold = 20;
+    int count = 0;
     for (int b = 0; b < folders.size(); ++b) {
         const std::vector<StationFile> files = station_files(folders[b]);
         std::vector<std::pair<QString, FileIdentity>> keys;
@@ -63,17 +64,18 @@ QStringList shared_station_files(const QStringList &folders, const QStringList &
             QVector<Seen> earlier = bySpelling.value(keys.back().first);
             if (id.known)
                 earlier += byIdentity.value({id.volume, id.index});
-            QSet<QPair<int, QString>> told;
+            // The first station it shares the file with is enough to tell.
             for (const Seen &mine : earlier) {
-                if ((!mine.file.written && !theirs.written) ||
-                    told.contains({mine.station, mine.file.role}))
+                if (!mine.file.written && !theirs.written)
                     continue;
-                told.insert({mine.station, mine.file.role});
-                shared << QStringLiteral("%1 of %2 (%3) is also %4 of %5: what one station "
-                                         "writes there replaces the other's")
-                              .arg(mine.file.role, names.value(mine.station),
-                                   QDir::toNativeSeparators(QDir::cleanPath(mine.file.path)),
-                                   theirs.role, names.value(b));
+                ++count;
+                if (shared.size() < longestTold)
+                    shared << QStringLiteral("%1 of %2 (%3) is also %4 of %5: what one station "
+                                             "writes there replaces the other's")
+                                  .arg(mine.file.role, names.value(mine.station),
+                                       QDir::toNativeSeparators(QDir::cleanPath(mine.file.path)),
+                                       theirs.role, names.value(b));
+                break;
             }
         }
         // A station's own files are not compared with each other here.
@@ -85,6 +87,8 @@ QStringList shared_station_files(const QStringList &folders, const QStringList &
                 byIdentity[{keys[i].second.volume, keys[i].second.index}].push_back({b, files[i]});
         }
     }
+    if (count > longestTold)
+        shared << QStringLiteral("and %1 more files that stations share").arg(count - longestTold);
     return shared;
 }
 

@@ -28,7 +28,8 @@ std::vector<StationFile> station_files(const QString &folder);
 // For a group: each file one station writes that another station reads or
 // writes too (two stations on one RDS file would put each other's titles
 // on air), as "the RDS file of a (/air/rds.txt) is also the RDS file of b:
-// ..."; `names` are the stations' names, in the order of `folders`.
+// ..." (the first 20, then how many more); `names` are the stations'
+// names, in the order of `folders`.
 QStringList shared_station_files(const QStringList &folders, const QStringList &names);
 
 // The folder named twice in `folders` (absolute), however it is spelled or
