@@ -231,7 +231,7 @@ void check_sending(Findings &f, const PassPlan &plan)
                                  "(another user could point it at any file): nothing is written "
                                  "there")
                       .arg(named(d), planted));
-        const bool writesFile = d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
+        const bool writesFile = writes_a_file(d);
         for (const Output which : allOutputs)
             if (writesFile && !d.path.isEmpty() && plan.outputPaths.value(int(which)).size() > 0 &&
                 one_file(d.path, plan.outputPaths.value(int(which))))

@@ -55,12 +55,12 @@ QString output_problem(const QString &path)
     if (!usable_path(path))
         return QStringLiteral("is not a usable path");
     // Written under a longer name first, then renamed.
-    if (file_name_too_long(replacement_path(path)))
+    const QString replacement = replacement_path(path);
+    if (file_name_too_long(replacement))
         return QStringLiteral("has a file name too long to be written: with the %1 characters "
                               "added while it is written, it is more than the 255 a file system "
                               "takes")
-            .arg(QFileInfo(replacement_path(path)).fileName().size() -
-                 QFileInfo(path).fileName().size());
+            .arg(QFileInfo(replacement).fileName().size() - QFileInfo(path).fileName().size());
     const PathState output = path_state(path);
     const PathState folder = path_state(written_folder(path));
     if (output.folder)

@@ -30,6 +30,13 @@ QString quoted(const QString &text, int limit, bool more)
 
 } // namespace
 
+QString first_characters(const QString &text, int limit)
+{
+    bool more = false;
+    const QString head = head_of(text, limit, more);
+    return more ? head + ellipsis : head;
+}
+
 QString quoted_reply(const QString &text, int limit)
 {
     return quoted(text, limit, false);

@@ -23,6 +23,10 @@ QString quoted_reply(const QString &text, int limit = quotedReplyLength);
 // then as quoted_reply.
 QString quoted_reply(const QByteArray &bytes, int limit = quotedReplyLength);
 
+// The first `limit` characters (code points) of `text`, "..." after a cut;
+// nothing else changed.
+QString first_characters(const QString &text, int limit);
+
 // `text` with no control character a terminal or a log reader would act
 // on: line breaks and tabs stand as blanks, the others are dropped. Every
 // log line is made so, whatever a folder's name or a system's message held.

@@ -67,12 +67,7 @@ int number_in(const QString &text, int lowest, int highest)
 // enough that the line keeps its explanation.
 QString shown_value(const QString &value)
 {
-    constexpr int longest = 40;
-    const QString shown = without_controls(value);
-    if (shown.size() <= longest)
-        return shown;
-    return shown.left(shown.at(longest - 1).isHighSurrogate() ? longest - 1 : longest) +
-           QStringLiteral("...");
+    return first_characters(without_controls(value), 40);
 }
 
 // The first problem of a serial line's setting, or an empty string.
@@ -114,11 +109,6 @@ bool is_stream_server(const Destination &d)
     return d.kind == DestinationKind::Icecast || d.kind == DestinationKind::Shoutcast;
 }
 
-bool is_file(const Destination &d)
-{
-    return d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
-}
-
 // The first problem of a 0-or-1 switch, or an empty string.
 QString switch_error(const QString &key, const QString &value, bool &to)
 {
@@ -155,7 +145,7 @@ void apply_query(Destination &d, const QUrlQuery &query)
             if (!d.dialect)
                 d.error = QStringLiteral("dialect=%1 is none of text, rt1, plain, uecp")
                               .arg(shown_value(value));
-        } else if (key == QLatin1String("timeout") && !is_file(d)) {
+        } else if (key == QLatin1String("timeout") && !writes_a_file(d)) {
             d.timeoutMs = seconds_in_ms(value);
             if (d.timeoutMs < 0)
                 d.error =
@@ -653,8 +643,7 @@ std::vector<Destination> destinations_of(const std::vector<SendSetting> &setting
 {
     std::vector<Destination> destinations;
     const auto writes_file = [](const Destination &d) {
-        return d.error.isEmpty() &&
-               (d.kind == DestinationKind::File || d.kind == DestinationKind::Dls);
+        return d.error.isEmpty() && writes_a_file(d);
     };
     for (const SendSetting &setting : settings) {
         Destination d = parse_destination(setting, folder);
@@ -694,6 +683,11 @@ void refuse_followed_topic(std::vector<Destination> &destinations, const FollowS
             d.error = QStringLiteral("publishes to the topic this site follows (FOLLOW), where "
                                      "it would replace the studio's text for every site");
     }
+}
+
+bool writes_a_file(const Destination &d)
+{
+    return d.kind == DestinationKind::File || d.kind == DestinationKind::Dls;
 }
 
 QString shown_url(const Destination &destination)

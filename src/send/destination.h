@@ -179,5 +179,8 @@ void refuse_followed_topic(std::vector<Destination> &destinations, const FollowS
 // moves the parts of such a URL about).
 QString shown_url(const Destination &destination);
 
+// Whether the destination writes a file (file: and dls:), its `path`.
+bool writes_a_file(const Destination &d);
+
 // What to say of a password that makes a URL unusable.
 extern const char *const passwordHint;

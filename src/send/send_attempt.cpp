@@ -71,7 +71,7 @@ void SendAttempt::start(const Destination &destination, const SendRequest &reque
         start_socket();
     else if (destination.kind == DestinationKind::RdsSerial)
         start_serial();
-    else if (destination.kind == DestinationKind::File || destination.kind == DestinationKind::Dls)
+    else if (writes_a_file(destination))
         start_file();
     else if (destination.kind == DestinationKind::Mqtt)
         start_mqtt();

@@ -36,8 +36,7 @@ std::vector<StationFile> station_files(const QString &folder)
             files.push_back(
                 {QLatin1String(file.role), path_in_folder(folder, file.path), file.written});
     for (const Destination &d : destinations_of(settings->destinations, folder))
-        if ((d.kind == DestinationKind::File || d.kind == DestinationKind::Dls) &&
-            !d.path.isEmpty() && !is_device_name(d.path))
+        if (writes_a_file(d) && !d.path.isEmpty() && !is_device_name(d.path))
             files.push_back({d.tag + QStringLiteral("'s file"), d.path, true});
     return files;
 }
